@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+// File system steps of an update run. Each either succeeds or throws a PatchError that
+// names the operation, the path and the system's reason.
+namespace fileops {
+
+// True when path is an ordinary file; a hidden file counts as missing, as the game's
+// tools have always treated it.
+bool isOrdinaryFile(const QString& path);
+// True when anything (file, folder, link) exists under path.
+bool entryExists(const QString& path);
+
+// Creates one folder level; the parent must exist.
+void createFolder(const QString& path);
+// Replaces (or creates) path with data; a failure leaves the old file as it was.
+void writeFileAtomically(const QString& path, const QByteArray& data);
+// Copies source onto target, replacing it; a failure leaves the old target as it was.
+void copyFileReplacing(const QString& source, const QString& target);
+// Renames a file; the target must not exist.
+void renameFile(const QString& from, const QString& to);
+// Deletes a file.
+void removeFile(const QString& path);
+// Removes an empty folder.
+void removeEmptyFolder(const QString& path);
+// Appends lines to a text file (created when missing), each in Windows-1252 and ending
+// in CR LF.
+void appendLines(const QString& path, const QStringList& lines);
+
+} // namespace fileops

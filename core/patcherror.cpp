@@ -1,0 +1,26 @@
+#include "core/patcherror.h"
+
+#include <cstring>
+
+PatchError::PatchError(QString operation, QString target, QString cause)
+    : m_operation(std::move(operation))
+    , m_target(std::move(target))
+    , m_cause(std::move(cause))
+    , m_utf8(message().toStdString())
+{
+}
+
+QString PatchError::message() const
+{
+    QString text = m_operation;
+    if (!m_target.isEmpty())
+        text += QStringLiteral(":\n") + m_target;
+    if (!m_cause.isEmpty())
+        text += QStringLiteral("\n\n") + m_cause;
+    return text;
+}
+
+QString systemErrorText(int errorNumber)
+{
+    return QString::fromLocal8Bit(std::strerror(errorNumber));
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+
+#include <exception>
+#include <string>
+
+// The one error type of the core. It says what was being done, to which file or player
+// row, and why it failed, in words a user can act on. It is thrown where a failure
+// happens and caught once, where the window meets the update run.
+class PatchError : public std::exception {
+public:
+    PatchError(QString operation, QString target, QString cause);
+
+    // What was being done, e.g. "Cannot write the team list file".
+    const QString& operation() const noexcept { return m_operation; }
+    // The path, player row or table the operation worked on; may be empty.
+    const QString& target() const noexcept { return m_target; }
+    // Why it failed: the system's or SQLite's own message, or our check's finding.
+    const QString& cause() const noexcept { return m_cause; }
+
+    // The text shown to the user: operation, target and cause on their own lines.
+    QString message() const;
+
+    const char* what() const noexcept override { return m_utf8.c_str(); }
+
+private:
+    QString m_operation;
+    QString m_target;
+    QString m_cause;
+    std::string m_utf8;
+};
+
+// The text of the C library's errno value, for causes of failed system calls.
+QString systemErrorText(int errorNumber);

@@ -1,0 +1,38 @@
+#include "support/fakeui.h"
+
+int FakeUi::message(const QString& text, int style, const QString& title)
+{
+    messages.push_back({text, style, title});
+    if (onMessage)
+        onMessage(messages.back());
+    if (answers.empty())
+        return Ok;
+    const int answer = answers.front();
+    answers.pop_front();
+    return answer;
+}
+
+void FakeUi::setProgressVisible(bool visible)
+{
+    visibility.push_back(visible);
+}
+
+void FakeUi::setProgress(float value)
+{
+    progressValues.push_back(value);
+}
+
+void FakeUi::processEvents()
+{
+    ++eventRounds;
+    if (onEvents)
+        onEvents();
+}
+
+QStringList FakeUi::titles() const
+{
+    QStringList result;
+    for (const Message& m : messages)
+        result << m.title;
+    return result;
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "core/runui.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <deque>
+#include <functional>
+#include <vector>
+
+// A scripted stand-in for the window: records every message and progress value, and
+// answers message boxes from a queue (OK when the queue is empty).
+class FakeUi : public RunUi {
+public:
+    struct Message {
+        QString text;
+        int style;
+        QString title;
+    };
+
+    int message(const QString& text, int style, const QString& title) override;
+    void setProgressVisible(bool visible) override;
+    void setProgress(float value) override;
+    void processEvents() override;
+
+    std::deque<int> answers;
+    std::vector<Message> messages;
+    std::vector<float> progressValues;
+    std::vector<bool> visibility;
+    int eventRounds = 0;
+    // Called on each processEvents, e.g. to press "Update" again during a pause.
+    std::function<void()> onEvents;
+    // Called when a message box is shown, before it is answered.
+    std::function<void(const Message&)> onMessage;
+
+    bool progressVisible() const { return !visibility.empty() && visibility.back(); }
+    QStringList titles() const;
+};

@@ -1,0 +1,2 @@
+#include "tools/demofolder.h"
+// Being written.

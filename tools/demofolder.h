@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QVariantMap>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+
+// Demo game folders and season databases in the reference schema, for the demo command,
+// the tests and the benchmarks. Everything is deterministic for a seed.
+namespace demo {
+
+struct Options {
+    int teams = 18;
+    int playersPerTeam = 44;
+    std::uint32_t seed = 2009;
+    // Whether qz(name) gets an index.
+    bool qzIndex = true;
+};
+
+// Column names of the reference Ratings table, in table order.
+const QStringList& ratingsColumns();
+// The CREATE TABLE statements of the reference schema (Ratings, then qz).
+QStringList referenceSchema();
+
+// Writes a season database at path (which must not exist).
+void writeSeasonDatabase(const QString& path, const Options& options);
+// Fills folder (created when missing) as a game folder: seasonStats.mdb, schedule2009.dat,
+// data/schedules/schedule2008.dat and an empty lists/ folder.
+void writeProgramFolder(const QString& folder, const Options& options);
+
+// A season database built row by row, for tests.
+class SeasonBuilder {
+public:
+    // Creates the reference schema at path; without qz when withQz is false.
+    explicit SeasonBuilder(const QString& path, bool withQz = true);
+    ~SeasonBuilder();
+    SeasonBuilder(const SeasonBuilder&) = delete;
+    SeasonBuilder& operator=(const SeasonBuilder&) = delete;
+
+    // Adds a Ratings row with plausible values in every column; overrides replace them by
+    // column name (a null QVariant stores NULL).
+    void addPlayer(const QString& team, const QString& name, const QVariantMap& overrides = {});
+    // Adds a qz row with the values of b, bf, c, f, ff, r, k, nk.
+    void addQz(const QString& name, const std::array<double, 8>& values);
+    // Runs any statement, e.g. to change the schema.
+    void exec(const QString& sql);
+    // Closes the database; the destructor does it too.
+    void close();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+} // namespace demo
