@@ -12,8 +12,7 @@ constexpr std::array<char16_t, 32> kHighControls = {
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178, // 98-9F
 };
 
-char encodeOne(char16_t c)
-{
+char encodeOne(char16_t c) {
     if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
         return static_cast<char>(c);
     for (std::size_t i = 0; i < kHighControls.size(); ++i) {
@@ -25,8 +24,7 @@ char encodeOne(char16_t c)
 
 } // namespace
 
-void appendCp1252(QByteArray& out, QStringView text)
-{
+void appendCp1252(QByteArray& out, QStringView text) {
     out.reserve(out.size() + text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char16_t c = text[i].unicode();
@@ -38,15 +36,13 @@ void appendCp1252(QByteArray& out, QStringView text)
     }
 }
 
-QByteArray toCp1252(QStringView text)
-{
+QByteArray toCp1252(QStringView text) {
     QByteArray out;
     appendCp1252(out, text);
     return out;
 }
 
-QString fromCp1252(QByteArrayView bytes)
-{
+QString fromCp1252(QByteArrayView bytes) {
     QString text(bytes.size(), Qt::Uninitialized);
     QChar* out = text.data();
     for (const char b : bytes) {

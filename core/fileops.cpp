@@ -12,20 +12,17 @@
 
 namespace fileops {
 
-bool isOrdinaryFile(const QString& path)
-{
+bool isOrdinaryFile(const QString& path) {
     const QFileInfo info(path);
     return info.isFile() && !info.isHidden();
 }
 
-bool entryExists(const QString& path)
-{
+bool entryExists(const QString& path) {
     const QFileInfo info(path);
     return info.exists() || info.isSymLink();
 }
 
-void createFolder(const QString& path)
-{
+void createFolder(const QString& path) {
     const QFileInfo info(path);
     if (!QDir(info.absolutePath()).exists())
         throw PatchError(QStringLiteral("Cannot create the folder"), path,
@@ -37,8 +34,7 @@ void createFolder(const QString& path)
     }
 }
 
-void writeFileAtomically(const QString& path, const QByteArray& data)
-{
+void writeFileAtomically(const QString& path, const QByteArray& data) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         throw PatchError(QStringLiteral("Cannot write the file"), path, file.errorString());
@@ -46,8 +42,7 @@ void writeFileAtomically(const QString& path, const QByteArray& data)
         throw PatchError(QStringLiteral("Cannot write the file"), path, file.errorString());
 }
 
-void copyFileReplacing(const QString& source, const QString& target)
-{
+void copyFileReplacing(const QString& source, const QString& target) {
     QFile in(source);
     if (!in.open(QIODevice::ReadOnly))
         throw PatchError(QStringLiteral("Cannot read the file"), source, in.errorString());
@@ -68,26 +63,24 @@ void copyFileReplacing(const QString& source, const QString& target)
         throw PatchError(QStringLiteral("Cannot write the file"), target, out.errorString());
 }
 
-void renameFile(const QString& from, const QString& to)
-{
+void renameFile(const QString& from, const QString& to) {
     if (entryExists(to))
-        throw PatchError(QStringLiteral("Cannot rename the file"), from + QStringLiteral(" → ") + to,
+        throw PatchError(QStringLiteral("Cannot rename the file"),
+                         from + QStringLiteral(" → ") + to,
                          QStringLiteral("The new name is taken."));
     QFile file(from);
     if (!file.rename(to))
-        throw PatchError(QStringLiteral("Cannot rename the file"), from + QStringLiteral(" → ") + to,
-                         file.errorString());
+        throw PatchError(QStringLiteral("Cannot rename the file"),
+                         from + QStringLiteral(" → ") + to, file.errorString());
 }
 
-void removeFile(const QString& path)
-{
+void removeFile(const QString& path) {
     QFile file(path);
     if (!file.remove())
         throw PatchError(QStringLiteral("Cannot delete the file"), path, file.errorString());
 }
 
-void removeEmptyFolder(const QString& path)
-{
+void removeEmptyFolder(const QString& path) {
     if (!QDir().rmdir(path)) {
         const QString cause = QDir(path).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot |
                                                  QDir::Hidden | QDir::System)
@@ -97,8 +90,7 @@ void removeEmptyFolder(const QString& path)
     }
 }
 
-void appendLines(const QString& path, const QStringList& lines)
-{
+void appendLines(const QString& path, const QStringList& lines) {
     QByteArray data;
     for (const QString& line : lines) {
         appendCp1252(data, line);

@@ -6,12 +6,9 @@ PatchError::PatchError(QString operation, QString target, QString cause)
     : m_operation(std::move(operation))
     , m_target(std::move(target))
     , m_cause(std::move(cause))
-    , m_utf8(message().toStdString())
-{
-}
+    , m_utf8(message().toStdString()) {}
 
-QString PatchError::message() const
-{
+QString PatchError::message() const {
     QString text = m_operation;
     if (!m_target.isEmpty())
         text += QStringLiteral(":\n") + m_target;
@@ -20,7 +17,6 @@ QString PatchError::message() const
     return text;
 }
 
-QString systemErrorText(int errorNumber)
-{
+QString systemErrorText(int errorNumber) {
     return QString::fromLocal8Bit(std::strerror(errorNumber));
 }

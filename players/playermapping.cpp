@@ -1,0 +1,402 @@
+#include "players/playermapping.h"
+
+#include "core/patcherror.h"
+#include "db/recordset.h"
+#include "db/seasondatabase.h"
+#include "players/playerrecord.h"
+#include "players/ratingscales.h"
+#include "players/valueconversion.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+#include <array>
+
+namespace {
+
+// Every Ratings column the mapping reads, in the order it reads them.
+enum Column : int {
+    Team,
+    Name,
+    Height,
+    Weight,
+    Dob,
+    PreferredPos,
+    SecondaryPos,
+    ThirdPos,
+    KeyPos,
+    Crumbs,
+    LongKick,
+    ShortKick,
+    KickMax,
+    MarkContest,
+    MarkUncontest,
+    HBall,
+    Tack,
+    Strength,
+    Speed,
+    Agility,
+    Health,
+    Ho,
+    GoalAccGrnd,
+    GoalAccMark,
+    FreeKickTend,
+    Discipline,
+    InjTend,
+    RepTend,
+    DefGrnd,
+    DefAir,
+    DefOne,
+    ShortKickPer,
+    LongKickPer,
+    HballPer,
+    RunPer,
+    HealthLimit,
+    Clearance,
+    GoalSense,
+    Leadership,
+    Overall,
+    PlayerType,
+    Potential,
+    LineupType,
+    Contract,
+    Salary,
+    PendingContract,
+    PendingSalary,
+    Debut,
+    State,
+    Town,
+    Pno,
+    ImprR,
+    ImprBf,
+    ImprB,
+    ImprC,
+    ImprF,
+    ImprFf,
+    ImprK,
+    ImprNk,
+    ColumnCount
+};
+
+constexpr std::array<const char*, ColumnCount> kColumnNames = {
+    "team",
+    "Name",
+    "Height",
+    "Weight",
+    "DOB",
+    "preferred pos",
+    "secondary pos",
+    "third pos",
+    "key pos",
+    "crumbs",
+    "Long Kick",
+    "Short Kick",
+    "kickMax",
+    "mark contest",
+    "mark uncontest",
+    "HBall",
+    "tack",
+    "Strength",
+    "Speed",
+    "Agility",
+    "Health",
+    "ho",
+    "goal acc grnd",
+    "goal acc mark",
+    "freeKickTend",
+    "discipline",
+    "Inj Tend",
+    "Rep Tend",
+    "Def Grnd",
+    "Def Air",
+    "Def One",
+    "short kick per",
+    "long kick per",
+    "hball per",
+    "run per",
+    "healthLimit",
+    "clearance",
+    "goalSense",
+    "leadership",
+    "overall",
+    "playerType",
+    "Potential",
+    "lineupType",
+    "contract",
+    "Salary",
+    "PendingContract",
+    "pendingSalary",
+    "Debut",
+    "State",
+    "Town",
+    "pno",
+    "impr_r",
+    "impr_bf",
+    "impr_b",
+    "impr_c",
+    "impr_f",
+    "impr_ff",
+    "impr_k",
+    "impr_nk",
+};
+
+// The 22 raw ratings whose sum is a player's overall points, in the order they are added.
+constexpr std::array<Column, 22> kOverallColumns = {
+    Crumbs,    Clearance,   HBall,      Tack,         Ho,          Strength,
+    Speed,     Agility,     Health,     LongKick,     ShortKick,   GoalAccGrnd,
+    GoalSense, GoalAccMark, Discipline, FreeKickTend, MarkContest, MarkUncontest,
+    DefGrnd,   DefAir,      DefOne,     Leadership,
+};
+
+// Playing-type profiles for types 1 to 7; both of a record's profiles get the same one.
+constexpr std::array<std::array<std::int16_t, 20>, 7> kTypeProfiles = {{
+    {90, 60, 20, 10, 5, 75, 80, 30, 25, 15, 50, 55, 65, 30, 15, 55, 60, 60, 25, 25},
+    {40, 50, 60, 60, 45, 25, 50, 70, 70, 65, 20, 40, 80, 75, 70, 15, 30, 60, 80, 75},
+    {95, 60, 15, 8, 4, 85, 75, 25, 15, 5, 60, 60, 60, 30, 15, 50, 55, 55, 20, 20},
+    {30, 40, 50, 70, 55, 15, 40, 60, 80, 75, 10, 30, 70, 85, 80, 5, 20, 50, 90, 85},
+    {80, 70, 30, 20, 10, 75, 80, 40, 30, 20, 50, 70, 80, 70, 65, 15, 30, 50, 80, 60},
+    {85, 80, 45, 35, 25, 80, 85, 50, 40, 30, 60, 80, 90, 80, 75, 20, 40, 60, 85, 75},
+    {70, 60, 25, 15, 5, 60, 70, 30, 20, 10, 40, 60, 70, 60, 50, 5, 20, 40, 70, 50},
+}};
+
+constexpr std::array<const char*, 8> kPositionColumns = {"b", "bf", "c", "f", "ff", "r", "k", "nk"};
+
+constexpr float kNoPositionValue = 100.0f;
+
+} // namespace
+
+struct PlayerMapper::Impl {
+    SeasonDatabase& db;
+    std::array<int, ColumnCount> columns{};
+    QSqlQuery qzLookup;
+    std::array<int, kPositionColumns.size()> qzColumns{};
+    bool qzColumnsKnown = false;
+    QSqlQuery overallUpdate;
+
+    // The player the current row describes, for messages.
+    QString team;
+    QString name;
+
+    explicit Impl(SeasonDatabase& database)
+        : db(database)
+        , qzLookup(database.connection())
+        , overallUpdate(database.connection()) {}
+
+    [[noreturn]] void fail(const QString& column, const QString& reason) const {
+        throw PatchError(
+            QStringLiteral("Cannot convert a player of the season database"),
+            QStringLiteral("Player \"%1\" of team \"%2\", column \"%3\"").arg(name, team, column),
+            reason);
+    }
+
+    // Converts one column of the current row, naming the player and column on failure.
+    template <class Convert> auto get(const Recordset& row, Column column, Convert convert) const {
+        try {
+            return convert(row.value(columns[column]));
+        } catch (const values::ValueError& e) {
+            fail(QLatin1String(kColumnNames[column]), e.reason());
+        }
+    }
+
+    float scale(const Recordset& row, Column column, std::uint8_t kind) const {
+        const std::optional<double> rating = get(row, column, values::toRating);
+        return static_cast<float>(convertRating(rating, kind));
+    }
+    std::int16_t int16(const Recordset& row, Column column) const {
+        return get(row, column, values::toInt16);
+    }
+    float single(const Recordset& row, Column column) const {
+        return get(row, column, values::toSingle);
+    }
+    double real(const Recordset& row, Column column) const {
+        return get(row, column, values::toDouble);
+    }
+    QString text(const Recordset& row, Column column) const {
+        return get(row, column, values::toText);
+    }
+
+    void mapAttributes(const Recordset& row, PlayerRecord& r);
+    void writeBackOverall(const Recordset& row, std::int16_t rating);
+    void mapCareer(const Recordset& row, PlayerRecord& r);
+    void mapPositionValues(PlayerRecord& r);
+};
+
+PlayerMapper::PlayerMapper(SeasonDatabase& db, const Recordset& ratings)
+    : d(std::make_unique<Impl>(db)) {
+    for (int c = 0; c < ColumnCount; ++c)
+        d->columns[c] =
+            ratings.requireColumn(QLatin1String(kColumnNames[c]), QStringLiteral("Ratings"));
+    d->qzLookup.setForwardOnly(true);
+    if (!d->qzLookup.prepare(QStringLiteral("SELECT * From qz where name=?")))
+        throw PatchError(QStringLiteral("The season database rejected a statement"),
+                         db.path() + QStringLiteral("\nSELECT * From qz where name=?"),
+                         d->qzLookup.lastError().text());
+    if (!d->overallUpdate.prepare(QStringLiteral("UPDATE Ratings SET overall=? WHERE rowid=?")))
+        throw PatchError(QStringLiteral("The season database rejected a statement"),
+                         db.path() + QStringLiteral("\nUPDATE Ratings SET overall=?"),
+                         d->overallUpdate.lastError().text());
+}
+
+PlayerMapper::~PlayerMapper() = default;
+
+std::int16_t PlayerMapper::overallPoints(const Recordset& row) const {
+    std::array<QVariant, kOverallColumns.size()> raw;
+    for (std::size_t i = 0; i < raw.size(); ++i)
+        raw[i] = row.value(d->columns[kOverallColumns[i]]);
+    try {
+        return values::sumToInt16(raw);
+    } catch (const values::ValueError& e) {
+        d->fail(QStringLiteral("overall points (the sum of 22 ratings)"), e.reason());
+    }
+}
+
+void PlayerMapper::map(const Recordset& row, PlayerRecord& record) {
+    d->team = values::toText(row.value(d->columns[Team]));
+    d->name = values::toText(row.value(d->columns[Name]));
+
+    d->mapAttributes(row, record);
+    const std::int16_t points = overallPoints(row);
+    const std::int16_t rating = overallToRating(points);
+    d->writeBackOverall(row, rating);
+    record.overall = static_cast<float>(convertRating(rating, TenthsKind));
+    d->mapCareer(row, record);
+    d->mapPositionValues(record);
+}
+
+void PlayerMapper::Impl::mapAttributes(const Recordset& row, PlayerRecord& r) {
+    r.team = text(row, Team);
+    const auto split = values::splitName(text(row, Name));
+    if (!split)
+        fail(QLatin1String(kColumnNames[Name]),
+             QStringLiteral("The name has no blank after its first character, so it cannot be "
+                            "split into first and last name."));
+    r.firstName = split->first;
+    r.lastName = split->second;
+    r.height = int16(row, Height);
+    r.weight = int16(row, Weight);
+    r.dateOfBirth = get(row, Dob, values::toOleDate);
+    r.preferredPos = text(row, PreferredPos);
+    r.secondaryPos = text(row, SecondaryPos);
+    r.thirdPos = text(row, ThirdPos);
+    r.keyPos = get(row, KeyPos, values::toBoolean);
+    r.crumbs = scale(row, Crumbs, SkillKind);
+    r.longKick = scale(row, LongKick, SkillKind);
+    r.shortKick = scale(row, ShortKick, SkillKind);
+    r.kickMax = single(row, KickMax);
+    r.markContested = scale(row, MarkContest, SkillKind);
+    r.markUncontested = scale(row, MarkUncontest, SkillKind);
+    r.handball = scale(row, HBall, SkillKind);
+    r.tackling = scale(row, Tack, SkillKind);
+    r.strength = scale(row, Strength, SkillKind);
+    r.speed = scale(row, Speed, SkillKind);
+    r.agility = scale(row, Agility, SkillKind);
+    r.health = scale(row, Health, HealthKind);
+    r.hitOuts = scale(row, Ho, SkillKind);
+    r.goalAccuracyGround = scale(row, GoalAccGrnd, SkillKind);
+    r.goalAccuracyMark = scale(row, GoalAccMark, GoalAccuracyMarkKind);
+    r.freeKickTendency = scale(row, FreeKickTend, SkillKind);
+    r.discipline = scale(row, Discipline, SkillKind);
+    r.injuryTendency = int16(row, InjTend);
+    r.reputationTendency = single(row, RepTend);
+    r.defenceGround = scale(row, DefGrnd, DefenceKind);
+    r.defenceAir = scale(row, DefAir, DefenceKind);
+    r.defenceOne = scale(row, DefOne, DefenceKind);
+    r.shortKickPercent = single(row, ShortKickPer);
+    r.longKickPercent = single(row, LongKickPer);
+    r.handballPercent = single(row, HballPer);
+    r.runPercent = single(row, RunPer);
+    r.healthLimit = real(row, HealthLimit);
+}
+
+void PlayerMapper::Impl::writeBackOverall(const Recordset& row, std::int16_t rating) {
+    overallUpdate.bindValue(0, static_cast<int>(rating));
+    overallUpdate.bindValue(1, row.value(0));
+    if (!overallUpdate.exec())
+        throw PatchError(QStringLiteral("Cannot save the overall rating in the season database"),
+                         QStringLiteral("Player \"%1\" of team \"%2\"").arg(name, team),
+                         overallUpdate.lastError().text());
+}
+
+void PlayerMapper::Impl::mapCareer(const Recordset& row, PlayerRecord& r) {
+    r.preset209 = 50.0;
+    r.preset311 = 50;
+    r.fullName = r.firstName + QLatin1Char(' ') + r.lastName;
+    // The kick factors read the kick ratings as the record stores them, in single
+    // precision: a stored 3.19 lies just above the threshold 3.19.
+    r.shortKickFactor = static_cast<float>(convertRating(double(r.shortKick), ShortKickKind));
+    r.longKickFactor = static_cast<float>(convertRating(double(r.longKick), LongKickKind));
+
+    r.leadership = int16(row, Leadership);
+    r.playerType = int16(row, PlayerType);
+    r.potential = real(row, Potential);
+    r.lineupType = text(row, LineupType);
+    r.contract = int16(row, Contract);
+    r.salary = real(row, Salary);
+    r.pendingContract = int16(row, PendingContract);
+    r.pendingSalary = real(row, PendingSalary);
+    r.recentGames.fill(QStringLiteral("DNP"));
+    r.clearance = scale(row, Clearance, SkillKind);
+    r.goalSense = single(row, GoalSense);
+    r.debut = int16(row, Debut);
+    r.state = text(row, State);
+    r.town = text(row, Town);
+    r.playerNumber = int16(row, Pno);
+
+    r.preset403 = 0;
+    r.preset411 = 0;
+    r.preset413 = 0;
+    r.subListA = std::vector<SubEntryA>(1);
+    r.subListB = std::vector<SubEntryB>(1);
+    r.preset489 = -1;
+    r.preset645 = 3;
+
+    r.improveR = improvementRate(int16(row, ImprR));
+    r.improveBf = improvementRate(int16(row, ImprBf));
+    r.improveB = improvementRate(int16(row, ImprB));
+    r.improveC = improvementRate(int16(row, ImprC));
+    r.improveF = improvementRate(int16(row, ImprF));
+    r.improveFf = improvementRate(int16(row, ImprFf));
+    r.improveK = improvementRate(int16(row, ImprK));
+    r.improveNk = improvementRate(int16(row, ImprNk));
+
+    // Other player types leave both profiles as the previous player of the run left them.
+    if (r.playerType >= 1 && r.playerType <= 7) {
+        r.typeProfileA = kTypeProfiles[r.playerType - 1];
+        r.typeProfileB = kTypeProfiles[r.playerType - 1];
+    }
+}
+
+void PlayerMapper::Impl::mapPositionValues(PlayerRecord& r) {
+    qzLookup.bindValue(0, name);
+    if (!qzLookup.exec())
+        throw PatchError(QStringLiteral("Cannot look up the player's qz row"),
+                         QStringLiteral("Player \"%1\" of team \"%2\"").arg(name, team),
+                         qzLookup.lastError().text());
+    if (!qzLookup.next()) {
+        r.positionValuesA.fill(kNoPositionValue);
+        r.positionValuesB.fill(kNoPositionValue);
+        return;
+    }
+    if (!qzColumnsKnown) {
+        const QSqlRecord record = qzLookup.record();
+        for (std::size_t i = 0; i < kPositionColumns.size(); ++i) {
+            qzColumns[i] = record.indexOf(QLatin1String(kPositionColumns[i]));
+            if (qzColumns[i] < 0)
+                throw PatchError(QStringLiteral("The season database lacks a column"),
+                                 QStringLiteral("Table qz"),
+                                 QStringLiteral("The column \"%1\" does not exist.")
+                                     .arg(QLatin1String(kPositionColumns[i])));
+        }
+        qzColumnsKnown = true;
+    }
+    for (std::size_t i = 0; i < kPositionColumns.size(); ++i) {
+        try {
+            r.positionValuesA[i] = values::toSingle(qzLookup.value(qzColumns[i]));
+        } catch (const values::ValueError& e) {
+            fail(QStringLiteral("qz.%1").arg(QLatin1String(kPositionColumns[i])), e.reason());
+        }
+    }
+    r.positionValuesB = r.positionValuesA;
+    qzLookup.finish();
+}

@@ -1,0 +1,146 @@
+#include "teamsheets/teamsheets.h"
+
+#include "core/fileops.h"
+#include "core/patcherror.h"
+#include "core/runui.h"
+#include "db/recordset.h"
+#include "db/seasondatabase.h"
+#include "players/valueconversion.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+#include <QSet>
+
+#include <array>
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
+namespace teamsheets {
+
+namespace {
+
+const QString kNameList = QStringLiteral(".txt");
+const QString kChanges = QStringLiteral("changes.txt");
+const QString kDefault = QStringLiteral("Default.txt");
+const QString kCurrent = QStringLiteral("current22.txt");
+
+bool isCoachFolder(const QString& name) {
+    return name == QLatin1String("coach") || name == QLatin1String("Coach");
+}
+
+bool sameFolder(const QString& a, const QString& b) {
+    std::error_code error;
+    return std::filesystem::equivalent(std::filesystem::path(a.toStdU16String()),
+                                       std::filesystem::path(b.toStdU16String()), error);
+}
+
+// A folder whose name is a team's, or which the file system resolves to a team's folder
+// (on a file system that ignores letter case, "cats" is the folder of team "Cats").
+bool isTeamFolder(const QString& slotFolder, const QString& name, const QSet<QString>& teams,
+                  const QStringList& teamNames) {
+    if (teams.contains(name))
+        return true;
+    for (qsizetype i = 1; i < teamNames.size(); ++i) {
+        if (name.compare(teamNames[i], Qt::CaseInsensitive) == 0 &&
+            sameFolder(slotFolder + QLatin1Char('/') + name,
+                       slotFolder + QLatin1Char('/') + teamNames[i]))
+            return true;
+    }
+    return false;
+}
+
+// Empties and removes a folder that belongs to no team. Only its ordinary files are
+// deleted; a folder that holds anything else (sub-folders, hidden files) is left whole
+// and stops the run, since removing it would take more than the sweep may delete.
+void removeStrayFolder(const QString& folder) {
+    const QDir dir(folder);
+    const QStringList all =
+        dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+    const QStringList files = dir.entryList(QDir::Files | QDir::NoSymLinks);
+    if (all.size() != files.size())
+        throw PatchError(QStringLiteral("Cannot remove a folder that belongs to no team"), folder,
+                         QStringLiteral("It holds sub-folders or hidden files. Move them away "
+                                        "or remove the folder yourself, then run the update "
+                                        "again."));
+    for (const QString& file : files)
+        fileops::removeFile(dir.filePath(file));
+    fileops::removeEmptyFolder(folder);
+}
+
+void sweepFolders(const QString& slotFolder, const QStringList& teamNames) {
+    const QSet<QString> teams(teamNames.begin() + (teamNames.isEmpty() ? 0 : 1), teamNames.end());
+    // The listing is taken once; removing a folder does not disturb the walk.
+    const QStringList folders =
+        QDir(slotFolder).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks);
+    for (const QString& name : folders) {
+        if (isCoachFolder(name) || isTeamFolder(slotFolder, name, teams, teamNames))
+            continue;
+        removeStrayFolder(slotFolder + QLatin1Char('/') + name);
+    }
+}
+
+} // namespace
+
+QString sheetPath(const QString& slotFolder, const QString& team, const QString& suffix) {
+    return slotFolder + QLatin1Char('/') + team + QLatin1Char('/') + team + suffix;
+}
+
+void resetTeamSheets(const QString& slotFolder, const QStringList& teamNames, RunUi& ui) {
+    sweepFolders(slotFolder, teamNames);
+    ui.setProgress(90);
+
+    for (qsizetype j = 1; j < teamNames.size(); ++j) {
+        for (const QString& suffix : {kNameList, kChanges, kDefault, kCurrent}) {
+            const QString path = sheetPath(slotFolder, teamNames[j], suffix);
+            if (fileops::entryExists(path))
+                fileops::removeFile(path);
+        }
+    }
+    for (qsizetype j = 1; j < teamNames.size(); ++j) {
+        const QString& team = teamNames[j];
+        fileops::appendLines(sheetPath(slotFolder, team, kChanges),
+                             {team + QStringLiteral(" Changes to Team for current round"),
+                              QStringLiteral("IN"), QStringLiteral("OUT")});
+    }
+    for (qsizetype j = 1; j < teamNames.size(); ++j) {
+        const QString& team = teamNames[j];
+        fileops::appendLines(sheetPath(slotFolder, team, kDefault),
+                             {team + QStringLiteral(" Default Team")});
+    }
+    for (qsizetype j = 1; j < teamNames.size(); ++j) {
+        const QString& team = teamNames[j];
+        fileops::appendLines(sheetPath(slotFolder, team, kCurrent),
+                             {team + QStringLiteral(" Current Team")});
+    }
+}
+
+void writeLineupLists(SeasonDatabase& db, const QString& slotFolder) {
+    Recordset rows(db, QStringLiteral("SELECT * From Ratings"));
+    const int teamColumn = rows.requireColumn(QStringLiteral("team"), QStringLiteral("Ratings"));
+    const int nameColumn = rows.requireColumn(QStringLiteral("Name"), QStringLiteral("Ratings"));
+
+    // Names are gathered per team in table order and each file is appended to once: the
+    // same bytes as a line at a time, without three opens per player.
+    QHash<QString, qsizetype> teamIndex;
+    std::vector<std::pair<QString, QStringList>> lineups;
+    for (; !rows.eof(); rows.moveNext()) {
+        const QString team = values::toText(rows.value(teamColumn));
+        const QVariant name = rows.value(nameColumn);
+        auto it = teamIndex.constFind(team);
+        if (it == teamIndex.constEnd()) {
+            it = teamIndex.insert(team, qsizetype(lineups.size()));
+            lineups.emplace_back(team, QStringList());
+        }
+        // The game's tools print an empty database value as the word Null.
+        lineups[*it].second << (name.isNull() ? QStringLiteral("Null") : values::toText(name));
+    }
+    for (const auto& [team, names] : lineups) {
+        fileops::appendLines(sheetPath(slotFolder, team, kNameList), names);
+        fileops::appendLines(sheetPath(slotFolder, team, kCurrent), names);
+        fileops::appendLines(sheetPath(slotFolder, team, kDefault), names);
+    }
+}
+
+} // namespace teamsheets
