@@ -1,7 +1,6 @@
 #include "support/fakeui.h"
 
-int FakeUi::message(const QString& text, int style, const QString& title)
-{
+int FakeUi::message(const QString& text, int style, const QString& title) {
     messages.push_back({text, style, title});
     if (onMessage)
         onMessage(messages.back());
@@ -12,25 +11,21 @@ int FakeUi::message(const QString& text, int style, const QString& title)
     return answer;
 }
 
-void FakeUi::setProgressVisible(bool visible)
-{
+void FakeUi::setProgressVisible(bool visible) {
     visibility.push_back(visible);
 }
 
-void FakeUi::setProgress(float value)
-{
+void FakeUi::setProgress(float value) {
     progressValues.push_back(value);
 }
 
-void FakeUi::processEvents()
-{
+void FakeUi::processEvents() {
     ++eventRounds;
     if (onEvents)
         onEvents();
 }
 
-QStringList FakeUi::titles() const
-{
+QStringList FakeUi::titles() const {
     QStringList result;
     for (const Message& m : messages)
         result << m.title;

@@ -6,8 +6,7 @@
 
 #include <gtest/gtest.h>
 
-FolderTree snapshotTree(const QString& root)
-{
+FolderTree snapshotTree(const QString& root) {
     FolderTree tree;
     const QDir base(root);
     QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
@@ -24,8 +23,7 @@ FolderTree snapshotTree(const QString& root)
     return tree;
 }
 
-QByteArray readAll(const QString& path)
-{
+QByteArray readAll(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         ADD_FAILURE() << "cannot read " << path.toStdString();
@@ -34,8 +32,7 @@ QByteArray readAll(const QString& path)
     return file.readAll();
 }
 
-void writeAll(const QString& path, const QByteArray& data)
-{
+void writeAll(const QString& path, const QByteArray& data) {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size())
         ADD_FAILURE() << "cannot write " << path.toStdString();

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "support/fakeui.h"
+
+#include <QTemporaryDir>
+
+// A temporary game folder for one test: lists/, data/schedules/schedule2008.dat and
+// schedule2009.dat; the season database is left to the test (see demo::SeasonBuilder).
+struct GameFolder {
+    GameFolder();
+
+    QString path() const { return dir.path(); }
+    QString file(const QString& relative) const { return dir.filePath(relative); }
+    QString dbPath() const { return file(QStringLiteral("seasonStats.mdb")); }
+    QString slot() const { return file(QStringLiteral("lists/default2009")); }
+    // Fills the folder from the demo generator with teams x players.
+    void writeDemo(int teams, int players);
+
+    QTemporaryDir dir;
+    FakeUi ui;
+};
+
+// Writes a database of players (team, name) in the reference schema with default values.
+void writeSimpleDatabase(const QString& path,
+                         const std::vector<std::pair<QString, QString>>& players);

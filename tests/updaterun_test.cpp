@@ -1,0 +1,176 @@
+#include "run/updaterun.h"
+
+#include "db/recordset.h"
+#include "db/seasondatabase.h"
+#include "players/playermapping.h"
+#include "players/playerrecord.h"
+#include "players/recordcodec.h"
+#include "support/foldertree.h"
+#include "support/gamefolder.h"
+#include "tools/demofolder.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString kAsk = QStringLiteral("Roster Slot Import");
+
+struct RunFixture : ::testing::Test {
+    GameFolder game;
+    UpdateRun run{game.path(), game.ui};
+
+    void SetUp() override { run.selectSlot(QStringLiteral("default2009")); }
+};
+
+QStringList subfolders(const QString& path) {
+    return QDir(path).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+} // namespace
+
+TEST_F(RunFixture, MissingInputsGiveOneMessageNamingTheProgramFolder) {
+    run.run();
+    ASSERT_EQ(game.ui.messages.size(), 1u);
+    // Neither file: only the database is reported.
+    QFile::remove(game.file(QStringLiteral("schedule2009.dat")));
+    game.ui.messages.clear();
+    run.run();
+    ASSERT_EQ(game.ui.messages.size(), 1u);
+    EXPECT_EQ(game.ui.messages[0].text,
+              QStringLiteral("Could not find file seasonStats.mdb. Make sure it has been copied "
+                             "to ") +
+                  game.path());
+    EXPECT_EQ(game.ui.messages[0].title, QStringLiteral("File Not Found"));
+    EXPECT_EQ(game.ui.messages[0].style, 48);
+
+    writeSimpleDatabase(game.dbPath(), {{"Cats", "Sam Jones"}});
+    const FolderTree before = snapshotTree(game.path());
+    game.ui.messages.clear();
+    run.run();
+    ASSERT_EQ(game.ui.messages.size(), 1u);
+    EXPECT_EQ(game.ui.messages[0].text,
+              QStringLiteral("Could not find file schedule2009.dat. Make sure it has been copied "
+                             "to ") +
+                  game.path());
+    EXPECT_EQ(snapshotTree(game.path()), before);
+}
+
+TEST_F(RunFixture, NewSlotGetsDatabaseCopyAndOneFolderPerTeam) {
+    writeSimpleDatabase(game.dbPath(), {{"Cats", "Sam Jones"},
+                                        {"North Side", "Ann Lee Smith"},
+                                        {"Cats", "Jo Bell"},
+                                        {"Rivertown", "Al Fox"}});
+    const QByteArray original = readAll(game.dbPath());
+    ASSERT_TRUE(run.prepareSlot());
+    EXPECT_TRUE(game.ui.messages.empty());
+    EXPECT_EQ(readAll(game.slot() + QStringLiteral("/seasonStats.mdb")), original);
+    EXPECT_EQ(subfolders(game.slot()), (QStringList{"Cats", "North Side", "Rivertown"}));
+    EXPECT_EQ(run.teamCount(), 3);
+    EXPECT_EQ(run.teamNames(), (QStringList{"", "Cats", "North Side", "Rivertown"}));
+}
+
+TEST_F(RunFixture, ExistingSlotAsksAndCancelChangesNothing) {
+    writeSimpleDatabase(game.dbPath(), {{"Cats", "Sam Jones"}});
+    // A file named like the slot is an existing slot too.
+    writeAll(game.slot(), "not a folder");
+    const FolderTree before = snapshotTree(game.path());
+    game.ui.answers = {RunUi::Cancel};
+    run.run();
+    ASSERT_EQ(game.ui.messages.size(), 1u);
+    EXPECT_EQ(game.ui.messages[0].title, kAsk);
+    EXPECT_EQ(game.ui.messages[0].style, 1);
+    EXPECT_EQ(game.ui.messages[0].text,
+              QStringLiteral("This will replace your existing player data files with new ones "
+                             "based on the SeasonStats.mdb database. Do you wish to continue?"));
+    EXPECT_EQ(snapshotTree(game.path()), before);
+}
+
+TEST_F(RunFixture, PreparingAnExistingSlotKeepsOnlyTheNewTeams) {
+    writeSimpleDatabase(game.dbPath(), {{"A", "Sam Jones"}, {"B", "Jo Bell"}, {"C", "Al Fox"}});
+    ASSERT_TRUE(run.prepareSlot());
+    EXPECT_EQ(run.teamCount(), 3);
+
+    QFile::remove(game.dbPath());
+    writeSimpleDatabase(game.dbPath(), {{"B", "Jo Bell"}});
+    const FolderTree before = snapshotTree(game.path());
+    ASSERT_TRUE(run.prepareSlot());
+    EXPECT_EQ(game.ui.titles(), QStringList{kAsk});
+    EXPECT_EQ(run.teamCount(), 1);
+    EXPECT_EQ(run.teamNames(), (QStringList{"", "B"}));
+    // Preparing an existing slot writes nothing.
+    EXPECT_EQ(snapshotTree(game.path()), before);
+}
+
+TEST_F(RunFixture, EmptyRatingsSaysListEmptyAndTouchesNoTeamFolder) {
+    { demo::SeasonBuilder builder(game.dbPath()); }
+    run.run();
+    ASSERT_EQ(game.ui.messages.size(), 1u);
+    EXPECT_EQ(game.ui.messages[0].text, QStringLiteral("List empty"));
+    EXPECT_EQ(game.ui.messages[0].title, QStringLiteral("Error"));
+    EXPECT_EQ(game.ui.messages[0].style, 64);
+    EXPECT_EQ(game.ui.visibility, (std::vector<bool>{true, false}));
+    EXPECT_TRUE(subfolders(game.slot()).isEmpty());
+    EXPECT_TRUE(QFile::exists(game.slot() + QStringLiteral("/seasonStats.mdb")));
+    EXPECT_FALSE(
+        QFile::exists(game.file(QStringLiteral("data/schedules/schedule2008_actual.dat"))));
+}
+
+TEST_F(RunFixture, OneRowAdvancesTheBarTo90ThenCompletes) {
+    writeSimpleDatabase(game.dbPath(), {{"Cats", "Sam Jones"}});
+    run.run();
+    ASSERT_EQ(game.ui.titles(), QStringList{QString()});
+    EXPECT_EQ(game.ui.messages[0].text, QStringLiteral("Import Complete!"));
+    EXPECT_EQ(game.ui.messages[0].style, 0);
+    // 0 at the start, 90 after the only row, 90 again from the sheet reset, 100, then 0.
+    EXPECT_EQ(game.ui.progressValues, (std::vector<float>{0, 90, 90, 100, 0}));
+    EXPECT_FALSE(game.ui.progressVisible());
+    EXPECT_GT(game.ui.eventRounds, 0);
+}
+
+TEST_F(RunFixture, ProgressSumsStepsInSinglePrecision) {
+    std::vector<std::pair<QString, QString>> players;
+    for (int i = 0; i < 7; ++i)
+        players.emplace_back(QStringLiteral("Cats"), QStringLiteral("P %1").arg(i));
+    writeSimpleDatabase(game.dbPath(), players);
+    run.run();
+    float expected = 0;
+    for (int i = 0; i < 7; ++i)
+        expected = static_cast<float>(double(expected) + 90.0 / 7);
+    ASSERT_GE(game.ui.progressValues.size(), 8u);
+    EXPECT_EQ(game.ui.progressValues[7], expected);
+}
+
+TEST_F(RunFixture, PressingUpdateDuringThePauseStartsNoSecondRun) {
+    writeSimpleDatabase(game.dbPath(), {{"Cats", "Sam Jones"}});
+    game.ui.onEvents = [this] { run.run(); };
+    run.run();
+    EXPECT_GT(game.ui.eventRounds, 0);
+    // One run: no question about an existing slot, one closing message.
+    EXPECT_EQ(game.ui.titles(), QStringList{QString()});
+    EXPECT_FALSE(run.isRunning());
+}
+
+TEST(PauseFor, ReturnsAtOnceWhenStoppedOrNotPositive) {
+    FakeUi ui;
+    pauseFor(0, false, ui);
+    pauseFor(-1, false, ui);
+    pauseFor(5, true, ui);
+    EXPECT_EQ(ui.eventRounds, 0);
+    pauseFor(0.02, false, ui);
+    EXPECT_GT(ui.eventRounds, 0);
+}
+
+TEST_F(RunFixture, FailureIsReportedAndTheRunStops) {
+    writeSimpleDatabase(game.dbPath(), {{"Cats", "Sam Jones"}});
+    QFile::remove(game.file(QStringLiteral("data/schedules/schedule2008.dat")));
+    run.run();
+    ASSERT_EQ(game.ui.messages.size(), 1u);
+    EXPECT_EQ(game.ui.messages[0].title, QStringLiteral("Update Error"));
+    EXPECT_EQ(game.ui.messages[0].style, 16);
+    EXPECT_TRUE(game.ui.messages[0].text.contains(QStringLiteral("schedule2008.dat")));
+    EXPECT_FALSE(game.ui.progressVisible());
+    EXPECT_FALSE(run.isRunning());
+}
