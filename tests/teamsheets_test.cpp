@@ -1,0 +1,149 @@
+#include "teamsheets/teamsheets.h"
+
+#include "core/patcherror.h"
+#include "db/seasondatabase.h"
+#include "support/fakeui.h"
+#include "support/foldertree.h"
+#include "support/gamefolder.h"
+#include "tools/demofolder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+namespace {
+
+struct SlotFixture : ::testing::Test {
+    QTemporaryDir dir;
+    QString slot = dir.path();
+    FakeUi ui;
+
+    void mkdir(const QString& relative) { QDir(slot).mkpath(relative); }
+    void file(const QString& relative, const QByteArray& data = "x") {
+        writeAll(slot + "/" + relative, data);
+    }
+    QByteArray sheet(const QString& team, const QString& suffix) {
+        return readAll(teamsheets::sheetPath(slot, team, suffix));
+    }
+};
+
+} // namespace
+
+TEST_F(SlotFixture, SweepKeepsTeamAndCoachFoldersAndRemovesStrayOnes) {
+    for (const char* folder : {"Cats", "North Side", "coach", "Coach", "COACH", "coach2", "Gone"})
+        mkdir(folder);
+    file("Cats/Cats_List.tvp");
+    file("Cats/notes.doc");
+    file("coach/plan.txt");
+    file("Coach/plan.txt");
+    file("COACH/plan.txt");
+    file("Gone/Gone_List.tvp");
+    file("Gone/Gone.txt");
+    file("seasonStats.mdb");
+    file("readme.txt");
+
+    teamsheets::resetTeamSheets(slot, {"", "Cats", "North Side"}, ui);
+
+    std::set<QString> paths;
+    for (const auto& [path, data] : snapshotTree(slot))
+        paths.insert(path);
+    const std::set<QString> expected = {"Cats/",
+                                        "Cats/Cats_List.tvp",
+                                        "Cats/notes.doc",
+                                        "Cats/Catschanges.txt",
+                                        "Cats/CatsDefault.txt",
+                                        "Cats/Catscurrent22.txt",
+                                        "North Side/",
+                                        "North Side/North Sidechanges.txt",
+                                        "North Side/North SideDefault.txt",
+                                        "North Side/North Sidecurrent22.txt",
+                                        "coach/",
+                                        "coach/plan.txt",
+                                        "Coach/",
+                                        "Coach/plan.txt",
+                                        "seasonStats.mdb",
+                                        "readme.txt"};
+    EXPECT_EQ(paths, expected);
+    EXPECT_EQ(ui.progressValues, std::vector<float>{90});
+}
+
+TEST_F(SlotFixture, SheetsStartAfreshWithTheirHeaderLines) {
+    mkdir("North Side");
+    file("North Side/North Side.txt", "old names\r\n");
+    file("North Side/North Sidechanges.txt", "old\r\nIN\r\nOUT\r\nx\r\n");
+    file("North Side/North SideDefault.txt", "old\r\n");
+    file("North Side/North Sidecurrent22.txt", "old\r\n");
+    // A slot without stray folders: the sweep has nothing to do.
+    teamsheets::resetTeamSheets(slot, {"", "North Side"}, ui);
+    EXPECT_FALSE(QFile::exists(teamsheets::sheetPath(slot, "North Side", ".txt")));
+    EXPECT_EQ(sheet("North Side", "changes.txt"),
+              "North Side Changes to Team for current round\r\nIN\r\nOUT\r\n");
+    EXPECT_EQ(sheet("North Side", "Default.txt"), "North Side Default Team\r\n");
+    EXPECT_EQ(sheet("North Side", "current22.txt"), "North Side Current Team\r\n");
+
+    const FolderTree once = snapshotTree(slot);
+    teamsheets::resetTeamSheets(slot, {"", "North Side"}, ui);
+    EXPECT_EQ(snapshotTree(slot), once);
+}
+
+TEST_F(SlotFixture, StrayFolderWithSubfoldersStopsWithoutDeletingInIt) {
+    mkdir("Gone/deeper");
+    file("Gone/Gone_List.tvp");
+    const FolderTree before = snapshotTree(slot);
+    try {
+        teamsheets::resetTeamSheets(slot, {"", "Cats"}, ui);
+        FAIL() << "expected a PatchError";
+    } catch (const PatchError& e) {
+        EXPECT_TRUE(e.target().endsWith("/Gone")) << e.message().toStdString();
+    }
+    EXPECT_EQ(snapshotTree(slot), before);
+}
+
+// On a file system that ignores letter case, the folder "cats" is the folder of team
+// "Cats"; a link stands in for that resolution here.
+TEST_F(SlotFixture, FolderThatIsTheTeamFolderOnDiskIsKept) {
+    mkdir("cats");
+    file("cats/Cats_List.tvp", "players");
+    ASSERT_TRUE(QFile::link(slot + "/cats", slot + "/Cats"));
+    teamsheets::resetTeamSheets(slot, {"", "Cats"}, ui);
+    EXPECT_EQ(readAll(slot + "/cats/Cats_List.tvp"), "players");
+    EXPECT_EQ(readAll(slot + "/cats/CatsDefault.txt"), "Cats Default Team\r\n");
+}
+
+TEST_F(SlotFixture, SheetThatIsAFolderStopsTheReset) {
+    mkdir("Cats/Catschanges.txt");
+    EXPECT_THROW(teamsheets::resetTeamSheets(slot, {"", "Cats"}, ui), PatchError);
+}
+
+TEST(LineupLists, NamesLandInTheirTeamsFilesInTableOrder) {
+    GameFolder game;
+    {
+        demo::SeasonBuilder builder(game.dbPath());
+        builder.addPlayer("Cats", "Sam Jones");
+        builder.addPlayer("Dogs", "Al Fox");
+        builder.addPlayer("Cats", "");
+        builder.addPlayer("Cats", "Zoë Renée");
+        builder.addPlayer("Dogs", QString(), {{"Name", QVariant()}});
+    }
+    QDir().mkpath(game.slot() + "/Cats");
+    QDir().mkpath(game.slot() + "/Dogs");
+    FakeUi ui;
+    teamsheets::resetTeamSheets(game.slot(), {"", "Cats", "Dogs"}, ui);
+    SeasonDatabase db(game.dbPath());
+    teamsheets::writeLineupLists(db, game.slot());
+
+    const QString cats = game.slot() + "/Cats/Cats";
+    EXPECT_EQ(readAll(cats + ".txt"), "Sam Jones\r\n\r\nZo\xEB Ren\xE9"
+                                      "e\r\n");
+    EXPECT_EQ(readAll(cats + "current22.txt"),
+              "Cats Current Team\r\nSam Jones\r\n\r\nZo\xEB Ren\xE9"
+              "e\r\n");
+    EXPECT_EQ(readAll(cats + "Default.txt"), "Cats Default Team\r\nSam Jones\r\n\r\nZo\xEB Ren\xE9"
+                                             "e\r\n");
+    EXPECT_FALSE(QFile::exists(cats + "default.txt"));
+    EXPECT_EQ(readAll(game.slot() + "/Dogs/Dogs.txt"), "Al Fox\r\nNull\r\n");
+}
