@@ -1,0 +1,35 @@
+#include "app/form57.h"
+
+#include <QApplication>
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QStyleFactory>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    // Only the name: a display name would be appended to every message box's title.
+    QApplication::setApplicationName(Form57::appTitle());
+    // The window's colours are palette colours, which every platform honours under Fusion.
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Brings the player lists and the fixture of an installed game up to the "
+                       "2009 season. Run it from the game's folder."));
+    parser.addHelpOption();
+    const QCommandLineOption folderOption(
+        QStringLiteral("program-folder"),
+        QStringLiteral("Use <folder> as the game's folder instead of the program's own."),
+        QStringLiteral("folder"));
+    parser.addOption(folderOption);
+    parser.process(app);
+
+    const QString programFolder = parser.isSet(folderOption)
+                                      ? QDir(parser.value(folderOption)).absolutePath()
+                                      : QCoreApplication::applicationDirPath();
+
+    Form57 window(programFolder);
+    window.show();
+    return QApplication::exec();
+}
