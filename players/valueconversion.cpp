@@ -1,0 +1,354 @@
+#include "players/valueconversion.h"
+
+#include <QDate>
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <string>
+
+namespace values {
+
+namespace {
+
+// The fewest digits that read back as x; plain notation for everyday magnitudes, as a user
+// would write them ("3000000", "0.0001"), and exponent notation only for the extremes.
+QString realText(double x) {
+    if (x == 0)
+        return QStringLiteral("0");
+    std::array<char, 32> buffer{};
+    const double magnitude = std::fabs(x);
+    const auto format = magnitude >= 1e-5 && magnitude < 1e15 ? std::chars_format::fixed
+                                                              : std::chars_format::scientific;
+    const auto end = std::to_chars(buffer.data(), buffer.data() + buffer.size(), x, format).ptr;
+    return QString::fromLatin1(buffer.data(), end - buffer.data());
+}
+
+QString numberText(const Number& n) {
+    return n.integral ? QString::number(n.integer) : realText(n.real);
+}
+
+[[noreturn]] void notANumber(const QString& text) {
+    throw ValueError(QStringLiteral("'%1' is not a number").arg(text));
+}
+
+// Reads a whole decimal number: optional sign, digits with an optional fraction (at least
+// one digit on either side of the point), optional exponent. Only ASCII digits count, so a
+// text in another script is not taken for a number.
+std::optional<Number> parseDecimal(const QString& original) {
+    const QString trimmed = original.trimmed();
+    std::string text;
+    text.reserve(static_cast<std::size_t>(trimmed.size()));
+    for (QChar c : trimmed) {
+        if (c.unicode() > 0x7f)
+            return std::nullopt;
+        text.push_back(static_cast<char>(c.unicode()));
+    }
+
+    auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+    std::size_t pos = 0;
+    const bool negative = pos < text.size() && text[pos] == '-';
+    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-'))
+        ++pos;
+    const std::size_t unsignedStart = pos;
+    std::size_t intDigits = 0;
+    while (pos < text.size() && isDigit(text[pos])) {
+        ++pos;
+        ++intDigits;
+    }
+    std::size_t fracDigits = 0;
+    bool hasPoint = false;
+    if (pos < text.size() && text[pos] == '.') {
+        hasPoint = true;
+        ++pos;
+        while (pos < text.size() && isDigit(text[pos])) {
+            ++pos;
+            ++fracDigits;
+        }
+    }
+    if (intDigits + fracDigits == 0)
+        return std::nullopt;
+    bool hasExponent = false;
+    long exponent = 0;
+    if (pos < text.size() && (text[pos] == 'e' || text[pos] == 'E')) {
+        hasExponent = true;
+        ++pos;
+        const bool negativeExponent = pos < text.size() && text[pos] == '-';
+        if (pos < text.size() && (text[pos] == '+' || text[pos] == '-'))
+            ++pos;
+        std::size_t expDigits = 0;
+        while (pos < text.size() && isDigit(text[pos])) {
+            exponent = std::min(exponent * 10 + (text[pos] - '0'), 1'000'000L);
+            ++pos;
+            ++expDigits;
+        }
+        if (expDigits == 0)
+            return std::nullopt;
+        if (negativeExponent)
+            exponent = -exponent;
+    }
+    if (pos != text.size())
+        return std::nullopt;
+
+    const char* first = text.data() + unsignedStart;
+    const char* last = text.data() + text.size();
+    if (!hasPoint && !hasExponent) {
+        std::int64_t integer = 0;
+        // Parse with the sign so that -9223372036854775808 still fits.
+        const char* signedFirst = negative ? first - 1 : first;
+        const auto [end, ec] = std::from_chars(signedFirst, last, integer);
+        if (ec == std::errc() && end == last)
+            return Number{true, integer, 0};
+    }
+
+    double real = 0;
+    const auto [end, ec] = std::from_chars(first, last, real);
+    if (ec == std::errc::result_out_of_range) {
+        // from_chars reports overflow and underflow alike; the position of the first
+        // significant digit tells them apart. An underflow is the nearest double, zero.
+        const std::string digits =
+            text.substr(unsignedStart, intDigits) +
+            (hasPoint ? text.substr(unsignedStart + intDigits + 1, fracDigits) : std::string());
+        const auto firstSignificant = digits.find_first_not_of('0');
+        if (firstSignificant == std::string::npos)
+            return Number{false, 0, negative ? -0.0 : 0.0};
+        const long magnitude =
+            static_cast<long>(intDigits) - static_cast<long>(firstSignificant) - 1 + exponent;
+        if (magnitude > 0)
+            throw ValueError(QStringLiteral("'%1' is too large a number").arg(original));
+        real = 0;
+    } else if (ec != std::errc() || end != last) {
+        return std::nullopt;
+    }
+    return Number{false, 0, negative ? -real : real};
+}
+
+std::int16_t numberToInt16(const Number& n) {
+    constexpr auto low = std::numeric_limits<std::int16_t>::min();
+    constexpr auto high = std::numeric_limits<std::int16_t>::max();
+    double rounded = 0;
+    if (n.integral) {
+        if (n.integer >= low && n.integer <= high)
+            return static_cast<std::int16_t>(n.integer);
+    } else {
+        if (!std::isfinite(n.real))
+            throw ValueError(QStringLiteral("%1 is not a finite number").arg(realText(n.real)));
+        rounded = roundHalfEven(n.real);
+        if (rounded >= low && rounded <= high)
+            return static_cast<std::int16_t>(rounded);
+    }
+    throw ValueError(QStringLiteral("%1 is outside the range -32768 to 32767").arg(numberText(n)));
+}
+
+double finiteDouble(const Number& n) {
+    if (!n.integral && !std::isfinite(n.real))
+        throw ValueError(QStringLiteral("%1 is not a finite number").arg(realText(n.real)));
+    return n.toDouble();
+}
+
+// The first and last moments an OLE Automation date can hold: 100-01-01 and the end of
+// 9999-12-31. The game's date fields hold nothing outside them.
+constexpr double firstOleDay = -657434.0;
+constexpr double endOleDay = 2958466.0;
+
+std::optional<int> digitsAt(const QString& text, qsizetype pos, qsizetype count) {
+    int value = 0;
+    for (qsizetype i = pos; i < pos + count; ++i) {
+        const char16_t c = text[i].unicode();
+        if (c < u'0' || c > u'9')
+            return std::nullopt;
+        value = value * 10 + (c - u'0');
+    }
+    return value;
+}
+
+double textToOleDate(const QString& original) {
+    const QString text = original.trimmed();
+    const auto malformed = [&] {
+        return ValueError(
+            QStringLiteral("'%1' is not a date of the form YYYY-MM-DD or YYYY-MM-DD HH:MM:SS")
+                .arg(original));
+    };
+    if (text.size() != 10 && text.size() != 19)
+        throw malformed();
+    const auto year = digitsAt(text, 0, 4);
+    const auto month = digitsAt(text, 5, 2);
+    const auto day = digitsAt(text, 8, 2);
+    if (!year || !month || !day || text[4] != u'-' || text[7] != u'-')
+        throw malformed();
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+    if (text.size() == 19) {
+        const auto h = digitsAt(text, 11, 2);
+        const auto m = digitsAt(text, 14, 2);
+        const auto s = digitsAt(text, 17, 2);
+        if (!h || !m || !s || text[10] != u' ' || text[13] != u':' || text[16] != u':')
+            throw malformed();
+        hour = *h;
+        minute = *m;
+        second = *s;
+    }
+    const QDate date(*year, *month, *day);
+    if (!date.isValid() || *year < 100)
+        throw ValueError(QStringLiteral("'%1' is not a valid date").arg(original));
+    if (hour > 23 || minute > 59 || second > 59)
+        throw ValueError(QStringLiteral("'%1' is not a valid time of day").arg(original));
+
+    const auto days = static_cast<double>(QDate(1899, 12, 30).daysTo(date));
+    const double fraction = (hour * 3600 + minute * 60 + second) / 86400.0;
+    // Before day 0 the time still counts forward from midnight: 1899-12-29 06:00 is -1.25.
+    return days < 0 ? days - fraction : days + fraction;
+}
+
+} // namespace
+
+Number toNumber(const QVariant& v) {
+    if (v.isNull())
+        throw ValueError(QStringLiteral("holds no value"));
+    switch (v.typeId()) {
+    case QMetaType::Bool:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+        return Number{true, v.toLongLong(), 0};
+    case QMetaType::ULongLong: {
+        const qulonglong u = v.toULongLong();
+        if (u <= static_cast<qulonglong>(std::numeric_limits<std::int64_t>::max()))
+            return Number{true, static_cast<std::int64_t>(u), 0};
+        return Number{false, 0, static_cast<double>(u)};
+    }
+    case QMetaType::Float:
+    case QMetaType::Double:
+        return Number{false, 0, v.toDouble()};
+    case QMetaType::QString: {
+        const QString text = v.toString();
+        if (auto n = parseDecimal(text))
+            return *n;
+        notANumber(text);
+    }
+    case QMetaType::QByteArray:
+        throw ValueError(QStringLiteral("holds binary data, not a number"));
+    default:
+        throw ValueError(
+            QStringLiteral("holds a value of type %1, not a number").arg(v.metaType().name()));
+    }
+}
+
+std::optional<double> toRating(const QVariant& v) {
+    if (v.isNull())
+        return std::nullopt;
+    return toNumber(v).toDouble();
+}
+
+double roundHalfEven(double x) {
+    // Done by hand so that the result does not depend on the floating-point rounding mode.
+    // x - floor(x) is exact for every double, and beyond 2^52 every double is whole.
+    if (!std::isfinite(x) || std::fabs(x) >= 4503599627370496.0)
+        return x;
+    const double below = std::floor(x);
+    const double fraction = x - below;
+    double result = below;
+    if (fraction > 0.5 || (fraction == 0.5 && std::fmod(below, 2.0) != 0))
+        result = below + 1;
+    return result == 0 ? std::copysign(0.0, x) : result;
+}
+
+std::int16_t toInt16(const QVariant& v) {
+    return numberToInt16(toNumber(v));
+}
+
+std::int16_t toBoolean(const QVariant& v) {
+    if (v.typeId() == QMetaType::QString && !v.isNull()) {
+        const QString text = v.toString().trimmed();
+        if (text.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0)
+            return -1;
+        if (text.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0)
+            return 0;
+        if (!parseDecimal(text))
+            throw ValueError(
+                QStringLiteral("'%1' is neither a number nor True or False").arg(v.toString()));
+    }
+    const Number n = toNumber(v);
+    if (!n.integral && std::isnan(n.real))
+        throw ValueError(QStringLiteral("nan is not a number"));
+    return n.toDouble() == 0 ? 0 : -1;
+}
+
+float toSingle(const QVariant& v) {
+    const double x = finiteDouble(toNumber(v));
+    // Converting a double beyond the single range is undefined, not infinity.
+    if (std::fabs(x) > static_cast<double>(std::numeric_limits<float>::max()))
+        throw ValueError(QStringLiteral("%1 is outside the range of a single-precision number")
+                             .arg(realText(x)));
+    return static_cast<float>(x);
+}
+
+double toDouble(const QVariant& v) {
+    return finiteDouble(toNumber(v));
+}
+
+double toOleDate(const QVariant& v) {
+    if (v.typeId() == QMetaType::QString && !v.isNull())
+        return textToOleDate(v.toString());
+    const double day = finiteDouble(toNumber(v));
+    if (day < firstOleDay || day >= endOleDay)
+        throw ValueError(QStringLiteral("day number %1 is outside the range of dates (100-01-01 "
+                                        "to 9999-12-31)")
+                             .arg(realText(day)));
+    return day;
+}
+
+QString toText(const QVariant& v) {
+    if (v.isNull())
+        return {};
+    switch (v.typeId()) {
+    case QMetaType::QString:
+        return v.toString();
+    case QMetaType::Float:
+    case QMetaType::Double:
+        return realText(v.toDouble());
+    case QMetaType::QByteArray:
+        throw ValueError(QStringLiteral("holds binary data, not text"));
+    default:
+        return numberText(toNumber(v));
+    }
+}
+
+std::int16_t sumToInt16(std::span<const QVariant> values) {
+    Number sum;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const QVariant& v = values[i];
+        if (v.isNull())
+            continue;
+        Number n;
+        try {
+            n = toNumber(v);
+        } catch (const ValueError& e) {
+            throw ValueError(QStringLiteral("value %1 of the sum: %2").arg(i + 1).arg(e.reason()));
+        }
+        if (sum.integral && n.integral) {
+            constexpr auto low = std::numeric_limits<std::int64_t>::min();
+            constexpr auto high = std::numeric_limits<std::int64_t>::max();
+            if ((n.integer > 0 && sum.integer > high - n.integer) ||
+                (n.integer < 0 && sum.integer < low - n.integer))
+                throw ValueError(
+                    QStringLiteral("the sum outgrows a 64-bit integer at value %1").arg(i + 1));
+            sum.integer += n.integer;
+        } else {
+            sum.real = sum.toDouble() + n.toDouble();
+            sum.integral = false;
+        }
+    }
+    return numberToInt16(sum);
+}
+
+std::optional<std::pair<QString, QString>> splitName(const QString& name) {
+    const qsizetype blank = name.indexOf(u' ');
+    if (blank <= 0)
+        return std::nullopt;
+    return std::pair{name.left(blank), name.mid(blank + 1)};
+}
+
+} // namespace values
