@@ -20,15 +20,24 @@ struct Options {
     bool qzIndex = true;
 };
 
+// The most players a generated database holds; every player gets a name of its own, and
+// the name lists run short beyond this.
+inline constexpr int maxPlayers = 200'000;
+
 // Column names of the reference Ratings table, in table order.
 const QStringList& ratingsColumns();
 // The CREATE TABLE statements of the reference schema (Ratings, then qz).
 QStringList referenceSchema();
+// The name of the team with this index (from 0) in a generated database; names are safe as
+// folder names and no two differ only in letter case.
+QString teamName(int index);
 
-// Writes a season database at path (which must not exist).
+// Writes a season database at path (which must not exist); on failure nothing is left at
+// path. More than maxPlayers players in all, or a negative count, throws std::invalid_argument.
 void writeSeasonDatabase(const QString& path, const Options& options);
 // Fills folder (created when missing) as a game folder: seasonStats.mdb, schedule2009.dat,
-// data/schedules/schedule2008.dat and an empty lists/ folder.
+// data/schedules/schedule2008.dat and an empty lists/ folder. Refuses, before writing
+// anything, a folder that already holds one of those files.
 void writeProgramFolder(const QString& folder, const Options& options);
 
 // A season database built row by row, for tests.
@@ -41,11 +50,13 @@ public:
     SeasonBuilder& operator=(const SeasonBuilder&) = delete;
 
     // Adds a Ratings row with plausible values in every column; overrides replace them by
-    // column name (a null QVariant stores NULL).
+    // column name, in any letter case (a null QVariant stores NULL). An unknown name throws
+    // std::invalid_argument. SQLite applies the column's type affinity, so a text that
+    // looks like a number lands as a number unless the column is changed first.
     void addPlayer(const QString& team, const QString& name, const QVariantMap& overrides = {});
     // Adds a qz row with the values of b, bf, c, f, ff, r, k, nk.
     void addQz(const QString& name, const std::array<double, 8>& values);
-    // Runs any statement, e.g. to change the schema.
+    // Runs one statement, e.g. to change the schema.
     void exec(const QString& sql);
     // Closes the database; the destructor does it too.
     void close();
