@@ -28,10 +28,12 @@ QByteArray serialiseRecord(const PlayerRecord& record);
 // inconsistent data throws a PatchError.
 PlayerRecord parseRecord(QByteArrayView data, qsizetype& offset);
 
-// A whole team list file. An empty file parses to an empty list. Bytes after the last
-// record are ignored.
+// A whole team list file. An empty file parses to an empty list, and an empty list writes
+// a header counting no records. Bytes after the last record are ignored.
 QByteArray serialiseTeamList(const std::vector<PlayerRecord>& records);
 std::vector<PlayerRecord> parseTeamList(QByteArrayView data);
+// The same, also giving the offset just after the last record.
+std::vector<PlayerRecord> parseTeamList(QByteArrayView data, qsizetype& end);
 
 // The team list header for count records.
 QByteArray teamListHeader(quint32 count);

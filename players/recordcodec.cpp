@@ -1,0 +1,457 @@
+#include "players/recordcodec.h"
+
+#include "core/cp1252.h"
+#include "core/patcherror.h"
+#include "players/playerrecord.h"
+
+#include <bit>
+#include <cstdint>
+#include <limits>
+#include <utility>
+
+namespace recordcodec {
+namespace {
+
+// Every record field in disk order. Reading and writing both walk this one list, so the
+// two can never disagree about the layout.
+template <class Record, class Visit> void forEachField(Record& r, Visit&& v) {
+    v("spare0", r.spare0);
+    v("shortKick", r.shortKick);
+    v("spare5", r.spare5);
+    v("goalAccuracyGround", r.goalAccuracyGround);
+    v("goalAccuracyMark", r.goalAccuracyMark);
+    v("speed", r.speed);
+    v("spare21", r.spare21);
+    v("crumbs", r.crumbs);
+    v("defenceGround", r.defenceGround);
+    v("defenceAir", r.defenceAir);
+    v("defenceOne", r.defenceOne);
+    v("hitOuts", r.hitOuts);
+    v("strength", r.strength);
+    v("spare49", r.spare49);
+    v("agility", r.agility);
+    v("handball", r.handball);
+    v("kickMax", r.kickMax);
+    v("longKickFactor", r.longKickFactor);
+    v("shortKickFactor", r.shortKickFactor);
+    v("shortKickPercent", r.shortKickPercent);
+    v("longKickPercent", r.longKickPercent);
+    v("handballPercent", r.handballPercent);
+    v("runPercent", r.runPercent);
+    v("spare89", r.spare89);
+    v("firstName", r.firstName);
+    v("lastName", r.lastName);
+    v("team", r.team);
+    v("salary", r.salary);
+    v("preferredPos", r.preferredPos);
+    v("spare141", r.spare141);
+    v("health", r.health);
+    v("typeProfileA", r.typeProfileA);
+    v("spare189", r.spare189);
+    v("longKick", r.longKick);
+    v("spare203", r.spare203);
+    v("keyPos", r.keyPos);
+    v("preset209", r.preset209);
+    v("spare217", r.spare217);
+    v("overall", r.overall);
+    v("injuryTendency", r.injuryTendency);
+    v("reputationTendency", r.reputationTendency);
+    v("typeProfileB", r.typeProfileB);
+    v("healthLimit", r.healthLimit);
+    v("preset311", r.preset311);
+    v("fullName", r.fullName);
+    v("height", r.height);
+    v("weight", r.weight);
+    v("dateOfBirth", r.dateOfBirth);
+    v("secondaryPos", r.secondaryPos);
+    v("thirdPos", r.thirdPos);
+    v("tackling", r.tackling);
+    v("discipline", r.discipline);
+    v("freeKickTendency", r.freeKickTendency);
+    v("markContested", r.markContested);
+    v("markUncontested", r.markUncontested);
+    v("spare351", r.spare351);
+    v("playerType", r.playerType);
+    v("leadership", r.leadership);
+    v("potential", r.potential);
+    v("lineupType", r.lineupType);
+    v("contract", r.contract);
+    v("recentGames", r.recentGames);
+    v("spare389", r.spare389);
+    v("clearance", r.clearance);
+    v("goalSense", r.goalSense);
+    v("preset403", r.preset403);
+    v("debut", r.debut);
+    v("state", r.state);
+    v("town", r.town);
+    v("preset411", r.preset411);
+    v("preset413", r.preset413);
+    v("playerNumber", r.playerNumber);
+    v("spare417", r.spare417);
+    v("subListA", r.subListA);
+    v("subListB", r.subListB);
+    v("preset489", r.preset489);
+    v("spare491", r.spare491);
+    v("spare493", r.spare493);
+    v("spare495", r.spare495);
+    v("spare497", r.spare497);
+    v("improveR", r.improveR);
+    v("improveBf", r.improveBf);
+    v("improveB", r.improveB);
+    v("improveC", r.improveC);
+    v("improveF", r.improveF);
+    v("improveFf", r.improveFf);
+    v("improveK", r.improveK);
+    v("improveNk", r.improveNk);
+    v("positionValuesA", r.positionValuesA);
+    v("spare595", r.spare595);
+    v("positionValuesB", r.positionValuesB);
+    v("spare643", r.spare643);
+    v("preset645", r.preset645);
+    v("pendingSalary", r.pendingSalary);
+    v("pendingContract", r.pendingContract);
+    v("spareTextsA", r.spareTextsA);
+    v("spareTextsB", r.spareTextsB);
+    v("spare673", r.spare673);
+    v("spare675", r.spare675);
+    v("spare677", r.spare677);
+    v("spareText679", r.spareText679);
+}
+
+// The smallest disk form of a record (all texts empty, lists never created) and of the
+// list elements: the bounds that keep a corrupt count from allocating more than the
+// remaining bytes could ever hold.
+constexpr qsizetype kMinRecordSize = 621;
+constexpr qsizetype kMinSubEntryASize = 2 + 26;
+constexpr qsizetype kMinSubEntryBSize = 2 + 2 + 12;
+
+// Names a field for messages: "recentGames[2]", "subListB[0].text2".
+struct FieldName {
+    const char* field;
+    qsizetype index = -1;
+    const char* member = nullptr;
+
+    FieldName element(qsizetype i) const { return {field, i, member}; }
+    FieldName withMember(const char* m) const { return {field, index, m}; }
+
+    QString toString() const {
+        QString name = QString::fromLatin1(field);
+        if (index >= 0)
+            name += QStringLiteral("[%1]").arg(index);
+        if (member)
+            name += QLatin1Char('.') + QLatin1String(member);
+        return name;
+    }
+};
+
+// Long names are cut in messages so that a runaway text does not fill the message box.
+QString elided(const QString& text) {
+    constexpr qsizetype kMax = 40;
+    return text.size() <= kMax ? text : text.left(kMax) + QChar(0x2026);
+}
+
+QString playerName(const PlayerRecord& record) {
+    return QStringLiteral("Player %1 %2 of the team %3")
+        .arg(elided(record.firstName), elided(record.lastName), elided(record.team));
+}
+
+template <class Unsigned> void putLittleEndian(QByteArray& out, Unsigned value) {
+    for (std::size_t i = 0; i < sizeof(Unsigned); ++i)
+        out.append(static_cast<char>((value >> (8 * i)) & 0xFF));
+}
+
+class Writer {
+public:
+    Writer(QByteArray& out, const PlayerRecord& record)
+        : m_out(out)
+        , m_record(record) {}
+
+    void operator()(FieldName, std::uint8_t value) { m_out.append(static_cast<char>(value)); }
+    void operator()(FieldName, std::int16_t value) {
+        putLittleEndian(m_out, static_cast<std::uint16_t>(value));
+    }
+    void operator()(FieldName, float value) {
+        putLittleEndian(m_out, std::bit_cast<std::uint32_t>(value));
+    }
+    void operator()(FieldName, double value) {
+        putLittleEndian(m_out, std::bit_cast<std::uint64_t>(value));
+    }
+
+    template <std::size_t N> void operator()(FieldName, const std::array<std::uint8_t, N>& bytes) {
+        m_out.append(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(N));
+    }
+
+    template <class T, std::size_t N>
+    void operator()(FieldName name, const std::array<T, N>& values) {
+        for (std::size_t i = 0; i < N; ++i)
+            (*this)(name.element(static_cast<qsizetype>(i)), values[i]);
+    }
+
+    void operator()(FieldName name, const QString& text) {
+        const QByteArray bytes = toCp1252(text);
+        if (bytes.size() > std::numeric_limits<std::uint16_t>::max())
+            throw PatchError(
+                QStringLiteral("Cannot store the player record"), playerName(m_record),
+                QStringLiteral("The text of the field %1 is %2 bytes long; a team list "
+                               "file holds at most 65535 bytes per text.")
+                    .arg(name.toString())
+                    .arg(bytes.size()));
+        putLittleEndian(m_out, static_cast<std::uint16_t>(bytes.size()));
+        m_out.append(bytes);
+    }
+
+    void operator()(FieldName name, const SubEntryA& entry) {
+        (*this)(name.withMember("text"), entry.text);
+        (*this)(name, entry.plain);
+    }
+
+    void operator()(FieldName name, const SubEntryB& entry) {
+        (*this)(name.withMember("text1"), entry.text1);
+        (*this)(name.withMember("text2"), entry.text2);
+        (*this)(name, entry.plain);
+    }
+
+    template <class Entry>
+    void operator()(FieldName name, const std::optional<std::vector<Entry>>& list) {
+        if (!list) {
+            putLittleEndian(m_out, std::uint16_t{0});
+            return;
+        }
+        putLittleEndian(m_out, std::uint16_t{1});
+        putLittleEndian(m_out, static_cast<std::uint32_t>(list->size()));
+        putLittleEndian(m_out, std::uint32_t{0});
+        for (std::size_t i = 0; i < list->size(); ++i)
+            (*this)(name.element(static_cast<qsizetype>(i)), (*list)[i]);
+    }
+
+private:
+    QByteArray& m_out;
+    const PlayerRecord& m_record;
+};
+
+[[noreturn]] void fail(const QString& where, qsizetype offset, const QString& what) {
+    throw PatchError(QStringLiteral("Cannot read the team list"), QString(),
+                     QStringLiteral("%1 at byte %2: %3").arg(where).arg(offset).arg(what));
+}
+
+// Reads from data at offset; every read checks the remaining length first, so corrupt
+// input ends in a PatchError and never in a read past the end.
+class Reader {
+public:
+    // where is the record's place for messages ("Record 3"); empty for a lone record.
+    Reader(QByteArrayView data, qsizetype& offset, QString where)
+        : m_data(data)
+        , m_offset(offset)
+        , m_where(std::move(where)) {}
+
+    void operator()(FieldName name, std::uint8_t& value) {
+        need(name, 1);
+        value = static_cast<std::uint8_t>(m_data[m_offset]);
+        ++m_offset;
+    }
+    void operator()(FieldName name, std::int16_t& value) {
+        value = static_cast<std::int16_t>(take<std::uint16_t>(name));
+    }
+    void operator()(FieldName name, float& value) {
+        value = std::bit_cast<float>(take<std::uint32_t>(name));
+    }
+    void operator()(FieldName name, double& value) {
+        value = std::bit_cast<double>(take<std::uint64_t>(name));
+    }
+
+    template <std::size_t N> void operator()(FieldName name, std::array<std::uint8_t, N>& bytes) {
+        need(name, static_cast<qsizetype>(N));
+        for (std::size_t i = 0; i < N; ++i)
+            bytes[i] = static_cast<std::uint8_t>(m_data[m_offset + static_cast<qsizetype>(i)]);
+        m_offset += static_cast<qsizetype>(N);
+    }
+
+    template <class T, std::size_t N> void operator()(FieldName name, std::array<T, N>& values) {
+        for (std::size_t i = 0; i < N; ++i)
+            (*this)(name.element(static_cast<qsizetype>(i)), values[i]);
+    }
+
+    void operator()(FieldName name, QString& text) {
+        const qsizetype start = m_offset;
+        const qsizetype length = take<std::uint16_t>(name);
+        if (length > remaining())
+            fail(describe(name), start,
+                 QStringLiteral("the text of %1 bytes runs past the end of the data (%2 bytes "
+                                "remain).")
+                     .arg(length)
+                     .arg(remaining()));
+        text = fromCp1252(m_data.sliced(m_offset, length));
+        m_offset += length;
+    }
+
+    void operator()(FieldName name, SubEntryA& entry) {
+        (*this)(name.withMember("text"), entry.text);
+        (*this)(name, entry.plain);
+    }
+
+    void operator()(FieldName name, SubEntryB& entry) {
+        (*this)(name.withMember("text1"), entry.text1);
+        (*this)(name.withMember("text2"), entry.text2);
+        (*this)(name, entry.plain);
+    }
+
+    void operator()(FieldName name, std::optional<std::vector<SubEntryA>>& list) {
+        readList(name, list, kMinSubEntryASize);
+    }
+    void operator()(FieldName name, std::optional<std::vector<SubEntryB>>& list) {
+        readList(name, list, kMinSubEntryBSize);
+    }
+
+    // A list header: nullopt for a list never created, else the element count.
+    std::optional<std::uint32_t> listHeader(FieldName name, qsizetype minElementSize,
+                                            const QString& elements = QStringLiteral("elements")) {
+        const qsizetype start = m_offset;
+        const std::uint16_t dimensions = take<std::uint16_t>(name);
+        if (dimensions == 0)
+            return std::nullopt;
+        if (dimensions != 1)
+            fail(describe(name), start,
+                 QStringLiteral("the list header gives %1 dimensions; only 0 or 1 are valid.")
+                     .arg(dimensions));
+        const std::uint32_t count = take<std::uint32_t>(name);
+        const auto lowerBound = static_cast<std::int32_t>(take<std::uint32_t>(name));
+        if (lowerBound != 0)
+            fail(describe(name), start,
+                 QStringLiteral("the list header gives the lower bound %1; only 0 is valid.")
+                     .arg(lowerBound));
+        if (static_cast<quint64>(count) * static_cast<quint64>(minElementSize) >
+            static_cast<quint64>(remaining()))
+            fail(describe(name), start,
+                 QStringLiteral("the list header counts %1 %2, but the %3 bytes that "
+                                "remain hold at most %4.")
+                     .arg(count)
+                     .arg(elements)
+                     .arg(remaining())
+                     .arg(remaining() / minElementSize));
+        return count;
+    }
+
+private:
+    template <class Entry>
+    void readList(FieldName name, std::optional<std::vector<Entry>>& list,
+                  qsizetype minElementSize) {
+        const std::optional<std::uint32_t> count = listHeader(name, minElementSize);
+        if (!count) {
+            list.reset();
+            return;
+        }
+        list.emplace();
+        list->resize(*count);
+        for (std::uint32_t i = 0; i < *count; ++i)
+            (*this)(name.element(i), (*list)[i]);
+    }
+
+    qsizetype remaining() const { return m_data.size() - m_offset; }
+
+    QString describe(FieldName name) const {
+        if (!name.field)
+            return m_where;
+        const QString field = QStringLiteral("field %1").arg(name.toString());
+        return m_where.isEmpty() ? QStringLiteral("The ") + field
+                                 : m_where + QStringLiteral(", ") + field;
+    }
+
+    void need(FieldName name, qsizetype bytes) {
+        if (bytes > remaining())
+            fail(describe(name), m_offset,
+                 QStringLiteral("%1 bytes are needed, but the data ends after %2.")
+                     .arg(bytes)
+                     .arg(remaining()));
+    }
+
+    template <class Unsigned> Unsigned take(FieldName name) {
+        need(name, sizeof(Unsigned));
+        Unsigned value = 0;
+        for (std::size_t i = 0; i < sizeof(Unsigned); ++i)
+            value |= static_cast<Unsigned>(static_cast<Unsigned>(static_cast<std::uint8_t>(
+                                               m_data[m_offset + static_cast<qsizetype>(i)]))
+                                           << (8 * i));
+        m_offset += sizeof(Unsigned);
+        return value;
+    }
+
+    QByteArrayView m_data;
+    qsizetype& m_offset;
+    QString m_where;
+};
+
+PlayerRecord parseRecordAt(QByteArrayView data, qsizetype& offset, QString where) {
+    if (offset < 0 || offset > data.size())
+        fail(QStringLiteral("The record"), offset,
+             QStringLiteral("the offset lies outside the data."));
+    PlayerRecord record;
+    Reader reader(data, offset, std::move(where));
+    forEachField(record, [&reader](const char* field, auto& value) { reader({field}, value); });
+    return record;
+}
+
+} // namespace
+
+PlayerRecord blankRecord() {
+    return PlayerRecord{};
+}
+
+void serialiseRecord(QByteArray& out, const PlayerRecord& record) {
+    // Built aside so that a rejected text leaves out as it was.
+    QByteArray bytes;
+    bytes.reserve(1024);
+    Writer writer(bytes, record);
+    forEachField(record,
+                 [&writer](const char* field, const auto& value) { writer({field}, value); });
+    out.append(bytes);
+}
+
+QByteArray serialiseRecord(const PlayerRecord& record) {
+    QByteArray out;
+    serialiseRecord(out, record);
+    return out;
+}
+
+PlayerRecord parseRecord(QByteArrayView data, qsizetype& offset) {
+    return parseRecordAt(data, offset, QString());
+}
+
+QByteArray teamListHeader(quint32 count) {
+    QByteArray header;
+    header.reserve(kTeamListHeaderSize);
+    putLittleEndian(header, std::uint16_t{1});
+    putLittleEndian(header, std::uint32_t{count});
+    putLittleEndian(header, std::uint32_t{0});
+    return header;
+}
+
+QByteArray serialiseTeamList(const std::vector<PlayerRecord>& records) {
+    QByteArray out = teamListHeader(static_cast<quint32>(records.size()));
+    for (const PlayerRecord& record : records)
+        serialiseRecord(out, record);
+    return out;
+}
+
+std::vector<PlayerRecord> parseTeamList(QByteArrayView data) {
+    qsizetype end = 0;
+    return parseTeamList(data, end);
+}
+
+std::vector<PlayerRecord> parseTeamList(QByteArrayView data, qsizetype& end) {
+    end = 0;
+    if (data.isEmpty())
+        return {};
+    qsizetype& offset = end;
+    Reader header(data, offset, QStringLiteral("The team list header"));
+    const std::optional<std::uint32_t> count =
+        header.listHeader({nullptr}, kMinRecordSize, QStringLiteral("records"));
+    std::vector<PlayerRecord> records;
+    if (!count)
+        return records;
+    records.reserve(*count);
+    for (std::uint32_t i = 0; i < *count; ++i)
+        records.push_back(parseRecordAt(data, offset, QStringLiteral("Record %1").arg(i)));
+    return records;
+}
+
+} // namespace recordcodec

@@ -1,0 +1,199 @@
+#include "players/teamlistwriter.h"
+
+#include "core/fileops.h"
+#include "core/patcherror.h"
+#include "players/playerrecord.h"
+#include "players/recordcodec.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <limits>
+#include <utility>
+
+namespace {
+
+const QString kAppendFailed = QStringLiteral("Cannot append to the team list file");
+
+std::uint32_t readUInt32(const QByteArray& bytes, qsizetype at) {
+    std::uint32_t value = 0;
+    for (qsizetype i = 0; i < 4; ++i)
+        value |= static_cast<std::uint32_t>(static_cast<std::uint8_t>(bytes[at + i])) << (8 * i);
+    return value;
+}
+
+QByteArray littleEndian32(std::uint32_t value) {
+    QByteArray bytes(4, Qt::Uninitialized);
+    for (qsizetype i = 0; i < 4; ++i)
+        bytes[i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+    return bytes;
+}
+
+// Returns the record count of a team list header, after checking that the header is one
+// this program writes: an append to anything else would corrupt it further.
+std::uint32_t checkedRecordCount(const QByteArray& header, const QString& path) {
+    const unsigned dimensions = static_cast<std::uint8_t>(header[0]) |
+                                static_cast<unsigned>(static_cast<std::uint8_t>(header[1])) << 8;
+    if (dimensions != 1)
+        throw PatchError(kAppendFailed, path,
+                         QStringLiteral("Its header gives %1 dimensions where a team list has 1.")
+                             .arg(dimensions));
+    const auto lowerBound = static_cast<std::int32_t>(readUInt32(header, 6));
+    if (lowerBound != 0)
+        throw PatchError(
+            kAppendFailed, path,
+            QStringLiteral("Its header gives the lower bound %1 where a team list has 0.")
+                .arg(lowerBound));
+    const std::uint32_t count = readUInt32(header, 2);
+    if (count == 0)
+        throw PatchError(kAppendFailed, path,
+                         QStringLiteral("Its header counts no records; a team list starts with "
+                                        "the blank record."));
+    return count;
+}
+
+void flushIfFile(QIODevice& device, const QString& path) {
+    if (auto* file = qobject_cast<QFileDevice*>(&device); file && !file->flush())
+        throw PatchError(kAppendFailed, path, file->errorString());
+}
+
+// A team name becomes a folder name inside the slot folder, so it must be exactly one
+// path component: anything else would write outside the team's folder or into the slot
+// folder itself.
+void checkTeamName(const QString& team, const QString& slotFolder) {
+    QString problem;
+    if (team.isEmpty())
+        problem = QStringLiteral("The player row has no team name.");
+    else if (team == QLatin1String(".") || team == QLatin1String(".."))
+        problem = QStringLiteral("The team name \"%1\" is not a folder name.").arg(team);
+    else if (team.contains(QLatin1Char('/')) || team.contains(QLatin1Char('\\')) ||
+             team.contains(QChar(0)))
+        problem = QStringLiteral("The team name \"%1\" contains a character that folder names "
+                                 "cannot hold.")
+                      .arg(team);
+    if (!problem.isEmpty())
+        throw PatchError(QStringLiteral("Cannot prepare the team folder"), slotFolder, problem);
+}
+
+} // namespace
+
+namespace teamlist {
+
+const QByteArray& blankListFile() {
+    static const QByteArray file =
+        recordcodec::teamListHeader(1) + recordcodec::serialiseRecord(recordcodec::blankRecord());
+    return file;
+}
+
+void appendRecord(QIODevice& list, const QString& path, qint64 end, std::uint32_t count,
+                  const QByteArray& record) {
+    if (!list.seek(0))
+        throw PatchError(kAppendFailed, path, list.errorString());
+    const QByteArray header = list.read(recordcodec::kTeamListHeaderSize);
+    if (header.size() != recordcodec::kTeamListHeaderSize)
+        throw PatchError(kAppendFailed, path,
+                         header.isEmpty() && !list.errorString().isEmpty()
+                             ? list.errorString()
+                             : QStringLiteral("The file is shorter than a team list header."));
+    const std::uint32_t found = checkedRecordCount(header, path);
+    if (found != count)
+        throw PatchError(kAppendFailed, path,
+                         QStringLiteral("Its header counts %1 records where %2 were written; "
+                                        "another program may have changed the file.")
+                             .arg(found)
+                             .arg(count));
+    if (count == std::numeric_limits<std::uint32_t>::max())
+        throw PatchError(kAppendFailed, path,
+                         QStringLiteral("The list holds as many records as its header can count."));
+
+    if (!list.seek(end) || list.write(record) != record.size())
+        throw PatchError(kAppendFailed, path, list.errorString());
+    flushIfFile(list, path);
+    // Only now that the record is complete may the count include it.
+    if (!list.seek(2) || list.write(littleEndian32(count + 1)) != 4)
+        throw PatchError(kAppendFailed, path, list.errorString());
+    flushIfFile(list, path);
+}
+
+} // namespace teamlist
+
+TeamListWriter::TeamListWriter(QString slotFolder)
+    : m_slotFolder(std::move(slotFolder)) {}
+
+QString TeamListWriter::teamFolder(const QString& team) const {
+    return m_slotFolder + QLatin1Char('/') + team;
+}
+
+QString TeamListWriter::listPath(const QString& team) const {
+    return teamFolder(team) + QLatin1Char('/') + team + QStringLiteral("_List.tvp");
+}
+
+void TeamListWriter::prepareTeam(const QString& team) {
+    checkTeamName(team, m_slotFolder);
+    const QString folder = teamFolder(team);
+    if (!fileops::entryExists(folder))
+        fileops::createFolder(folder);
+    else if (!QFileInfo(folder).isDir())
+        throw PatchError(QStringLiteral("Cannot prepare the team folder"), folder,
+                         QStringLiteral("A file of that name stands where the folder belongs."));
+
+    if (team != m_previousTeam) {
+        m_knownTeam.clear();
+        // Written whole through a temporary file, so that a longer list of an earlier run
+        // is replaced entirely and a failure leaves that list as it was.
+        fileops::writeFileAtomically(listPath(team), teamlist::blankListFile());
+        m_knownTeam = team;
+        m_knownEnd = teamlist::blankListFile().size();
+        m_knownCount = 1;
+    }
+    m_previousTeam = team;
+}
+
+void TeamListWriter::appendPlayer(const QString& team, const PlayerRecord& record) {
+    checkTeamName(team, m_slotFolder);
+    // Serialised first: a text the format cannot hold must stop the run before the file
+    // is touched.
+    const QByteArray bytes = recordcodec::serialiseRecord(record);
+    const QString path = listPath(team);
+
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly | QIODevice::Unbuffered))
+        throw PatchError(QStringLiteral("Cannot open the team list file"), path,
+                         file.errorString());
+
+    qint64 end = m_knownEnd;
+    std::uint32_t count = m_knownCount;
+    if (team != m_knownTeam) {
+        // A list this writer did not start: read it once to learn where its records end.
+        const QByteArray data = file.readAll();
+        if (file.error() != QFileDevice::NoError)
+            throw PatchError(QStringLiteral("Cannot read the team list file"), path,
+                             file.errorString());
+        if (data.size() < recordcodec::kTeamListHeaderSize)
+            throw PatchError(kAppendFailed, path,
+                             QStringLiteral("The file is shorter than a team list header."));
+        count = checkedRecordCount(data.first(recordcodec::kTeamListHeaderSize), path);
+        try {
+            qsizetype offset = 0;
+            recordcodec::parseTeamList(data, offset);
+            end = offset;
+        } catch (const PatchError& error) {
+            throw PatchError(QStringLiteral("Cannot read the team list file"), path, error.cause());
+        }
+    }
+    m_knownTeam.clear();
+
+    const qint64 size = file.size();
+    if (size < end)
+        throw PatchError(kAppendFailed, path,
+                         QStringLiteral("The file is shorter than the records it held; another "
+                                        "program may have changed it."));
+    // Bytes past the counted records are left over from an interrupted append.
+    if (size > end && !file.resize(end))
+        throw PatchError(kAppendFailed, path, file.errorString());
+
+    teamlist::appendRecord(file, path, end, count, bytes);
+    m_knownTeam = team;
+    m_knownEnd = end + bytes.size();
+    m_knownCount = count + 1;
+}
