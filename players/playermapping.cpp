@@ -5,6 +5,7 @@
 #include "db/seasondatabase.h"
 #include "players/playerrecord.h"
 #include "players/ratingscales.h"
+#include "players/recordcodec.h"
 #include "players/valueconversion.h"
 
 #include <QSqlError>
@@ -183,7 +184,15 @@ struct PlayerMapper::Impl {
         , qzLookup(database.connection())
         , overallUpdate(database.connection()) {}
 
-    [[noreturn]] void fail(const QString& column, const QString& reason) const {
+    // Where a check collects problems instead of stopping at the first; null in a run.
+    std::vector<MappingProblem>* problems = nullptr;
+
+    // Reports a value that cannot be converted: stops the run, or notes it in a check.
+    void fail(const QString& column, const QString& reason) const {
+        if (problems) {
+            problems->push_back({team, name, column, reason});
+            return;
+        }
         throw PatchError(
             QStringLiteral("Cannot convert a player of the season database"),
             QStringLiteral("Player \"%1\" of team \"%2\", column \"%3\"").arg(name, team, column),
@@ -196,6 +205,7 @@ struct PlayerMapper::Impl {
             return convert(row.value(columns[column]));
         } catch (const values::ValueError& e) {
             fail(QLatin1String(kColumnNames[column]), e.reason());
+            return decltype(convert(QVariant())){};
         }
     }
 
@@ -248,6 +258,7 @@ std::int16_t PlayerMapper::overallPoints(const Recordset& row) const {
         return values::sumToInt16(raw);
     } catch (const values::ValueError& e) {
         d->fail(QStringLiteral("overall points (the sum of 22 ratings)"), e.reason());
+        return 0;
     }
 }
 
@@ -256,23 +267,60 @@ void PlayerMapper::map(const Recordset& row, PlayerRecord& record) {
     d->name = values::toText(row.value(d->columns[Name]));
 
     d->mapAttributes(row, record);
-    const std::int16_t points = overallPoints(row);
-    const std::int16_t rating = overallToRating(points);
-    d->writeBackOverall(row, rating);
+    const std::int16_t rating = overallToRating(overallPoints(row));
+    if (!d->problems)
+        d->writeBackOverall(row, rating);
     record.overall = static_cast<float>(convertRating(rating, TenthsKind));
     d->mapCareer(row, record);
     d->mapPositionValues(record);
 }
 
+std::vector<MappingProblem> PlayerMapper::check(const Recordset& row, PlayerRecord& scratch) {
+    std::vector<MappingProblem> problems;
+    d->problems = &problems;
+    try {
+        map(row, scratch);
+    } catch (...) {
+        d->problems = nullptr;
+        throw;
+    }
+    d->problems = nullptr;
+    if (problems.empty()) {
+        try {
+            QByteArray bytes;
+            recordcodec::serialiseRecord(bytes, scratch);
+        } catch (const PatchError& e) {
+            problems.push_back({d->team, d->name, QString(), e.cause()});
+        }
+    }
+    return problems;
+}
+
+QString PlayerMapper::ratingsStatement() {
+    return QStringLiteral("SELECT rowid, * From Ratings order by team, rowid");
+}
+
+const std::vector<QString>& PlayerMapper::ratingsColumns() {
+    static const std::vector<QString> names = [] {
+        std::vector<QString> list;
+        for (const char* name : kColumnNames)
+            list.push_back(QString::fromLatin1(name));
+        return list;
+    }();
+    return names;
+}
+
 void PlayerMapper::Impl::mapAttributes(const Recordset& row, PlayerRecord& r) {
     r.team = text(row, Team);
     const auto split = values::splitName(text(row, Name));
-    if (!split)
+    if (split) {
+        r.firstName = split->first;
+        r.lastName = split->second;
+    } else {
         fail(QLatin1String(kColumnNames[Name]),
              QStringLiteral("The name has no blank after its first character, so it cannot be "
                             "split into first and last name."));
-    r.firstName = split->first;
-    r.lastName = split->second;
+    }
     r.height = int16(row, Height);
     r.weight = int16(row, Weight);
     r.dateOfBirth = get(row, Dob, values::toOleDate);

@@ -1,5 +1,7 @@
 #include "run/updaterun.h"
 
+#include "run/inputcheck.h"
+
 #include "core/fileops.h"
 #include "core/patcherror.h"
 #include "core/runui.h"
@@ -149,6 +151,11 @@ void UpdateRun::loadTeamNames() {
 void UpdateRun::runSteps() {
     if (!chkValid())
         return;
+    InputCheck check(m_programFolder, m_slotName);
+    if (!check.run()) {
+        m_ui.message(check.report(), RunUi::Critical, QStringLiteral("Update Error"));
+        return;
+    }
     if (!prepareSlot())
         return;
 
@@ -167,9 +174,7 @@ void UpdateRun::runSteps() {
     pauseFor(0.1, false, m_ui);
 
     {
-        // Ties within a team keep the table's order, so a team's players come in the
-        // order the database holds them.
-        Recordset ratings(db, QStringLiteral("SELECT rowid, * From Ratings order by team, rowid"));
+        Recordset ratings(db, PlayerMapper::ratingsStatement());
         PlayerMapper mapper(db, ratings);
         TeamListWriter writer(slotFolder());
         WriteBatch batch(db);

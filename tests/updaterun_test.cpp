@@ -74,8 +74,7 @@ TEST_F(RunFixture, NewSlotGetsDatabaseCopyAndOneFolderPerTeam) {
 
 TEST_F(RunFixture, ExistingSlotAsksAndCancelChangesNothing) {
     writeSimpleDatabase(game.dbPath(), {{"Cats", "Sam Jones"}});
-    // A file named like the slot is an existing slot too.
-    writeAll(game.slot(), "not a folder");
+    QDir().mkpath(game.slot());
     const FolderTree before = snapshotTree(game.path());
     game.ui.answers = {RunUi::Cancel};
     run.run();
@@ -85,6 +84,22 @@ TEST_F(RunFixture, ExistingSlotAsksAndCancelChangesNothing) {
     EXPECT_EQ(game.ui.messages[0].text,
               QStringLiteral("This will replace your existing player data files with new ones "
                              "based on the SeasonStats.mdb database. Do you wish to continue?"));
+    EXPECT_EQ(snapshotTree(game.path()), before);
+}
+
+TEST_F(RunFixture, FileNamedLikeTheSlotIsAnExistingSlotThatCannotBeUsed) {
+    writeSimpleDatabase(game.dbPath(), {{"Cats", "Sam Jones"}});
+    writeAll(game.slot(), "not a folder");
+    game.ui.answers = {RunUi::Cancel};
+    EXPECT_FALSE(run.prepareSlot());
+    EXPECT_EQ(game.ui.titles(), QStringList{kAsk});
+
+    // A whole run finds it before it asks anything.
+    const FolderTree before = snapshotTree(game.path());
+    game.ui.messages.clear();
+    run.run();
+    ASSERT_EQ(game.ui.titles(), QStringList{"Update Error"});
+    EXPECT_TRUE(game.ui.messages[0].text.contains("is a file, not a roster slot folder"));
     EXPECT_EQ(snapshotTree(game.path()), before);
 }
 

@@ -1,0 +1,41 @@
+#include "core/foldername.h"
+
+#include <QRegularExpression>
+
+namespace {
+
+constexpr qsizetype kMaxFolderName = 100;
+
+bool isDeviceName(const QString& name) {
+    // Windows reserves these names with any extension and in any letter case.
+    static const QRegularExpression device(
+        QStringLiteral("^(CON|PRN|AUX|NUL|COM[1-9]|LPT[1-9])(\\..*)?$"),
+        QRegularExpression::CaseInsensitiveOption);
+    return device.match(name).hasMatch();
+}
+
+} // namespace
+
+QString folderNameProblem(const QString& name) {
+    if (name.isEmpty())
+        return QStringLiteral("The team name is empty.");
+    if (name == QLatin1String(".") || name == QLatin1String(".."))
+        return QStringLiteral("\"%1\" cannot be a folder name.").arg(name);
+    for (const QChar c : name) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            return QStringLiteral("The team name holds a control character.");
+        if (QStringView(u"/\\:*?\"<>|").contains(c))
+            return QStringLiteral("The team name holds the character %1, which a folder name "
+                                  "cannot hold.")
+                .arg(c);
+    }
+    if (name.endsWith(QLatin1Char('.')) || name.endsWith(QLatin1Char(' ')))
+        return QStringLiteral("The team name ends in a dot or a blank, which Windows drops "
+                              "from folder names.");
+    if (isDeviceName(name))
+        return QStringLiteral("\"%1\" is a device name on Windows and cannot be a folder name.")
+            .arg(name);
+    if (name.size() > kMaxFolderName)
+        return QStringLiteral("The team name is longer than %1 characters.").arg(kMaxFolderName);
+    return {};
+}
