@@ -1,17 +1,18 @@
 #include "core/foldername.h"
 
-#include <QRegularExpression>
-
 namespace {
 
 constexpr qsizetype kMaxFolderName = 100;
 
 bool isDeviceName(const QString& name) {
     // Windows reserves these names with any extension and in any letter case.
-    static const QRegularExpression device(
-        QStringLiteral("^(CON|PRN|AUX|NUL|COM[1-9]|LPT[1-9])(\\..*)?$"),
-        QRegularExpression::CaseInsensitiveOption);
-    return device.match(name).hasMatch();
+    const QString stem = name.section(QLatin1Char('.'), 0, 0).toUpper();
+    if (stem.size() == 3)
+        return stem == QLatin1String("CON") || stem == QLatin1String("PRN") ||
+               stem == QLatin1String("AUX") || stem == QLatin1String("NUL");
+    return stem.size() == 4 &&
+           (stem.startsWith(QLatin1String("COM")) || stem.startsWith(QLatin1String("LPT"))) &&
+           stem[3] >= QLatin1Char('1') && stem[3] <= QLatin1Char('9');
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "players/teamlistwriter.h"
 
 #include "core/fileops.h"
+#include "core/foldername.h"
 #include "core/patcherror.h"
 #include "players/playerrecord.h"
 #include "players/recordcodec.h"
@@ -58,21 +59,13 @@ void flushIfFile(QIODevice& device, const QString& path) {
 }
 
 // A team name becomes a folder name inside the slot folder, so it must be exactly one
-// path component: anything else would write outside the team's folder or into the slot
-// folder itself.
+// path component: anything else would write outside the team's folder. The input check
+// refuses such names before a run starts; this guards every other way in.
 void checkTeamName(const QString& team, const QString& slotFolder) {
-    QString problem;
-    if (team.isEmpty())
-        problem = QStringLiteral("The player row has no team name.");
-    else if (team == QLatin1String(".") || team == QLatin1String(".."))
-        problem = QStringLiteral("The team name \"%1\" is not a folder name.").arg(team);
-    else if (team.contains(QLatin1Char('/')) || team.contains(QLatin1Char('\\')) ||
-             team.contains(QChar(0)))
-        problem = QStringLiteral("The team name \"%1\" contains a character that folder names "
-                                 "cannot hold.")
-                      .arg(team);
+    const QString problem = folderNameProblem(team);
     if (!problem.isEmpty())
-        throw PatchError(QStringLiteral("Cannot prepare the team folder"), slotFolder, problem);
+        throw PatchError(QStringLiteral("Cannot prepare the team folder"),
+                         slotFolder + QLatin1Char('/') + team, problem);
 }
 
 } // namespace
