@@ -4,6 +4,7 @@
 #include "db/recordset.h"
 #include "db/seasondatabase.h"
 #include "players/playerrecord.h"
+#include "players/qztable.h"
 #include "players/ratingscales.h"
 #include "players/recordcodec.h"
 #include "players/valueconversion.h"
@@ -170,9 +171,7 @@ constexpr float kNoPositionValue = 100.0f;
 struct PlayerMapper::Impl {
     SeasonDatabase& db;
     std::array<int, ColumnCount> columns{};
-    QSqlQuery qzLookup;
-    std::array<int, kPositionColumns.size()> qzColumns{};
-    bool qzColumnsKnown = false;
+    QzTable qz;
     QSqlQuery overallUpdate;
 
     // The player the current row describes, for messages.
@@ -181,7 +180,7 @@ struct PlayerMapper::Impl {
 
     explicit Impl(SeasonDatabase& database)
         : db(database)
-        , qzLookup(database.connection())
+        , qz(database)
         , overallUpdate(database.connection()) {}
 
     // Where a check collects problems instead of stopping at the first; null in a run.
@@ -237,11 +236,6 @@ PlayerMapper::PlayerMapper(SeasonDatabase& db, const Recordset& ratings)
     for (int c = 0; c < ColumnCount; ++c)
         d->columns[c] =
             ratings.requireColumn(QLatin1String(kColumnNames[c]), QStringLiteral("Ratings"));
-    d->qzLookup.setForwardOnly(true);
-    if (!d->qzLookup.prepare(QStringLiteral("SELECT * From qz where name=?")))
-        throw PatchError(QStringLiteral("The season database rejected a statement"),
-                         db.path() + QStringLiteral("\nSELECT * From qz where name=?"),
-                         d->qzLookup.lastError().text());
     if (!d->overallUpdate.prepare(QStringLiteral("UPDATE Ratings SET overall=? WHERE rowid=?")))
         throw PatchError(QStringLiteral("The season database rejected a statement"),
                          db.path() + QStringLiteral("\nUPDATE Ratings SET overall=?"),
@@ -416,35 +410,18 @@ void PlayerMapper::Impl::mapCareer(const Recordset& row, PlayerRecord& r) {
 }
 
 void PlayerMapper::Impl::mapPositionValues(PlayerRecord& r) {
-    qzLookup.bindValue(0, name);
-    if (!qzLookup.exec())
-        throw PatchError(QStringLiteral("Cannot look up the player's qz row"),
-                         QStringLiteral("Player \"%1\" of team \"%2\"").arg(name, team),
-                         qzLookup.lastError().text());
-    if (!qzLookup.next()) {
+    const QzTable::Values* row = qz.find(name);
+    if (!row) {
         r.positionValuesA.fill(kNoPositionValue);
         r.positionValuesB.fill(kNoPositionValue);
         return;
     }
-    if (!qzColumnsKnown) {
-        const QSqlRecord record = qzLookup.record();
-        for (std::size_t i = 0; i < kPositionColumns.size(); ++i) {
-            qzColumns[i] = record.indexOf(QLatin1String(kPositionColumns[i]));
-            if (qzColumns[i] < 0)
-                throw PatchError(QStringLiteral("The season database lacks a column"),
-                                 QStringLiteral("Table qz"),
-                                 QStringLiteral("The column \"%1\" does not exist.")
-                                     .arg(QLatin1String(kPositionColumns[i])));
-        }
-        qzColumnsKnown = true;
-    }
-    for (std::size_t i = 0; i < kPositionColumns.size(); ++i) {
+    for (std::size_t i = 0; i < row->size(); ++i) {
         try {
-            r.positionValuesA[i] = values::toSingle(qzLookup.value(qzColumns[i]));
+            r.positionValuesA[i] = values::toSingle((*row)[i]);
         } catch (const values::ValueError& e) {
             fail(QStringLiteral("qz.%1").arg(QLatin1String(kPositionColumns[i])), e.reason());
         }
     }
     r.positionValuesB = r.positionValuesA;
-    qzLookup.finish();
 }

@@ -149,6 +149,15 @@ void UpdateRun::loadTeamNames() {
 }
 
 void UpdateRun::runSteps() {
+    m_timings = RunTimings();
+    QElapsedTimer clock;
+    clock.start();
+    // Adds the time since the last lap to one of the run's step figures.
+    auto lap = [&clock](qint64& figure) {
+        figure += clock.nsecsElapsed();
+        clock.restart();
+    };
+
     if (!chkValid())
         return;
     InputCheck check(m_programFolder, m_slotName);
@@ -156,8 +165,10 @@ void UpdateRun::runSteps() {
         m_ui.message(check.report(), RunUi::Critical, QStringLiteral("Update Error"));
         return;
     }
+    lap(m_timings.checkNs);
     if (!prepareSlot())
         return;
+    lap(m_timings.prepareNs);
 
     SeasonDatabase db(m_dbPath);
     m_ui.setProgressVisible(true);
@@ -171,7 +182,9 @@ void UpdateRun::runSteps() {
         return;
     }
     const double step = 90.0 / static_cast<double>(rowCount);
+    lap(m_timings.playerPassNs);
     pauseFor(0.1, false, m_ui);
+    lap(m_timings.pauseNs);
 
     {
         Recordset ratings(db, PlayerMapper::ratingsStatement());
@@ -191,10 +204,13 @@ void UpdateRun::runSteps() {
         }
         batch.commit();
     }
+    lap(m_timings.playerPassNs);
 
     teamsheets::resetTeamSheets(slotFolder(), m_teamNames.mid(0, m_teamCount + 1), m_ui);
     teamsheets::writeLineupLists(db, slotFolder());
+    lap(m_timings.sheetsNs);
     installSchedule(m_programFolder);
+    lap(m_timings.fixtureNs);
 
     m_ui.setProgress(100);
     m_ui.message(QStringLiteral("Import Complete!"), RunUi::OkOnly, QString());

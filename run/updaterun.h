@@ -2,10 +2,21 @@
 
 #include <QString>
 #include <QStringList>
+#include <QtGlobal>
 
 #include <cstdint>
 
 class RunUi;
+
+// Where the last run spent its time, in nanoseconds, for the benchmarks.
+struct RunTimings {
+    qint64 checkNs = 0;      // the input check
+    qint64 prepareNs = 0;    // roster slot preparation
+    qint64 pauseNs = 0;      // the tenth of a second the window gets to paint
+    qint64 playerPassNs = 0; // opening the database, the player pass and its commit
+    qint64 sheetsNs = 0;     // team sheet reset and lineup lists
+    qint64 fixtureNs = 0;    // fixture installation
+};
 
 // One press of "Update": checks the inputs, prepares the roster slot, converts every
 // player into the slot's team lists and writes the overall ratings back, rebuilds the
@@ -35,6 +46,7 @@ public:
     // is unused.
     const QStringList& teamNames() const { return m_teamNames; }
     std::int16_t teamCount() const { return m_teamCount; }
+    const RunTimings& lastTimings() const { return m_timings; }
 
     // The steps of a run, public so that tests can drive them one by one.
     bool chkValid();
@@ -54,6 +66,7 @@ private:
     QStringList m_teamNames;
     std::int16_t m_teamCount = 0;
     bool m_running = false;
+    RunTimings m_timings;
 };
 
 // Lets the window handle its events for `seconds` (measured on a monotonic clock), or

@@ -1,0 +1,197 @@
+// Times the core update run on a generated game folder against the floor for the same data:
+// reading every Ratings and qz row once, writing every overall back in one transaction, and
+// writing the run's output bytes in one go per file.
+
+#include "core/runui.h"
+#include "db/recordset.h"
+#include "db/seasondatabase.h"
+#include "run/updaterun.h"
+#include "tools/demofolder.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <vector>
+
+namespace {
+
+// Answers every question with OK and records nothing but failures.
+class ScriptedUi : public RunUi {
+public:
+    int message(const QString& text, int style, const QString& title) override {
+        if (style == Critical || title == QLatin1String("Error"))
+            failure = title + QLatin1String(": ") + text;
+        return Ok;
+    }
+    void setProgressVisible(bool) override {}
+    void setProgress(float) override {}
+    void processEvents() override {}
+
+    QString failure;
+};
+
+double ms(qint64 ns) {
+    return double(ns) / 1e6;
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+long peakKiB() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+void copyFile(const QString& from, const QString& to) {
+    QFile::remove(to);
+    if (!QFile::copy(from, to))
+        qFatal("cannot copy %s", qPrintable(from));
+}
+
+// Puts the game folder back as it was before the first run.
+void restore(const QString& game, const QString& pristine) {
+    QDir(game + "/lists/default2009").removeRecursively();
+    copyFile(pristine + "/seasonStats.mdb", game + "/seasonStats.mdb");
+    QFile::remove(game + "/data/schedules/schedule2008_actual.dat");
+    copyFile(pristine + "/schedule2008.dat", game + "/data/schedules/schedule2008.dat");
+}
+
+std::map<QString, QByteArray> readTree(const QString& root) {
+    std::map<QString, QByteArray> files;
+    QDirIterator it(root, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        QFile file(path);
+        file.open(QIODevice::ReadOnly);
+        files[QDir(root).relativeFilePath(path)] = file.readAll();
+    }
+    return files;
+}
+
+// The least any run must do with this data.
+qint64 floorNs(const QString& dbPath, const std::map<QString, QByteArray>& output,
+               const QString& target) {
+    QElapsedTimer timer;
+    timer.start();
+    {
+        SeasonDatabase db(dbPath);
+        std::vector<qint64> rowids;
+        qint64 sink = 0;
+        for (const char* table : {"Ratings", "qz"}) {
+            Recordset rows(db, QStringLiteral("SELECT rowid, * FROM %1").arg(table));
+            const int columns = rows.columnIndex("nk") >= 0 ? 10 : 60;
+            for (; !rows.eof(); rows.moveNext()) {
+                for (int c = 0; c < columns; ++c)
+                    sink += rows.value(c).isNull();
+                if (columns == 60)
+                    rowids.push_back(rows.value(0).toLongLong());
+            }
+        }
+        WriteBatch batch(db);
+        QSqlQuery update(db.connection());
+        update.prepare("UPDATE Ratings SET overall=? WHERE rowid=?");
+        for (qint64 rowid : rowids) {
+            update.bindValue(0, int(rowid % 90 + 10));
+            update.bindValue(1, rowid);
+            update.exec();
+        }
+        batch.commit();
+        if (sink < 0)
+            std::puts("");
+    }
+    for (const auto& [relative, bytes] : output) {
+        const QString path = target + "/" + relative;
+        QDir().mkpath(QFileInfo(path).path());
+        QFile file(path);
+        file.open(QIODevice::WriteOnly);
+        file.write(bytes);
+    }
+    return timer.nsecsElapsed();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.setApplicationDescription("Times the update run against its floor.");
+    parser.addHelpOption();
+    parser.addOption({"players", "Players in all.", "n", "1000"});
+    parser.addOption({"teams", "Teams.", "n", "18"});
+    parser.addOption({"runs", "Timed runs (the median is reported).", "n", "5"});
+    parser.addOption({"no-qz-index", "Leave qz(name) without an index."});
+    parser.process(app);
+
+    const int players = parser.value("players").toInt();
+    const int teams = parser.value("teams").toInt();
+    const int runs = std::max(1, parser.value("runs").toInt());
+
+    QTemporaryDir work;
+    const QString game = work.filePath("game");
+    const QString pristine = work.filePath("pristine");
+    demo::Options options;
+    options.teams = teams;
+    options.playersPerTeam = (players + teams - 1) / teams;
+    options.qzIndex = !parser.isSet("no-qz-index");
+    demo::writeProgramFolder(game, options);
+    QDir().mkpath(pristine);
+    copyFile(game + "/seasonStats.mdb", pristine + "/seasonStats.mdb");
+    copyFile(game + "/data/schedules/schedule2008.dat", pristine + "/schedule2008.dat");
+    const long baseKiB = peakKiB();
+
+    std::vector<double> total, check, prepare, pass, sheets, fixture, floor;
+    for (int i = 0; i < runs; ++i) {
+        restore(game, pristine);
+        ScriptedUi ui;
+        UpdateRun run(game, ui);
+        run.selectSlot("default2009");
+        run.run();
+        if (!ui.failure.isEmpty()) {
+            std::fprintf(stderr, "run failed: %s\n", qPrintable(ui.failure));
+            return 1;
+        }
+        const RunTimings& t = run.lastTimings();
+        check.push_back(ms(t.checkNs));
+        prepare.push_back(ms(t.prepareNs));
+        pass.push_back(ms(t.playerPassNs));
+        sheets.push_back(ms(t.sheetsNs));
+        fixture.push_back(ms(t.fixtureNs));
+        total.push_back(ms(t.checkNs + t.prepareNs + t.playerPassNs + t.sheetsNs + t.fixtureNs));
+    }
+    const long runPeakKiB = peakKiB();
+
+    const auto output = readTree(game + "/lists");
+    for (int i = 0; i < runs; ++i) {
+        restore(game, pristine);
+        QTemporaryDir target;
+        floor.push_back(ms(floorNs(game + "/seasonStats.mdb", output, target.path())));
+    }
+
+    const int n = options.teams * options.playersPerTeam;
+    const double run = median(total);
+    std::printf("players %d, teams %d, qz index %s, %d runs (medians, ms; the 100 ms pause "
+                "for the window is left out)\n",
+                n, teams, options.qzIndex ? "yes" : "no", runs);
+    std::printf("  run %.1f  (check %.1f, slot %.1f, player pass %.1f, sheets+lineups %.1f, "
+                "fixture %.1f)\n",
+                run, median(check), median(prepare), median(pass), median(sheets), median(fixture));
+    std::printf("  floor %.1f  ratio %.2f  per player %.1f us\n", median(floor),
+                run / median(floor), run * 1000 / n);
+    std::printf("  peak memory %.1f MB (%.1f MB before the runs)\n", runPeakKiB / 1024.0,
+                baseKiB / 1024.0);
+    return 0;
+}

@@ -1,0 +1,132 @@
+#include "players/qztable.h"
+
+#include "core/patcherror.h"
+#include "db/seasondatabase.h"
+
+#include <QSqlError>
+#include <QSqlRecord>
+
+namespace {
+
+constexpr std::array<const char*, 8> kPositionColumns = {"b", "bf", "c", "f", "ff", "r", "k", "nk"};
+
+[[noreturn]] void rejected(const SeasonDatabase& db, const QString& sql, const QSqlQuery& query) {
+    throw PatchError(QStringLiteral("The season database rejected a statement"),
+                     db.path() + QStringLiteral("\n") + sql, query.lastError().text());
+}
+
+std::array<int, 8> positionColumns(const QSqlRecord& record) {
+    std::array<int, 8> columns{};
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        columns[i] = record.indexOf(QLatin1String(kPositionColumns[i]));
+        if (columns[i] < 0)
+            throw PatchError(QStringLiteral("The season database lacks a column"),
+                             QStringLiteral("Table qz"),
+                             QStringLiteral("The column \"%1\" does not exist.")
+                                 .arg(QLatin1String(kPositionColumns[i])));
+    }
+    return columns;
+}
+
+} // namespace
+
+QzTable::QzTable(SeasonDatabase& db)
+    : m_db(db)
+    , m_lookup(db.connection()) {
+    if (canHoldInMemory()) {
+        load();
+        return;
+    }
+    const QString sql = QStringLiteral("SELECT * From qz where name=?");
+    m_lookup.setForwardOnly(true);
+    if (!m_lookup.prepare(sql))
+        rejected(m_db, sql, m_lookup);
+}
+
+// The statement compares names as exact text and returns equal names in table order
+// when qz is an ordinary table whose name column has text affinity and the default
+// collation, and no index other than a plain one on name could change that order.
+bool QzTable::canHoldInMemory() {
+    QSqlQuery query(m_db.connection());
+    if (!query.exec(QStringLiteral("SELECT sql FROM sqlite_master WHERE type = 'table' AND "
+                                   "name = 'qz' COLLATE NOCASE")) ||
+        !query.next())
+        return false;
+    const QString create = query.value(0).toString();
+    if (create.contains(QLatin1String("COLLATE"), Qt::CaseInsensitive) ||
+        create.contains(QLatin1String("WITHOUT ROWID"), Qt::CaseInsensitive))
+        return false;
+
+    if (!query.exec(QStringLiteral("SELECT type FROM pragma_table_info('qz') WHERE name = "
+                                   "'name' COLLATE NOCASE")) ||
+        !query.next())
+        return false;
+    const QString type = query.value(0).toString().toUpper();
+    const bool textAffinity =
+        !type.contains(QLatin1String("INT")) &&
+        (type.contains(QLatin1String("CHAR")) || type.contains(QLatin1String("CLOB")) ||
+         type.contains(QLatin1String("TEXT")));
+    if (!textAffinity)
+        return false;
+
+    // Every index must be a plain, complete one on name alone.
+    if (!query.exec(
+            QStringLiteral("SELECT il.partial, (SELECT count(*) FROM pragma_index_info(il.name)), "
+                           "(SELECT ii.name FROM pragma_index_info(il.name) ii WHERE ii.seqno = 0) "
+                           "FROM pragma_index_list('qz') il")))
+        return false;
+    while (query.next()) {
+        if (query.value(0).toInt() != 0 || query.value(1).toInt() != 1 ||
+            query.value(2).toString().compare(QLatin1String("name"), Qt::CaseInsensitive) != 0)
+            return false;
+    }
+    return true;
+}
+
+void QzTable::load() {
+    const QString sql = QStringLiteral("SELECT * FROM qz ORDER BY rowid");
+    QSqlQuery rows(m_db.connection());
+    rows.setForwardOnly(true);
+    if (!rows.exec(sql))
+        rejected(m_db, sql, rows);
+    const QSqlRecord record = rows.record();
+    m_columns = positionColumns(record);
+    m_columnsKnown = true;
+    const int nameColumn = record.indexOf(QStringLiteral("name"));
+    while (rows.next()) {
+        const QVariant name = rows.value(nameColumn);
+        // Only a stored text can equal the text of a player's name.
+        if (name.isNull() || name.typeId() != QMetaType::QString)
+            continue;
+        const QString key = name.toString();
+        if (m_rows.contains(key))
+            continue;
+        Values& values = m_rows[key];
+        for (std::size_t i = 0; i < values.size(); ++i)
+            values[i] = rows.value(m_columns[i]);
+    }
+    if (rows.lastError().isValid())
+        rejected(m_db, sql, rows);
+    m_inMemory = true;
+}
+
+const QzTable::Values* QzTable::find(const QString& name) {
+    if (m_inMemory) {
+        const auto it = m_rows.constFind(name);
+        return it == m_rows.constEnd() ? nullptr : &*it;
+    }
+    m_lookup.bindValue(0, name);
+    if (!m_lookup.exec())
+        throw PatchError(QStringLiteral("Cannot look up the player's qz row"),
+                         QStringLiteral("Player \"%1\"").arg(name), m_lookup.lastError().text());
+    if (!m_lookup.next())
+        return nullptr;
+    if (!m_columnsKnown) {
+        m_columns = positionColumns(m_lookup.record());
+        m_columnsKnown = true;
+    }
+    for (std::size_t i = 0; i < m_current.size(); ++i)
+        m_current[i] = m_lookup.value(m_columns[i]);
+    m_lookup.finish();
+    return &m_current;
+}

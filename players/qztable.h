@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QHash>
+#include <QSqlQuery>
+#include <QString>
+#include <QVariant>
+
+#include <array>
+
+class SeasonDatabase;
+
+// The position values of the qz table (columns b, bf, c, f, ff, r, k, nk), found by player
+// name exactly as "SELECT * From qz where name=?" finds them: the first row the engine
+// returns for that name. Where the table's layout lets us be sure that this is the first
+// row in table order with that exact text, the whole table is read once into memory;
+// otherwise every look-up runs the statement.
+class QzTable {
+public:
+    using Values = std::array<QVariant, 8>;
+
+    explicit QzTable(SeasonDatabase& db);
+
+    // The values of the player's row, or nullptr when there is none. The pointer stays
+    // valid until the next call.
+    const Values* find(const QString& name);
+
+    // Whether look-ups are served from memory.
+    bool inMemory() const { return m_inMemory; }
+
+private:
+    bool canHoldInMemory();
+    void load();
+
+    SeasonDatabase& m_db;
+    bool m_inMemory = false;
+    QHash<QString, Values> m_rows;
+    QSqlQuery m_lookup;
+    std::array<int, 8> m_columns{};
+    bool m_columnsKnown = false;
+    Values m_current;
+};
