@@ -1,7 +1,8 @@
 #include "db/seasondatabase.h"
 
-#include "core/fileops.h"
 #include "core/patcherror.h"
+#include "db/jetimport.h"
+#include "db/jetwriteback.h"
 
 #include <QAtomicInt>
 #include <QFile>
@@ -9,21 +10,41 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include <optional>
+
 namespace {
+
+const QString kRatings = QStringLiteral("Ratings");
+const QString kOverall = QStringLiteral("overall");
 
 QString nextConnectionName() {
     static QAtomicInt counter;
     return QStringLiteral("season-%1").arg(counter.fetchAndAddRelaxed(1));
 }
 
-bool hasSqliteSignature(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    return file.read(16) == QByteArrayLiteral("SQLite format 3\0");
+QString unsupportedFormat(DatabaseFormat format) {
+    switch (format) {
+    case DatabaseFormat::Jet3:
+        return QStringLiteral("The file is %1, which cannot be read. Save it in Access as an "
+                              "Access 2000 or 2002-2003 database, or convert it to SQLite.")
+            .arg(databaseFormatName(format));
+    case DatabaseFormat::Ace:
+        return QStringLiteral("The file is %1, which cannot be read. Save it in Access as an "
+                              "Access 2002-2003 database (.mdb), or convert it to SQLite.")
+            .arg(databaseFormatName(format));
+    default:
+        return QStringLiteral("The file is not an SQLite database. It is not a Microsoft Access "
+                              "database either.");
+    }
 }
 
 } // namespace
+
+struct SeasonDatabase::Jet {
+    // Ratings as read from the file, its overall column kept up to date with what has
+    // been written back since.
+    std::optional<jet::Table> ratings;
+};
 
 SeasonDatabase::SeasonDatabase(const QString& path)
     : m_path(path)
@@ -34,14 +55,17 @@ SeasonDatabase::SeasonDatabase(const QString& path)
     QFile probe(path);
     if (!probe.open(QIODevice::ReadOnly))
         throw PatchError(operation, path, probe.errorString());
+    m_format = detectDatabaseFormat(probe.read(64));
     probe.close();
-    if (!hasSqliteSignature(path))
-        throw PatchError(operation, path, QStringLiteral("The file is not an SQLite database."));
+    if (m_format != DatabaseFormat::Sqlite && m_format != DatabaseFormat::Jet4)
+        throw PatchError(operation, path, unsupportedFormat(m_format));
 
     m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
-    m_db.setDatabaseName(path);
+    m_db.setDatabaseName(m_format == DatabaseFormat::Jet4 ? QStringLiteral(":memory:") : path);
     if (!m_db.open())
         throw PatchError(operation, path, m_db.lastError().text());
+    if (m_format == DatabaseFormat::Jet4)
+        loadJet();
     // SQLite opens lazily; reading the schema proves the file is a database we can use.
     exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
 }
@@ -50,6 +74,67 @@ SeasonDatabase::~SeasonDatabase() {
     m_db.close();
     m_db = QSqlDatabase();
     QSqlDatabase::removeDatabase(m_connectionName);
+}
+
+void SeasonDatabase::loadJet() {
+    m_jet = std::make_unique<Jet>();
+    jet::Reader reader(m_path);
+    // Only the two tables the run uses; a missing one is left missing, for the checks to
+    // name it as they would in an SQLite file.
+    m_jet->ratings = reader.readTable(kRatings);
+    if (m_jet->ratings)
+        jet::copyTableToSqlite(*m_jet->ratings, m_db);
+    if (const std::optional<jet::Table> qz = reader.readTable(QStringLiteral("qz")))
+        jet::copyTableToSqlite(*qz, m_db);
+}
+
+QString SeasonDatabase::writeBackProblem() const {
+    // A missing table or column is reported by the checks that look for them.
+    if (!m_jet || !m_jet->ratings || m_jet->ratings->columnIndex(kOverall) < 0)
+        return QString();
+    return jet::inPlaceWriteProblem(m_path, *m_jet->ratings, kOverall);
+}
+
+void SeasonDatabase::saveJetChanges() {
+    if (!m_jet || !m_jet->ratings)
+        return;
+    jet::Table& ratings = *m_jet->ratings;
+    const int column = ratings.columnIndex(kOverall);
+    if (column < 0)
+        return;
+    const QString operation = QStringLiteral("Cannot write the overall ratings into the Jet "
+                                             "database");
+    QSqlQuery query(m_db);
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral("SELECT rowid, overall FROM Ratings ORDER BY rowid")))
+        throw PatchError(operation, m_path, query.lastError().text());
+    std::vector<jet::CellChange> changes;
+    while (query.next()) {
+        const qint64 rowid = query.value(0).toLongLong();
+        const QVariant value = query.value(1);
+        if (rowid < 1 || rowid > static_cast<qint64>(ratings.rows.size()))
+            throw PatchError(operation, m_path,
+                             QStringLiteral("Row %1 was added after reading; only changed "
+                                            "values can be written back.")
+                                 .arg(rowid));
+        const std::size_t row = static_cast<std::size_t>(rowid - 1);
+        const QVariant& before = ratings.rows[row][static_cast<std::size_t>(column)];
+        if (value.isNull() && before.isNull())
+            continue;
+        if (value.isNull() || value.typeId() != QMetaType::LongLong)
+            throw PatchError(operation, m_path,
+                             QStringLiteral("Row %1: only whole numbers can be written into the "
+                                            "column \"overall\".")
+                                 .arg(rowid));
+        if (!before.isNull() && before.toLongLong() == value.toLongLong())
+            continue;
+        changes.push_back({row, value.toLongLong()});
+    }
+    if (query.lastError().isValid())
+        throw PatchError(operation, m_path, query.lastError().text());
+    jet::writeInPlace(m_path, ratings, kOverall, changes);
+    for (const jet::CellChange& change : changes)
+        ratings.rows[change.row][static_cast<std::size_t>(column)] = change.value;
 }
 
 void SeasonDatabase::exec(const QString& sql) {
@@ -75,8 +160,15 @@ WriteBatch::WriteBatch(SeasonDatabase& db)
 }
 
 WriteBatch::~WriteBatch() {
-    if (m_open)
-        m_db.connection().commit();
+    if (!m_open)
+        return;
+    m_db.connection().commit();
+    // The run is already stopping on an error, which the user sees. A Jet write-back that
+    // fails here leaves the file exactly as it was, so its own error can be dropped.
+    try {
+        m_db.saveJetChanges();
+    } catch (const std::exception&) {
+    }
 }
 
 void WriteBatch::commit() {
@@ -84,4 +176,5 @@ void WriteBatch::commit() {
     if (!m_db.connection().commit())
         throw PatchError(QStringLiteral("Cannot save the overall ratings in the season database"),
                          m_db.path(), m_db.connection().lastError().text());
+    m_db.saveJetChanges();
 }

@@ -1,21 +1,34 @@
 #pragma once
 
+#include "db/jetfile.h"
+
 #include <QSqlDatabase>
 #include <QString>
 
-// An open season database: an SQLite file reached through Qt Sql. Move-only; closing
-// happens in the destructor, after every query on it has gone.
+#include <memory>
+
+// An open season database, reached through Qt Sql whatever the file is. An SQLite file is
+// used directly. A Microsoft Jet 4 file (Access 2000 to 2003) is read once into an SQLite
+// database in memory, with the same rows in the same order and values typed as the Jet
+// columns hold them, so every statement runs there unchanged; the overall ratings a pass
+// changes are written back into the Jet file when its WriteBatch commits. Move-only;
+// closing happens in the destructor, after every query on it has gone.
 class SeasonDatabase {
 public:
     // Opens the database at path for reading and writing. A missing file is an error,
-    // never a new empty database; so is a file that is not an SQLite database.
+    // never a new empty database; so is a file of any other kind, named by its format.
     explicit SeasonDatabase(const QString& path);
     ~SeasonDatabase();
     SeasonDatabase(const SeasonDatabase&) = delete;
     SeasonDatabase& operator=(const SeasonDatabase&) = delete;
 
     const QString& path() const { return m_path; }
+    DatabaseFormat format() const { return m_format; }
     QSqlDatabase& connection() { return m_db; }
+
+    // Why the overall ratings could not be written back into the file, for the user;
+    // empty when they can. Only Jet files have such limits.
+    QString writeBackProblem() const;
 
     // Runs a statement that returns no rows; failures throw.
     void exec(const QString& sql);
@@ -23,13 +36,23 @@ public:
     qint64 scalar(const QString& sql);
 
 private:
+    friend class WriteBatch;
+    struct Jet;
+
+    void loadJet();
+    // Writes the overall ratings changed in the connection into the Jet file.
+    void saveJetChanges();
+
     QString m_path;
     QString m_connectionName;
+    DatabaseFormat m_format = DatabaseFormat::Unknown;
     QSqlDatabase m_db;
+    std::unique_ptr<Jet> m_jet;
 };
 
 // Groups the writes of one pass into a transaction. Unlike a rollback guard, it commits
 // when it goes out of scope on an error too: what a run wrote before it stopped stays.
+// For a Jet file the commit also writes the changed overall ratings into it, all or none.
 class WriteBatch {
 public:
     explicit WriteBatch(SeasonDatabase& db);

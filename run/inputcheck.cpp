@@ -100,6 +100,9 @@ void InputCheck::checkDatabase() {
                 add(QStringLiteral("The season database %1 cannot be written: %2")
                         .arg(dbPath, e.cause()));
             }
+            const QString writeBack = db.writeBackProblem();
+            if (!writeBack.isEmpty())
+                add(writeBack);
         }
 
         bool tablesComplete = true;

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+
+class QSqlDatabase;
+
+namespace jet {
+struct Table;
+
+// Creates the table in db with SQLite column types that keep each Jet value's kind, and
+// inserts every row in the table's stored order, so that rowid n is the n-th stored row.
+void copyTableToSqlite(const Table& table, QSqlDatabase& db);
+
+// Writes every user table of the Jet 4 file at jetPath into a new SQLite file at
+// sqlitePath. An existing target is refused; a failure leaves no target behind.
+void convertJetToSqlite(const QString& jetPath, const QString& sqlitePath);
+
+} // namespace jet
