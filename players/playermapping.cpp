@@ -279,7 +279,15 @@ std::vector<MappingProblem> PlayerMapper::check(const Recordset& row, PlayerReco
         throw;
     }
     d->problems = nullptr;
-    if (problems.empty()) {
+    // A text stored in the game's files holds at most 65,535 bytes, one per character in
+    // its code page; only a text with more characters than that needs the codec's verdict.
+    const auto tooLong = [](const QString& text) { return text.size() > 0xFFFF; };
+    const bool suspect = tooLong(scratch.firstName) || tooLong(scratch.lastName) ||
+                         tooLong(scratch.team) || tooLong(scratch.fullName) ||
+                         tooLong(scratch.preferredPos) || tooLong(scratch.secondaryPos) ||
+                         tooLong(scratch.thirdPos) || tooLong(scratch.lineupType) ||
+                         tooLong(scratch.state) || tooLong(scratch.town);
+    if (problems.empty() && suspect) {
         try {
             QByteArray bytes;
             recordcodec::serialiseRecord(bytes, scratch);

@@ -121,7 +121,12 @@ QString TeamListWriter::listPath(const QString& team) const {
     return teamFolder(team) + QLatin1Char('/') + team + QStringLiteral("_List.tvp");
 }
 
+TeamListWriter::~TeamListWriter() = default;
+
 void TeamListWriter::prepareTeam(const QString& team) {
+    // The rows come grouped by team: a team's folder and list are set up at its first row.
+    if (team == m_previousTeam && m_open)
+        return;
     checkTeamName(team, m_slotFolder);
     const QString folder = teamFolder(team);
     if (!fileops::entryExists(folder))
@@ -131,6 +136,7 @@ void TeamListWriter::prepareTeam(const QString& team) {
                          QStringLiteral("A file of that name stands where the folder belongs."));
 
     if (team != m_previousTeam) {
+        m_open.reset();
         m_knownTeam.clear();
         // Written whole through a temporary file, so that a longer list of an earlier run
         // is replaced entirely and a failure leaves that list as it was.
@@ -149,10 +155,17 @@ void TeamListWriter::appendPlayer(const QString& team, const PlayerRecord& recor
     const QByteArray bytes = recordcodec::serialiseRecord(record);
     const QString path = listPath(team);
 
-    QFile file(path);
-    if (!file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly | QIODevice::Unbuffered))
-        throw PatchError(QStringLiteral("Cannot open the team list file"), path,
-                         file.errorString());
+    // The list stays open while its team's rows last; every append still leaves it whole.
+    const bool heldOpen = m_open && team == m_knownTeam;
+    if (!heldOpen) {
+        m_open.reset();
+        auto opened = std::make_unique<QFile>(path);
+        if (!opened->open(QIODevice::ReadWrite | QIODevice::ExistingOnly | QIODevice::Unbuffered))
+            throw PatchError(QStringLiteral("Cannot open the team list file"), path,
+                             opened->errorString());
+        m_open = std::move(opened);
+    }
+    QFile& file = *m_open;
 
     qint64 end = m_knownEnd;
     std::uint32_t count = m_knownCount;
@@ -176,7 +189,8 @@ void TeamListWriter::appendPlayer(const QString& team, const PlayerRecord& recor
     }
     m_knownTeam.clear();
 
-    const qint64 size = file.size();
+    // A list held open since our own last append ends where that append left it.
+    const qint64 size = heldOpen ? end : file.size();
     if (size < end)
         throw PatchError(kAppendFailed, path,
                          QStringLiteral("The file is shorter than the records it held; another "
@@ -185,7 +199,12 @@ void TeamListWriter::appendPlayer(const QString& team, const PlayerRecord& recor
     if (size > end && !file.resize(end))
         throw PatchError(kAppendFailed, path, file.errorString());
 
-    teamlist::appendRecord(file, path, end, count, bytes);
+    try {
+        teamlist::appendRecord(file, path, end, count, bytes);
+    } catch (const PatchError&) {
+        m_open.reset();
+        throw;
+    }
     m_knownTeam = team;
     m_knownEnd = end + bytes.size();
     m_knownCount = count + 1;

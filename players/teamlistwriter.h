@@ -4,7 +4,9 @@
 #include <QString>
 
 #include <cstdint>
+#include <memory>
 
+class QFile;
 class QIODevice;
 struct PlayerRecord;
 
@@ -15,6 +17,9 @@ struct PlayerRecord;
 class TeamListWriter {
 public:
     explicit TeamListWriter(QString slotFolder);
+    ~TeamListWriter();
+    TeamListWriter(const TeamListWriter&) = delete;
+    TeamListWriter& operator=(const TeamListWriter&) = delete;
 
     // Makes sure the team's folder exists and, when team differs from the team of the
     // previous call, starts the team's list file afresh with only the blank record.
@@ -33,6 +38,8 @@ private:
     QString m_knownTeam;
     qint64 m_knownEnd = 0;
     std::uint32_t m_knownCount = 0;
+    // The list of m_knownTeam, open while its team's rows last.
+    std::unique_ptr<QFile> m_open;
 };
 
 namespace teamlist {

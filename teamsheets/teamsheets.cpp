@@ -117,7 +117,9 @@ void resetTeamSheets(const QString& slotFolder, const QStringList& teamNames, Ru
 }
 
 void writeLineupLists(SeasonDatabase& db, const QString& slotFolder) {
-    Recordset rows(db, QStringLiteral("SELECT * From Ratings"));
+    // The rows of "SELECT * From Ratings", which SQLite returns in table order, with only
+    // the two columns the pass reads.
+    Recordset rows(db, QStringLiteral("SELECT team, Name From Ratings ORDER BY rowid"));
     const int teamColumn = rows.requireColumn(QStringLiteral("team"), QStringLiteral("Ratings"));
     const int nameColumn = rows.requireColumn(QStringLiteral("Name"), QStringLiteral("Ratings"));
 
