@@ -1,0 +1,369 @@
+#include "core/patcherror.h"
+#include "db/jetfile.h"
+#include "db/jetimport.h"
+#include "db/jetwriteback.h"
+#include "db/recordset.h"
+#include "db/seasondatabase.h"
+#include "run/updaterun.h"
+#include "support/foldertree.h"
+#include "support/gamefolder.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <bit>
+
+namespace {
+
+const QString kFixtures = QStringLiteral(TOLVANE_JET_FIXTURES);
+
+#define REQUIRE_FIXTURES()                                                                         \
+    if (!QFileInfo(kFixtures).isDir())                                                             \
+    GTEST_SKIP() << "The Jet fixtures are not at " << kFixtures.toStdString()                      \
+                 << " (shared/ must lie beside the repository)"
+
+QString fixture(const QString& name) {
+    return kFixtures + QLatin1Char('/') + name;
+}
+
+// The fixtures are read-only; a game folder gets a writable copy.
+void install(GameFolder& game, const QString& name) {
+    QFile::remove(game.dbPath());
+    writeAll(game.dbPath(), readAll(fixture(name)));
+}
+
+QString runUpdate(GameFolder& game) {
+    game.ui.messages.clear();
+    UpdateRun run(game.path(), game.ui);
+    run.selectSlot(QStringLiteral("default2009"));
+    run.run();
+    return game.ui.messages.empty() ? QString() : game.ui.messages.back().text;
+}
+
+// mdb-export's CSV: a header, then one record per row; quoted fields may hold commas,
+// doubled quotes and line breaks.
+std::vector<QStringList> mdbExport(const QString& path, const QString& table) {
+    QProcess process;
+    process.start(QStringLiteral("mdb-export"), {path, table});
+    if (!process.waitForFinished(30000) || process.exitCode() != 0) {
+        ADD_FAILURE() << "mdb-export failed on " << path.toStdString() << ": "
+                      << process.readAllStandardError().toStdString();
+        return {};
+    }
+    const QString text = QString::fromUtf8(process.readAllStandardOutput());
+    std::vector<QStringList> records;
+    QStringList record;
+    QString field;
+    bool quoted = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (quoted) {
+            if (c == u'"' && i + 1 < text.size() && text[i + 1] == u'"')
+                field += text[++i];
+            else if (c == u'"')
+                quoted = false;
+            else
+                field += c;
+        } else if (c == u'"') {
+            quoted = true;
+        } else if (c == u',') {
+            record << std::exchange(field, QString());
+        } else if (c == u'\n') {
+            record << std::exchange(field, QString());
+            records.push_back(std::exchange(record, QStringList()));
+        } else {
+            field += c;
+        }
+    }
+    return records;
+}
+
+std::vector<qint64> overallColumn(const QString& path) {
+    SeasonDatabase db(path);
+    Recordset rows(db, QStringLiteral("SELECT overall FROM Ratings ORDER BY rowid"));
+    std::vector<qint64> values;
+    for (; !rows.eof(); rows.moveNext())
+        values.push_back(rows.value(0).toLongLong());
+    return values;
+}
+
+FolderTree slotWithoutDatabase(const GameFolder& game) {
+    FolderTree tree = snapshotTree(game.slot());
+    tree.erase(QStringLiteral("seasonStats.mdb"));
+    return tree;
+}
+
+class JetRunTest : public testing::TestWithParam<const char*> {};
+
+TEST_P(JetRunTest, MatchesTheSqliteTwinAndWritesOnlyOverall) {
+    REQUIRE_FIXTURES();
+    const QString name = QString::fromLatin1(GetParam());
+    GameFolder jetGame;
+    GameFolder twinGame;
+    install(jetGame, name + QStringLiteral(".mdb"));
+    install(twinGame, name + QStringLiteral(".sqlite"));
+    const std::vector<QStringList> before = mdbExport(jetGame.dbPath(), QStringLiteral("Ratings"));
+
+    ASSERT_EQ(runUpdate(twinGame), "Import Complete!");
+    ASSERT_EQ(runUpdate(jetGame), "Import Complete!");
+
+    const FolderTree jetSlot = slotWithoutDatabase(jetGame);
+    const FolderTree twinSlot = slotWithoutDatabase(twinGame);
+    ASSERT_GT(jetSlot.size(), 10u);
+    for (const auto& [path, bytes] : twinSlot) {
+        const auto found = jetSlot.find(path);
+        ASSERT_NE(found, jetSlot.end()) << path.toStdString();
+        EXPECT_EQ(found->second, bytes) << path.toStdString();
+    }
+    EXPECT_EQ(jetSlot.size(), twinSlot.size());
+    EXPECT_EQ(readAll(jetGame.slot() + QStringLiteral("/seasonStats.mdb")),
+              readAll(fixture(name + QStringLiteral(".mdb"))));
+
+    const std::vector<qint64> recomputed = overallColumn(twinGame.dbPath());
+    const std::vector<QStringList> after = mdbExport(jetGame.dbPath(), QStringLiteral("Ratings"));
+    ASSERT_EQ(after.size(), before.size());
+    ASSERT_EQ(after.size(), recomputed.size() + 1);
+    const qsizetype overall = after[0].indexOf(QStringLiteral("overall"));
+    ASSERT_GE(overall, 0);
+    EXPECT_EQ(after[0], before[0]);
+    int changed = 0;
+    for (std::size_t r = 1; r < after.size(); ++r) {
+        ASSERT_EQ(after[r].size(), before[r].size()) << "row " << r;
+        for (qsizetype c = 0; c < after[r].size(); ++c) {
+            if (c == overall)
+                EXPECT_EQ(after[r][c], QString::number(recomputed[r - 1])) << "row " << r;
+            else
+                EXPECT_EQ(after[r][c], before[r][c]) << "row " << r << ", " << c;
+        }
+        changed += after[r][overall] != before[r][overall];
+    }
+    EXPECT_GT(changed, 0);
+    EXPECT_EQ(QDir(jetGame.path()).entryList(QDir::Files | QDir::Hidden),
+              QStringList({"schedule2009.dat", "seasonStats.mdb"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Fixtures, JetRunTest,
+                         testing::Values("season-a", "season-b", "season-byte-overall"));
+
+TEST(JetRefusal, StopsBeforeAnythingIsWritten) {
+    REQUIRE_FIXTURES();
+    struct Case {
+        const char* file;
+        bool lockFile;
+        QStringList expected;
+        QStringList absent;
+    };
+    const Case cases[] = {
+        {"season-overall-indexed.mdb",
+         false,
+         {"\"overall\" is part of the index \"ix_ratings_overall\"", "SQLite"},
+         {"ix_qz_name"}},
+        {"season-no-qz.mdb", false, {"no table qz"}, {}},
+        {"season-a.mdb", true, {"seasonStats.ldb", "Access", "SQLite"}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        GameFolder game;
+        install(game, QString::fromLatin1(c.file));
+        if (c.lockFile)
+            writeAll(game.file(QStringLiteral("seasonStats.ldb")), "lock");
+        const FolderTree before = snapshotTree(game.path());
+        const QString message = runUpdate(game);
+        for (const QString& fragment : c.expected)
+            EXPECT_TRUE(message.contains(fragment)) << message.toStdString();
+        for (const QString& fragment : c.absent)
+            EXPECT_FALSE(message.contains(fragment)) << message.toStdString();
+        EXPECT_EQ(snapshotTree(game.path()), before);
+    }
+}
+
+// A writable copy of a fixture in a folder of its own, and its Ratings as read.
+struct WriteTarget {
+    explicit WriteTarget(const QString& name) {
+        writeAll(path(), readAll(fixture(name)));
+        ratings = *jet::Reader(path()).readTable(QStringLiteral("Ratings"));
+    }
+    QString path() const { return dir.filePath(QStringLiteral("seasonStats.mdb")); }
+    std::vector<jet::CellChange> everyRow(qint64 value) const {
+        std::vector<jet::CellChange> changes;
+        for (std::size_t r = 0; r < ratings.rows.size(); ++r)
+            changes.push_back({r, value});
+        return changes;
+    }
+    QTemporaryDir dir;
+    jet::Table ratings;
+};
+
+TEST(JetWriteBack, FailuresLeaveTheFileByteIdentical) {
+    REQUIRE_FIXTURES();
+    const QString overall = QStringLiteral("overall");
+    for (const jet::WriteStep step : {jet::WriteStep::CopyWritten, jet::WriteStep::CopyVerified}) {
+        WriteTarget target(QStringLiteral("season-a.mdb"));
+        const QByteArray original = readAll(target.path());
+        const auto fault = [step](jet::WriteStep at) {
+            if (at == step)
+                throw std::runtime_error("injected fault");
+        };
+        EXPECT_THROW(
+            jet::writeInPlace(target.path(), target.ratings, overall, target.everyRow(77), fault),
+            std::runtime_error);
+        EXPECT_EQ(readAll(target.path()), original);
+        EXPECT_EQ(QDir(target.dir.path()).entryList(QDir::Files | QDir::Hidden),
+                  QStringList{"seasonStats.mdb"});
+    }
+
+    // A value the Byte column cannot hold is refused before the copy is made.
+    WriteTarget bytes(QStringLiteral("season-byte-overall.mdb"));
+    const QByteArray original = readAll(bytes.path());
+    for (const qint64 value : {256, -1}) {
+        std::vector<jet::CellChange> changes = bytes.everyRow(50);
+        changes.back().value = value;
+        EXPECT_THROW(jet::writeInPlace(bytes.path(), bytes.ratings, overall, changes), PatchError);
+        EXPECT_EQ(readAll(bytes.path()), original);
+    }
+
+    // Another program changed the file after it was read: the stale read must not win.
+    jet::writeInPlace(bytes.path(), bytes.ratings, overall, bytes.everyRow(99));
+    const QByteArray written = readAll(bytes.path());
+    EXPECT_NE(written, original);
+    EXPECT_THROW(jet::writeInPlace(bytes.path(), bytes.ratings, overall, bytes.everyRow(12)),
+                 PatchError);
+    EXPECT_EQ(readAll(bytes.path()), written);
+}
+
+// Clears a row's null-mask bit of a column, making its value NULL.
+void makeNull(QByteArray& file, const jet::Table& table, std::size_t row, std::uint16_t column) {
+    const auto u16 = [&](qsizetype at) {
+        return static_cast<std::uint16_t>(static_cast<std::uint8_t>(file[at]) |
+                                          (static_cast<std::uint8_t>(file[at + 1]) << 8));
+    };
+    const jet::RowLocation at = table.locations[row];
+    const qsizetype page = static_cast<qsizetype>(at.page) * jet::kPageSize;
+    const qsizetype start = u16(page + 14 + 2 * at.slot) & 0x1fff;
+    const qsizetype end = at.slot == 0 ? jet::kPageSize : u16(page + 12 + 2 * at.slot) & 0x1fff;
+    const qsizetype mask = (u16(page + start) + 7) / 8;
+    file[page + end - mask + column / 8] =
+        static_cast<char>(file[page + end - mask + column / 8] & ~(1 << (column % 8)));
+}
+
+TEST(JetWriteBack, NullOverallGetsItsNullBitSet) {
+    REQUIRE_FIXTURES();
+    WriteTarget target(QStringLiteral("season-b.mdb"));
+    const int column = target.ratings.columnIndex(QStringLiteral("overall"));
+    QByteArray file = readAll(target.path());
+    makeNull(file, target.ratings, 3, target.ratings.columns[column].number);
+    writeAll(target.path(), file);
+    jet::Table ratings = *jet::Reader(target.path()).readTable(QStringLiteral("Ratings"));
+    ASSERT_TRUE(ratings.rows[3][column].isNull());
+
+    jet::writeInPlace(target.path(), ratings, QStringLiteral("overall"), {{3, 42}});
+    const std::vector<QStringList> rows = mdbExport(target.path(), QStringLiteral("Ratings"));
+    ASSERT_GT(rows.size(), 4u);
+    EXPECT_EQ(rows[4][rows[0].indexOf(QStringLiteral("overall"))], "42");
+}
+
+TEST(JetFormat, IsToldByTheFirstBytes) {
+    REQUIRE_FIXTURES();
+    struct Case {
+        const char* label;
+        std::function<void(QByteArray&)> patch;
+        DatabaseFormat format;
+        const char* message; // empty when the file opens
+    };
+    const Case cases[] = {
+        {"Jet4", [](QByteArray&) {}, DatabaseFormat::Jet4, ""},
+        {"Jet3", [](QByteArray& b) { b[0x14] = 0; }, DatabaseFormat::Jet3, "Jet 3 database"},
+        {"Ace",
+         [](QByteArray& b) {
+             b.replace(4, 15, "Standard ACE DB");
+             b[0x14] = 2;
+         },
+         DatabaseFormat::Ace, "ACE database"},
+        {"Sqlite", [](QByteArray& b) { b = readAll(fixture("season-a.sqlite")); },
+         DatabaseFormat::Sqlite, ""},
+        {"OtherJetVersion", [](QByteArray& b) { b[0x14] = 9; }, DatabaseFormat::Unknown,
+         "not an SQLite database"},
+        {"Empty", [](QByteArray& b) { b.clear(); }, DatabaseFormat::Unknown,
+         "not an SQLite database"},
+    };
+    QTemporaryDir dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        QByteArray bytes = readAll(fixture("season-a.mdb"));
+        c.patch(bytes);
+        // The name says nothing: every case is called .mdb.
+        const QString path = dir.filePath(QString::fromLatin1(c.label) + ".mdb");
+        writeAll(path, bytes);
+        EXPECT_EQ(detectDatabaseFormat(path), c.format);
+        if (*c.message == '\0') {
+            SeasonDatabase db(path);
+            EXPECT_EQ(db.scalar(QStringLiteral("SELECT COUNT(*) FROM Ratings")), 80);
+            continue;
+        }
+        try {
+            SeasonDatabase db(path);
+            ADD_FAILURE() << "opened";
+        } catch (const PatchError& e) {
+            EXPECT_TRUE(e.cause().contains(QLatin1String(c.message))) << e.message().toStdString();
+        }
+    }
+}
+
+// Every cell of a table as "storage class:value", floating values to all 17 digits.
+std::vector<QStringList> typedCells(const QString& path, const QString& table) {
+    const QString connection = QStringLiteral("typed-cells");
+    std::vector<QStringList> rows;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+        db.setDatabaseName(path);
+        EXPECT_TRUE(db.open());
+        QSqlQuery columns(db);
+        columns.exec(QStringLiteral("SELECT name FROM pragma_table_info('%1')").arg(table));
+        QStringList select;
+        while (columns.next())
+            select << QStringLiteral("typeof(\"%1\"), \"%1\"").arg(columns.value(0).toString());
+        QSqlQuery query(db);
+        if (!select.isEmpty())
+            query.exec(QStringLiteral("SELECT %1 FROM \"%2\" ORDER BY rowid")
+                           .arg(select.join(QStringLiteral(", ")), table));
+        while (query.isActive() && query.next()) {
+            QStringList row;
+            for (int i = 0; i + 1 < query.record().count(); i += 2) {
+                const QVariant v = query.value(i + 1);
+                row << query.value(i).toString() + QLatin1Char(':') +
+                           (v.typeId() == QMetaType::Double ? QString::number(v.toDouble(), 'g', 17)
+                                                            : v.toString());
+            }
+            rows.push_back(row);
+        }
+    }
+    QSqlDatabase::removeDatabase(connection);
+    return rows;
+}
+
+TEST(JetConversion, GivesTheTwinCellForCell) {
+    REQUIRE_FIXTURES();
+    QTemporaryDir dir;
+    for (const char* name : {"season-a", "season-b", "season-byte-overall", "season-no-qz",
+                             "season-overall-indexed"}) {
+        SCOPED_TRACE(name);
+        const QString converted = dir.filePath(QString::fromLatin1(name) + ".sqlite");
+        jet::convertJetToSqlite(fixture(QString::fromLatin1(name) + ".mdb"), converted);
+        const QString twin = fixture(QString::fromLatin1(name) + ".sqlite");
+        EXPECT_GE(typedCells(converted, QStringLiteral("Ratings")).size(), 15u);
+        for (const QString& table : {QStringLiteral("Ratings"), QStringLiteral("qz")})
+            EXPECT_EQ(typedCells(converted, table), typedCells(twin, table)) << table.toStdString();
+        EXPECT_THROW(
+            jet::convertJetToSqlite(fixture(QString::fromLatin1(name) + ".mdb"), converted),
+            PatchError);
+    }
+}
+
+} // namespace
