@@ -12,6 +12,24 @@
 
 namespace fileops {
 
+namespace {
+
+// Writes all of data unbuffered. A write that stops short is retried: on a full disk it is
+// the retry that fails with the system's reason, where the short write reports none. (A
+// buffered QSaveFile would also commit a file whose last bytes never reached the disk.)
+bool writeWhole(QFileDevice& file, const char* data, qint64 size) {
+    while (size > 0) {
+        const qint64 written = file.write(data, size);
+        if (written <= 0)
+            return false;
+        data += written;
+        size -= written;
+    }
+    return true;
+}
+
+} // namespace
+
 bool isOrdinaryFile(const QString& path) {
     const QFileInfo info(path);
     return info.isFile() && !info.isHidden();
@@ -36,9 +54,9 @@ void createFolder(const QString& path) {
 
 void writeFileAtomically(const QString& path, const QByteArray& data) {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         throw PatchError(QStringLiteral("Cannot write the file"), path, file.errorString());
-    if (file.write(data) != data.size() || !file.commit())
+    if (!writeWhole(file, data.constData(), data.size()) || !file.commit())
         throw PatchError(QStringLiteral("Cannot write the file"), path, file.errorString());
 }
 
@@ -47,7 +65,7 @@ void copyFileReplacing(const QString& source, const QString& target) {
     if (!in.open(QIODevice::ReadOnly))
         throw PatchError(QStringLiteral("Cannot read the file"), source, in.errorString());
     QSaveFile out(target);
-    if (!out.open(QIODevice::WriteOnly))
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         throw PatchError(QStringLiteral("Cannot write the file"), target, out.errorString());
     char buffer[64 * 1024];
     for (;;) {
@@ -56,7 +74,7 @@ void copyFileReplacing(const QString& source, const QString& target) {
             throw PatchError(QStringLiteral("Cannot read the file"), source, in.errorString());
         if (n == 0)
             break;
-        if (out.write(buffer, n) != n)
+        if (!writeWhole(out, buffer, n))
             throw PatchError(QStringLiteral("Cannot write the file"), target, out.errorString());
     }
     if (!out.commit())
@@ -97,10 +115,15 @@ void appendLines(const QString& path, const QStringList& lines) {
         data.append("\r\n", 2);
     }
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
         throw PatchError(QStringLiteral("Cannot open the text file"), path, file.errorString());
-    if (file.write(data) != data.size() || !file.flush())
-        throw PatchError(QStringLiteral("Cannot write the text file"), path, file.errorString());
+    const qint64 before = file.size();
+    if (!writeWhole(file, data.constData(), data.size())) {
+        const QString cause = file.errorString();
+        // Lines that did not fit are taken back whole rather than left cut off.
+        file.resize(before);
+        throw PatchError(QStringLiteral("Cannot write the text file"), path, cause);
+    }
 }
 
 } // namespace fileops

@@ -53,6 +53,18 @@ std::uint32_t checkedRecordCount(const QByteArray& header, const QString& path) 
     return count;
 }
 
+// Writes all of data. A write that stops short is retried: on a full disk it is the retry
+// that fails with the system's reason, where the short write reports none.
+bool writeWhole(QIODevice& device, const QByteArray& data) {
+    for (qsizetype done = 0; done < data.size();) {
+        const qint64 written = device.write(data.constData() + done, data.size() - done);
+        if (written <= 0)
+            return false;
+        done += written;
+    }
+    return true;
+}
+
 void flushIfFile(QIODevice& device, const QString& path) {
     if (auto* file = qobject_cast<QFileDevice*>(&device); file && !file->flush())
         throw PatchError(kAppendFailed, path, file->errorString());
@@ -99,11 +111,11 @@ void appendRecord(QIODevice& list, const QString& path, qint64 end, std::uint32_
         throw PatchError(kAppendFailed, path,
                          QStringLiteral("The list holds as many records as its header can count."));
 
-    if (!list.seek(end) || list.write(record) != record.size())
+    if (!list.seek(end) || !writeWhole(list, record))
         throw PatchError(kAppendFailed, path, list.errorString());
     flushIfFile(list, path);
     // Only now that the record is complete may the count include it.
-    if (!list.seek(2) || list.write(littleEndian32(count + 1)) != 4)
+    if (!list.seek(2) || !writeWhole(list, littleEndian32(count + 1)))
         throw PatchError(kAppendFailed, path, list.errorString());
     flushIfFile(list, path);
 }

@@ -1,0 +1,539 @@
+#include "run/updaterun.h"
+
+#include "support/foldertree.h"
+#include "support/gamefolder.h"
+#include "tools/demofolder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <functional>
+#include <memory>
+#include <ostream>
+#include <random>
+
+namespace {
+
+const QString kSam = QStringLiteral("Player \"Sam Jones\" of team \"Cats\"");
+
+// Something a case keeps alive while the update runs, such as another program's lock.
+using Held = std::shared_ptr<void>;
+
+// Another program holding the season database: it keeps its own connection open, with the
+// lock it took, until the case ends. Root cannot read or write past an SQLite lock.
+class ForeignLock {
+public:
+    ForeignLock(const QString& path, const QStringList& statements)
+        : m_name(QStringLiteral("foreign-lock-%1").arg(quintptr(this))) {
+        m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
+        m_db.setDatabaseName(path);
+        EXPECT_TRUE(m_db.open()) << m_db.lastError().text().toStdString();
+        QSqlQuery query(m_db);
+        for (const QString& sql : statements)
+            EXPECT_TRUE(query.exec(sql))
+                << sql.toStdString() << ": " << query.lastError().text().toStdString();
+    }
+    ~ForeignLock() {
+        m_db.close();
+        m_db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(m_name);
+    }
+    ForeignLock(const ForeignLock&) = delete;
+    ForeignLock& operator=(const ForeignLock&) = delete;
+
+private:
+    QString m_name;
+    QSqlDatabase m_db;
+};
+
+// Drops the column types of Ratings, so that SQLite stores texts such as '180.5cm' or
+// '1e400' as the texts they are instead of converting them by the column's affinity.
+void untypeRatings(demo::SeasonBuilder& builder) {
+    QStringList columns;
+    for (const QString& column : demo::ratingsColumns())
+        columns << QLatin1Char('"') + column + QLatin1Char('"');
+    builder.exec(QStringLiteral("DROP TABLE Ratings"));
+    builder.exec(
+        QStringLiteral("CREATE TABLE Ratings (%1)").arg(columns.join(QStringLiteral(", "))));
+}
+
+struct Season {
+    QVariantMap sam;      // overrides for Sam Jones of the Cats
+    bool untyped = false; // Ratings without column types
+    QString samTeam = QStringLiteral("Cats");
+};
+
+// A season database with a sound player, Al Fox of the Bears, and Sam Jones, whose row
+// takes the case's overrides. Both have qz rows.
+void writeSeason(GameFolder& game, const Season& season,
+                 const std::function<void(demo::SeasonBuilder&)>& more = {}) {
+    demo::SeasonBuilder builder(game.dbPath());
+    if (season.untyped)
+        untypeRatings(builder);
+    builder.addPlayer(QStringLiteral("Bears"), QStringLiteral("Al Fox"));
+    builder.addPlayer(season.samTeam, QStringLiteral("Sam Jones"), season.sam);
+    builder.addQz(QStringLiteral("Al Fox"), {1, 2, 3, 4, 5, 6, 7, 8});
+    builder.addQz(QStringLiteral("Sam Jones"), {8, 7, 6, 5, 4, 3, 2, 1});
+    if (more)
+        more(builder);
+}
+
+// A database whose players are all sound apart from one team name.
+std::function<Held(GameFolder&)> team(const QString& name) {
+    return [name](GameFolder& game) {
+        writeSeason(game, {{}, false, name});
+        return Held();
+    };
+}
+
+std::function<Held(GameFolder&)> sam(const QVariantMap& overrides, bool untyped = false) {
+    return [overrides, untyped](GameFolder& game) {
+        writeSeason(game, {overrides, untyped});
+        return Held();
+    };
+}
+
+std::function<Held(GameFolder&)> bytes(const QByteArray& content) {
+    return [content](GameFolder& game) {
+        writeAll(game.dbPath(), content);
+        return Held();
+    };
+}
+
+QByteArray randomBytes(int size, std::uint32_t seed) {
+    std::mt19937 engine(seed);
+    QByteArray data(size, Qt::Uninitialized);
+    for (char& c : data)
+        c = static_cast<char>(engine() & 0xff);
+    return data;
+}
+
+QVariantMap allRatings(const QVariant& value) {
+    QVariantMap map;
+    for (const char* column :
+         {"crumbs",       "clearance",     "HBall",          "tack",          "ho",
+          "Strength",     "Speed",         "Agility",        "Health",        "Long Kick",
+          "Short Kick",   "goal acc grnd", "goalSense",      "goal acc mark", "discipline",
+          "freeKickTend", "mark contest",  "mark uncontest", "Def Grnd",      "Def Air",
+          "Def One",      "leadership"})
+        map.insert(QString::fromLatin1(column), value);
+    return map;
+}
+
+QString samColumn(const char* column, const QString& reason) {
+    return QStringLiteral("%1, column \"%2\": %3").arg(kSam, QLatin1String(column), reason);
+}
+
+QString teamLine(const QString& name, const QString& reason) {
+    return QStringLiteral("Team \"%1\": %2").arg(name, reason);
+}
+
+QString illegal(const QString& name, const QString& character) {
+    return teamLine(name, QStringLiteral("The team name holds the character %1, which a folder "
+                                         "name cannot hold.")
+                              .arg(character));
+}
+
+QString trailing(const QString& name) {
+    return teamLine(name, QStringLiteral("The team name ends in a dot or a blank, which Windows "
+                                         "drops from folder names."));
+}
+
+QString device(const QString& name) {
+    return teamLine(name, QStringLiteral("\"%1\" is a device name on Windows").arg(name));
+}
+
+struct BadInput {
+    const char* label;
+    std::function<Held(GameFolder&)> make;
+    // Fragments the message must hold; {db} and {root} stand for the database's path and
+    // the program folder.
+    QStringList expected;
+    // Fragments it must not hold.
+    QStringList absent = {};
+    // Permissions the database file has while the update runs; the snapshots are taken
+    // with the file readable.
+    QFile::Permissions permissions = {};
+    // Set for file permissions, which root's processes do not obey.
+    bool rootBypasses = false;
+};
+
+const QString kNotSqlite = QStringLiteral("The file is not an SQLite database.");
+
+const std::vector<BadInput>& catalogue() {
+    static const std::vector<BadInput> cases = {
+        // The database file.
+        {"ZeroByteFile", bytes({}), {"{db}", kNotSqlite}},
+        {"RandomBytes", bytes(randomBytes(8192, 7)), {"{db}", kNotSqlite}},
+        {"TextFile", bytes("team,Name\r\nCats,Sam Jones\r\n"), {"{db}", kNotSqlite}},
+        {"SqliteHeaderThenGarbage",
+         bytes(QByteArrayLiteral("SQLite format 3\0") + randomBytes(8176, 11)),
+         {"{db}", "file is not a database"}},
+        {"LockedByAnotherProgram",
+         [](GameFolder& game) -> Held {
+             writeSeason(game, {});
+             return std::make_shared<ForeignLock>(
+                 game.dbPath(), QStringList{"PRAGMA locking_mode=EXCLUSIVE", "BEGIN EXCLUSIVE",
+                                            "SELECT count(*) FROM Ratings"});
+         },
+         {"{db}", "database is locked"}},
+        {"WriteLockedByAnotherProgram",
+         [](GameFolder& game) -> Held {
+             writeSeason(game, {});
+             return std::make_shared<ForeignLock>(game.dbPath(), QStringList{"BEGIN IMMEDIATE"});
+         },
+         {"The season database {db} cannot be written", "database is locked"}},
+        {"ReadOnlyFile",
+         sam({}),
+         {"The season database {db} is read-only"},
+         {},
+         QFile::ReadOwner | QFile::ReadGroup},
+        {"UnreadableFile",
+         sam({}),
+         {"Cannot open the season database", "{db}"},
+         {},
+         QFile::WriteOwner},
+        {"ReadOnlyProgramFolder",
+         [](GameFolder& game) {
+             writeSeason(game, {});
+             QFile::setPermissions(game.path(), QFile::ReadOwner | QFile::ExeOwner);
+             return std::shared_ptr<void>(nullptr, [path = game.path()](void*) {
+                 QFile::setPermissions(path,
+                                       QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+             });
+         },
+         {"The folder {root} is read-only, so the season database cannot be written."},
+         {},
+         {},
+         true},
+
+        // Tables and columns.
+        {"NoRatingsTable",
+         [](GameFolder& game) {
+             writeSeason(game, {}, [](auto& b) { b.exec("DROP TABLE Ratings"); });
+             return Held();
+         },
+         {"The season database has no table Ratings."}},
+        {"NoQzTable",
+         [](GameFolder& game) {
+             writeSeason(game, {}, [](auto& b) { b.exec("DROP TABLE qz"); });
+             return Held();
+         },
+         {"The season database has no table qz."}},
+        {"MissingRatingsColumn",
+         [](GameFolder& game) {
+             writeSeason(game, {}, [](auto& b) { b.exec("ALTER TABLE Ratings DROP \"Def Air\""); });
+             return Held();
+         },
+         {"The table Ratings has no column \"Def Air\"."}},
+        {"MissingQzColumn",
+         [](GameFolder& game) {
+             writeSeason(game, {}, [](auto& b) { b.exec("ALTER TABLE qz DROP nk"); });
+             return Held();
+         },
+         {"The table qz has no column \"nk\"."}},
+
+        // Values that do not convert.
+        {"TextWhereANumberBelongs",
+         sam({{"Height", "abc"}}),
+         {samColumn("Height", "'abc' is not a number")}},
+        {"NumberWithUnit",
+         sam({{"Height", "180.5cm"}}, true),
+         {samColumn("Height", "'180.5cm' is not a number")}},
+        {"NullWhereANumberBelongs",
+         sam({{"Weight", QVariant()}}),
+         {samColumn("Weight", "holds no value")}},
+        {"BeyondSixteenBits",
+         sam({{"Height", 40000}}),
+         {samColumn("Height", "40000 is outside the range -32768 to 32767")}},
+        {"BelowSixteenBits",
+         sam({{"Inj Tend", -32768.51}}),
+         {samColumn("Inj Tend", "-32768.51 is outside the range -32768 to 32767")}},
+        {"InfiniteNumber",
+         sam({{"Weight", qInf()}}),
+         {samColumn("Weight", "inf is not a finite number")}},
+        {"NumericTextTooLarge",
+         sam({{"Salary", "1e400"}}, true),
+         {samColumn("Salary", "'1e400' is too large a number")}},
+        {"IntegerTextBeyondSixteenBits",
+         sam({{"pno", "99999999999999999999999"}}, true),
+         {kSam + ", column \"pno\"", "outside the range -32768 to 32767"}},
+        {"BeyondSinglePrecision",
+         sam({{"kickMax", 1e300}}),
+         {samColumn("kickMax", "1e+300 is outside the range of a single-precision number")}},
+        {"DateNotADate",
+         sam({{"DOB", "yesterday"}}),
+         {samColumn("DOB", "'yesterday' is not a date of the form YYYY-MM-DD or YYYY-MM-DD "
+                           "HH:MM:SS")}},
+        {"DateNoSuchDay",
+         sam({{"DOB", "2001-02-30"}}),
+         {samColumn("DOB", "'2001-02-30' is not a valid date")}},
+        {"DateNoSuchTime",
+         sam({{"DOB", "1980-01-01 24:00:00"}}),
+         {samColumn("DOB", "'1980-01-01 24:00:00' is not a valid time of day")}},
+        {"DateNull", sam({{"DOB", QVariant()}}), {samColumn("DOB", "holds no value")}},
+        {"DayNumberBeyondDates",
+         sam({{"DOB", 3e6}}, true),
+         {samColumn("DOB", "day number 3000000 is outside the range of dates")}},
+        {"KeyPosNeitherNumberNorBoolean",
+         sam({{"key pos", "maybe"}}),
+         {samColumn("key pos", "'maybe' is neither a number nor True or False")}},
+        {"KeyPosNull", sam({{"key pos", QVariant()}}), {samColumn("key pos", "holds no value")}},
+        {"OverallPointsBeyondSixteenBits",
+         sam(allRatings(2000)),
+         {samColumn("overall points (the sum of 22 ratings)",
+                    "44000 is outside the range -32768 to 32767")}},
+        {"TextInTheOverallSum",
+         sam({{"tack", "lots"}}),
+         {samColumn("tack", "'lots' is not a number"),
+          samColumn("overall points (the sum of 22 ratings)",
+                    "value 4 of the sum: 'lots' is not a number")}},
+        {"NameWithoutBlank",
+         sam({{"Name", "Madonna"}}),
+         {"Player \"Madonna\" of team \"Cats\", column \"Name\": The name has no blank after its "
+          "first character"}},
+        {"NameStartingWithBlank",
+         sam({{"Name", " Jones"}}),
+         {"Player \" Jones\" of team \"Cats\", column \"Name\""}},
+        {"NameNull",
+         sam({{"Name", QVariant()}}),
+         {"Player \"\" of team \"Cats\", column \"Name\""}},
+        {"BinaryInATextColumn",
+         sam({{"State", QByteArray("\x00\x01", 2)}}),
+         {samColumn("State", "holds binary data, not text")}},
+        {"TextBeyond65535Bytes",
+         sam({{"Town", QString(65536, QChar(0xe9))}}),
+         {"Sam Jones", "65536 bytes long; a team list file holds at most 65535 bytes per text"}},
+        {"TextInQz",
+         [](GameFolder& game) {
+             writeSeason(game, {}, [](auto& b) {
+                 b.exec("UPDATE qz SET b = 'abc', nk = NULL WHERE name = 'Sam Jones'");
+             });
+             return Held();
+         },
+         {samColumn("qz.b", "'abc' is not a number"), samColumn("qz.nk", "holds no value")}},
+
+        // Team names that cannot be one portable folder name.
+        {"TeamEmpty", team(""), {teamLine("", "The team name is empty.")}},
+        {"TeamNull", sam({{"team", QVariant()}}), {"Team \"\": The team name is empty."}},
+        {"TeamDot", team("."), {teamLine(".", "\".\" cannot be a folder name.")}},
+        {"TeamDotDot", team(".."), {teamLine("..", "\"..\" cannot be a folder name.")}},
+        {"TeamWithSlash", team("a/b"), {illegal("a/b", "/")}},
+        {"TeamClimbingOut", team("../x"), {illegal("../x", "/")}},
+        {"TeamWithBackslash", team("a\\b"), {illegal("a\\b", "\\")}},
+        {"TeamWithColon", team("C:"), {illegal("C:", ":")}},
+        {"TeamWithStar", team("All*Stars"), {illegal("All*Stars", "*")}},
+        {"TeamWithQuestionMark", team("Who?"), {illegal("Who?", "?")}},
+        {"TeamWithQuote", team("The \"Cats\""), {illegal("The \"Cats\"", "\"")}},
+        {"TeamWithAngles", team("<Cats>"), {illegal("<Cats>", "<")}},
+        {"TeamWithBar", team("Cats|Dogs"), {illegal("Cats|Dogs", "|")}},
+        {"TeamWithControlCharacter",
+         team("Cats\tDogs"),
+         {teamLine("Cats\tDogs", "The team name holds a control character.")}},
+        {"TeamWithDelete", team(QStringLiteral("Cats\x7f")), {"holds a control character"}},
+        {"TeamEndingInDot", team("Cats."), {trailing("Cats.")}},
+        {"TeamEndingInBlank", team("Cats "), {trailing("Cats ")}},
+        {"TeamDeviceName", team("CON"), {device("CON")}},
+        {"TeamDeviceNameLowerCase", team("nul"), {device("nul")}},
+        {"TeamDeviceNameWithExtension", team("Com1.txt"), {device("Com1.txt")}},
+        {"TeamDeviceNameLpt9", team("lpt9.dat"), {device("lpt9.dat")}},
+        {"TeamOf101Characters",
+         team(QString(101, QChar('a'))),
+         {teamLine(QString(101, QChar('a')), "The team name is longer than 100 characters.")}},
+        {"TeamsDifferingOnlyInCase",
+         [](GameFolder& game) {
+             writeSeason(game, {}, [](auto& b) { b.addPlayer("cats", "Jo Bell"); });
+             return Held();
+         },
+         {"The teams \"Cats\" and \"cats\" differ only in letter case"}},
+        {"MoreThan32767Teams",
+         [](GameFolder& game) {
+             demo::SeasonBuilder builder(game.dbPath());
+             builder.addPlayer("T", "Sam Jones");
+             for (int i = 0; i < 15; ++i)
+                 builder.exec("INSERT INTO Ratings SELECT * FROM Ratings");
+             builder.exec("UPDATE Ratings SET team = 'T' || rowid");
+             return Held();
+         },
+         {"The season database has 32768 teams; at most 32,767 can be imported."}},
+
+        // The folders the run writes to.
+        {"NoListsFolder",
+         [](GameFolder& game) {
+             writeSeason(game, {});
+             QDir(game.path()).rmdir("lists");
+             return Held();
+         },
+         {"The folder {root}/lists does not exist"}},
+        {"ListsIsAFile",
+         [](GameFolder& game) {
+             writeSeason(game, {});
+             QDir(game.path()).rmdir("lists");
+             writeAll(game.file("lists"), "x");
+             return Held();
+         },
+         {"The folder {root}/lists does not exist"}},
+        {"SlotIsAFile",
+         [](GameFolder& game) {
+             writeSeason(game, {});
+             writeAll(game.slot(), "x");
+             return Held();
+         },
+         {"{root}/lists/default2009 is a file, not a roster slot folder."}},
+        {"NoSchedulesFolder",
+         [](GameFolder& game) {
+             writeSeason(game, {});
+             QDir(game.file("data/schedules")).removeRecursively();
+             return Held();
+         },
+         {"The folder {root}/data/schedules does not exist"}},
+        {"NoGameFixture",
+         [](GameFolder& game) {
+             writeSeason(game, {});
+             QFile::remove(game.file("data/schedules/schedule2008.dat"));
+             return Held();
+         },
+         {"The game's fixture {root}/data/schedules/schedule2008.dat does not exist."}},
+        {"GameFixtureIsAFolder",
+         [](GameFolder& game) {
+             writeSeason(game, {});
+             QFile::remove(game.file("data/schedules/schedule2008.dat"));
+             QDir().mkpath(game.file("data/schedules/schedule2008.dat"));
+             return Held();
+         },
+         {"The game's fixture {root}/data/schedules/schedule2008.dat does not exist."}},
+
+        // Combinations: every problem is reported, not only the first.
+        {"ThreeBadColumnsInOneRow",
+         sam({{"Height", "abc"}, {"DOB", "soon"}, {"key pos", "maybe"}}),
+         {samColumn("Height", "'abc' is not a number"), samColumn("DOB", "'soon' is not a date"),
+          samColumn("key pos", "'maybe' is neither")}},
+        {"FolderTeamAndValueProblemsTogether",
+         [](GameFolder& game) {
+             writeSeason(game, {{{"Weight", "heavy"}}, false, "a/b"});
+             QDir(game.path()).rmdir("lists");
+             return Held();
+         },
+         {"The folder {root}/lists does not exist", illegal("a/b", "/"),
+          "Player \"Sam Jones\" of team \"a/b\", column \"Weight\": 'heavy' is not a number"}},
+        {"MissingColumnInBothTables",
+         [](GameFolder& game) {
+             writeSeason(game, {}, [](auto& b) {
+                 b.exec("ALTER TABLE Ratings DROP impr_nk");
+                 b.exec("ALTER TABLE qz DROP bf");
+             });
+             return Held();
+         },
+         {"The table Ratings has no column \"impr_nk\".", "The table qz has no column \"bf\"."}},
+        {"MissingColumnComesBeforeValues",
+         [](GameFolder& game) {
+             writeSeason(game, {{{"Height", "abc"}}},
+                         [](auto& b) { b.exec("ALTER TABLE Ratings DROP Town"); });
+             return Held();
+         },
+         {"The table Ratings has no column \"Town\"."},
+         {"'abc'"}},
+        {"BrokenDatabaseAndMissingFolders",
+         [](GameFolder& game) {
+             writeAll(game.dbPath(), {});
+             QDir(game.file("data/schedules")).removeRecursively();
+             return Held();
+         },
+         {"The folder {root}/data/schedules does not exist", kNotSqlite}},
+        {"TwentyListedThenCounted",
+         [](GameFolder& game) {
+             demo::SeasonBuilder builder(game.dbPath());
+             for (int i = 1; i <= 25; ++i)
+                 builder.addPlayer("Cats", QStringLiteral("P %1").arg(i, 2, 10, QChar('0')),
+                                   {{"Height", "abc"}});
+             return Held();
+         },
+         {"Player \"P 01\" of team \"Cats\", column \"Height\"",
+          "Player \"P 20\" of team \"Cats\", column \"Height\"", "\nand 5 more"},
+         {"\"P 21\"", "\"P 25\""}},
+    };
+    return cases;
+}
+
+QString expand(QString fragment, const GameFolder& game) {
+    return fragment.replace(QStringLiteral("{db}"), game.dbPath())
+        .replace(QStringLiteral("{root}"), game.path());
+}
+
+void PrintTo(const BadInput& bad, std::ostream* out) {
+    *out << bad.label;
+}
+
+class BadInputTest : public ::testing::TestWithParam<BadInput> {};
+
+} // namespace
+
+TEST_P(BadInputTest, IsReportedBeforeAnythingIsWritten) {
+    const BadInput& bad = GetParam();
+    if ((bad.rootBypasses || bad.permissions) && geteuid() == 0)
+        GTEST_SKIP() << "root is not held back by file permissions";
+    GameFolder game;
+    const Held held = bad.make(game);
+    const FolderTree before = snapshotTree(game.path());
+
+    UpdateRun run(game.path(), game.ui);
+    run.selectSlot(QStringLiteral("default2009"));
+    const QFile::Permissions original = QFile::permissions(game.dbPath());
+    if (bad.permissions)
+        QFile::setPermissions(game.dbPath(), bad.permissions);
+    run.run();
+    QFile::setPermissions(game.dbPath(), original);
+
+    ASSERT_EQ(game.ui.messages.size(), 1u);
+    const FakeUi::Message& message = game.ui.messages[0];
+    EXPECT_EQ(message.title, QStringLiteral("Update Error"));
+    EXPECT_EQ(message.style, RunUi::Critical);
+    for (const QString& fragment : bad.expected)
+        EXPECT_TRUE(message.text.contains(expand(fragment, game)))
+            << "missing: " << expand(fragment, game).toStdString()
+            << "\nmessage: " << message.text.toStdString();
+    for (const QString& fragment : bad.absent)
+        EXPECT_FALSE(message.text.contains(fragment))
+            << "unexpected: " << fragment.toStdString()
+            << "\nmessage: " << message.text.toStdString();
+    // The progress frame never came up: the run stopped before the slot was prepared.
+    EXPECT_TRUE(game.ui.visibility.empty());
+    EXPECT_FALSE(run.isRunning());
+    EXPECT_EQ(snapshotTree(game.path()), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Catalogue, BadInputTest, ::testing::ValuesIn(catalogue()),
+                         [](const ::testing::TestParamInfo<BadInput>& info) {
+                             return std::string(info.param.label);
+                         });
+
+// Texts are measured in the bytes the game's files hold, not in UTF-8: 65,535 letters é are
+// 65,535 bytes in Windows-1252 (and twice that in UTF-8), so they fit.
+TEST(TextLimit, CountsWindows1252Bytes) {
+    GameFolder game;
+    writeSeason(game, {{{"Town", QString(65535, QChar(0xe9))}}});
+    UpdateRun run(game.path(), game.ui);
+    run.selectSlot(QStringLiteral("default2009"));
+    run.run();
+    ASSERT_EQ(game.ui.messages.size(), 1u);
+    EXPECT_EQ(game.ui.messages[0].text, QStringLiteral("Import Complete!"));
+}
+
+// A sound database passes the check and leaves the folder tree to the run: the catalogue's
+// cases fail because of what each changes, not because of the common setup.
+TEST(CatalogueBase, SoundSeasonCompletes) {
+    GameFolder game;
+    writeSeason(game, {});
+    UpdateRun run(game.path(), game.ui);
+    run.selectSlot(QStringLiteral("default2009"));
+    run.run();
+    ASSERT_EQ(game.ui.messages.size(), 1u);
+    EXPECT_EQ(game.ui.messages[0].text, QStringLiteral("Import Complete!"));
+}

@@ -1,0 +1,374 @@
+#include "run/updaterun.h"
+
+#include "core/fileops.h"
+#include "core/patcherror.h"
+#include "db/seasondatabase.h"
+#include "players/playerrecord.h"
+#include "players/recordcodec.h"
+#include "players/teamlistwriter.h"
+#include "support/foldertree.h"
+#include "support/gamefolder.h"
+#include "tools/demofolder.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <functional>
+#include <map>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Failures no check can foresee, met while the run writes: every one must be reported with
+// the operation, the path and the system's reason, stop the run, and leave every file the
+// run wrote complete.
+struct FaultFixture : ::testing::Test {
+    GameFolder game;
+    UpdateRun run{game.path(), game.ui};
+    QByteArray gameFixture;
+
+    void SetUp() override {
+        run.selectSlot(QStringLiteral("default2009"));
+        gameFixture = readAll(game.file(QStringLiteral("data/schedules/schedule2008.dat")));
+    }
+
+    // Bears and Cats with two players each.
+    void writeTwoTeams() {
+        writeSimpleDatabase(game.dbPath(), {{"Bears", "Al Fox"},
+                                            {"Cats", "Sam Jones"},
+                                            {"Bears", "Jo Bell"},
+                                            {"Cats", "Ann Lee"}});
+    }
+
+    QString teamFile(const QString& team, const QString& suffix) const {
+        return game.slot() + QLatin1Char('/') + team + QLatin1Char('/') + team + suffix;
+    }
+
+    // The run's last message, which must be its only "Update Error" (a slot that exists
+    // already is confirmed first).
+    QString errorMessage() const {
+        EXPECT_EQ(game.ui.titles().filter(QStringLiteral("Update Error")).size(), 1);
+        if (game.ui.messages.empty())
+            return {};
+        const FakeUi::Message& message = game.ui.messages.back();
+        EXPECT_EQ(message.title, QStringLiteral("Update Error"));
+        EXPECT_EQ(message.style, RunUi::Critical);
+        return message.text;
+    }
+
+    // Record counts (the blank record included) of every team list in the slot; each must
+    // parse in full.
+    std::map<QString, std::size_t> parsedLists() const {
+        std::map<QString, std::size_t> counts;
+        QDirIterator it(game.slot(), {QStringLiteral("*_List.tvp")}, QDir::Files,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString path = it.next();
+            try {
+                counts[it.fileInfo().fileName()] = recordcodec::parseTeamList(readAll(path)).size();
+            } catch (const PatchError& e) {
+                ADD_FAILURE() << path.toStdString() << ": " << e.message().toStdString();
+            }
+        }
+        return counts;
+    }
+
+    // What the game keeps must survive any stopped run: its fixture and a sound database
+    // with every player.
+    void expectGameIntact(qint64 players) {
+        EXPECT_EQ(readAll(game.file(QStringLiteral("data/schedules/schedule2008.dat"))),
+                  gameFixture);
+        SeasonDatabase db(game.dbPath());
+        EXPECT_EQ(db.scalar(QStringLiteral("SELECT COUNT(*) FROM Ratings")), players);
+        QSqlQuery check(db.connection());
+        ASSERT_TRUE(check.exec(QStringLiteral("PRAGMA integrity_check")) && check.next());
+        EXPECT_EQ(check.value(0).toString(), QStringLiteral("ok"));
+    }
+
+    void expectStopped() {
+        EXPECT_FALSE(game.ui.progressVisible());
+        EXPECT_FALSE(run.isRunning());
+    }
+};
+
+} // namespace
+
+TEST_F(FaultFixture, TeamListPathThatIsAFolder) {
+    writeTwoTeams();
+    const QString list = teamFile("Cats", "_List.tvp");
+    ASSERT_TRUE(QDir().mkpath(list));
+    run.run();
+
+    const QString text = errorMessage();
+    EXPECT_TRUE(text.startsWith(QStringLiteral("Cannot write the file:\n") + list + "\n\n"))
+        << text.toStdString();
+    EXPECT_GT(text.size(), (QStringLiteral("Cannot write the file:\n") + list + "\n\n").size());
+    expectStopped();
+    // Bears come first and were written whole; the folder in the Cats' way is untouched.
+    EXPECT_EQ(parsedLists(), (std::map<QString, std::size_t>{{"Bears_List.tvp", 3}}));
+    EXPECT_TRUE(QFileInfo(list).isDir());
+    expectGameIntact(4);
+}
+
+TEST_F(FaultFixture, TeamSheetThatIsAFolder) {
+    writeTwoTeams();
+    const QString sheet = teamFile("Cats", ".txt");
+    ASSERT_TRUE(QDir().mkpath(sheet));
+    writeAll(sheet + QStringLiteral("/keep.txt"), "mine");
+    run.run();
+
+    const QString text = errorMessage();
+    EXPECT_TRUE(text.startsWith(QStringLiteral("Cannot delete the file:\n") + sheet + "\n\n"))
+        << text.toStdString();
+    expectStopped();
+    // The player pass had finished: both lists are complete.
+    EXPECT_EQ(parsedLists(),
+              (std::map<QString, std::size_t>{{"Bears_List.tvp", 3}, {"Cats_List.tvp", 3}}));
+    EXPECT_EQ(readAll(sheet + QStringLiteral("/keep.txt")), "mine");
+    EXPECT_FALSE(QFile::exists(game.file("data/schedules/schedule2008_actual.dat")));
+    expectGameIntact(4);
+}
+
+TEST_F(FaultFixture, StrayFolderHoldingAFolder) {
+    writeTwoTeams();
+    const QString stray = game.slot() + QStringLiteral("/Gone");
+    ASSERT_TRUE(QDir().mkpath(stray + QStringLiteral("/saved games")));
+    writeAll(stray + QStringLiteral("/Gone_List.tvp"), teamlist::blankListFile());
+    run.run();
+
+    const QString text = errorMessage();
+    EXPECT_TRUE(text.startsWith(
+        QStringLiteral("Cannot remove a folder that belongs to no team:\n") + stray + "\n\n"))
+        << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("sub-folders")));
+    expectStopped();
+    // Nothing of the stray folder was deleted, since it could not be removed whole.
+    EXPECT_TRUE(QFileInfo(stray + QStringLiteral("/saved games")).isDir());
+    EXPECT_EQ(parsedLists(),
+              (std::map<QString, std::size_t>{
+                  {"Bears_List.tvp", 3}, {"Cats_List.tvp", 3}, {"Gone_List.tvp", 1}}));
+    expectGameIntact(4);
+}
+
+// Root may write any file whatever its permissions, so this needs an ordinary user.
+TEST_F(FaultFixture, ReadOnlyTeamList) {
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root is not held back by file permissions";
+    writeTwoTeams();
+    const QString list = teamFile("Bears", "_List.tvp");
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(list).path()));
+    writeAll(list, "an older list");
+    ASSERT_TRUE(QFile::setPermissions(list, QFile::ReadOwner));
+    run.run();
+
+    const QString text = errorMessage();
+    EXPECT_TRUE(text.startsWith(QStringLiteral("Cannot write the file:\n") + list + "\n\n"))
+        << text.toStdString();
+    expectStopped();
+    EXPECT_EQ(readAll(list), "an older list");
+    expectGameIntact(4);
+}
+
+// A team sheet that links elsewhere (here to a device that is always full) is a link in the
+// slot like any file: it is deleted and the sheet written afresh in its place, never
+// written through.
+TEST_F(FaultFixture, TeamSheetLinkedToAFullDevice) {
+    if (!QFileInfo(QStringLiteral("/dev/full")).exists())
+        GTEST_SKIP() << "no /dev/full";
+    writeTwoTeams();
+    const QString sheet = teamFile("Cats", "Default.txt");
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(sheet).path()));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/full"), sheet));
+    run.run();
+
+    ASSERT_FALSE(game.ui.messages.empty());
+    EXPECT_EQ(game.ui.messages.back().text, QStringLiteral("Import Complete!"));
+    EXPECT_FALSE(QFileInfo(sheet).isSymLink());
+    EXPECT_EQ(readAll(sheet), "Cats Default Team\r\nSam Jones\r\nAnn Lee\r\n");
+    struct stat device {};
+    ASSERT_EQ(stat("/dev/full", &device), 0);
+    EXPECT_TRUE(S_ISCHR(device.st_mode));
+}
+
+namespace {
+
+// Makes every write past `bytes` fail as on a full disk (with EFBIG, "File too large"),
+// for this process and for as long as it lives. Root is bound by the limit too.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &m_old);
+        // Without this the kernel ends the process at the first write past the limit.
+        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = m_old;
+        limit.rlim_cur = bytes;
+        m_ok = setrlimit(RLIMIT_FSIZE, &limit) == 0;
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &m_old);
+        std::signal(SIGXFSZ, m_oldHandler);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+    bool ok() const { return m_ok; }
+
+private:
+    rlimit m_old{};
+    void (*m_oldHandler)(int) = nullptr;
+    bool m_ok = false;
+};
+
+} // namespace
+
+TEST_F(FaultFixture, DiskFullWhileAppendingToATeamList) {
+    // One team whose list outgrows the limit long before the database or its journal does.
+    constexpr int kPlayers = 400;
+    {
+        demo::SeasonBuilder builder(game.dbPath());
+        builder.exec(QStringLiteral("BEGIN"));
+        for (int i = 0; i < kPlayers; ++i)
+            builder.addPlayer(QStringLiteral("Cats"), QStringLiteral("Player %1").arg(i));
+        builder.exec(QStringLiteral("COMMIT"));
+    }
+    const qint64 database = QFileInfo(game.dbPath()).size();
+    // Room for the database's journal and the slot's copy of it, which are as large.
+    const qint64 limit = database + database / 8 + 32 * 1024;
+    const qint64 fullList = teamlist::blankListFile().size() +
+                            kPlayers * recordcodec::serialiseRecord(PlayerRecord()).size();
+    ASSERT_GT(fullList, limit + 32 * 1024) << "the list would not reach the limit";
+
+    {
+        FileSizeLimit full(static_cast<rlim_t>(limit));
+        ASSERT_TRUE(full.ok());
+        run.run();
+    }
+
+    const QString list = teamFile("Cats", "_List.tvp");
+    const QString text = errorMessage();
+    EXPECT_TRUE(
+        text.startsWith(QStringLiteral("Cannot append to the team list file:\n") + list + "\n\n"))
+        << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("File too large"))) << text.toStdString();
+    expectStopped();
+    // Every record the list counts is whole; the one that did not fit is not counted.
+    const std::vector<PlayerRecord> records = recordcodec::parseTeamList(readAll(list));
+    EXPECT_GT(records.size(), 1u);
+    EXPECT_LT(records.size(), std::size_t(kPlayers + 1));
+    EXPECT_EQ(records.back().fullName, QStringLiteral("Player %1").arg(records.size() - 2));
+    EXPECT_EQ(readAll(game.slot() + QStringLiteral("/seasonStats.mdb")).size(), database);
+    expectGameIntact(kPlayers);
+}
+
+namespace {
+
+// A team list on a device that takes only so many bytes, then fails as a full disk does;
+// or that fails the write of the record count outright.
+class FullDevice : public QBuffer {
+public:
+    FullDevice(QByteArray* data, qint64 capacity, bool failCount)
+        : QBuffer(data)
+        , m_capacity(capacity)
+        , m_failCount(failCount) {}
+
+protected:
+    qint64 writeData(const char* data, qint64 length) override {
+        if (m_failCount && pos() == 2) {
+            setErrorString(QStringLiteral("No space left on device"));
+            return -1;
+        }
+        const qint64 room = std::max<qint64>(0, m_capacity - pos());
+        if (room == 0 && length > 0) {
+            setErrorString(QStringLiteral("No space left on device"));
+            return -1;
+        }
+        return QBuffer::writeData(data, std::min(length, room));
+    }
+
+private:
+    qint64 m_capacity;
+    bool m_failCount;
+};
+
+} // namespace
+
+// Whatever byte the disk fills at, the list reads as it did before the append: the record
+// is written before the count that includes it.
+TEST(TeamListAppend, FullDiskLeavesTheListAsItWas) {
+    PlayerRecord player;
+    player.firstName = QStringLiteral("Sam");
+    player.lastName = QStringLiteral("Jones");
+    player.fullName = QStringLiteral("Sam Jones");
+    const QByteArray record = recordcodec::serialiseRecord(player);
+    const QByteArray start = teamlist::blankListFile() + record;
+    QByteArray withCount = start;
+    withCount[2] = 2;
+
+    struct Case {
+        qint64 room;
+        bool failCount;
+    };
+    std::vector<Case> cases = {{qint64(record.size()), true}};
+    for (qint64 room : {qint64(0), qint64(1), qint64(2), qint64(100), record.size() - 1})
+        cases.push_back({room, false});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "room " << c.room << ", count fails " << c.failCount);
+        QByteArray data = withCount;
+        FullDevice device(&data, withCount.size() + c.room, c.failCount);
+        ASSERT_TRUE(device.open(QIODevice::ReadWrite));
+        try {
+            teamlist::appendRecord(device, QStringLiteral("lists/x/Cats/Cats_List.tvp"),
+                                   withCount.size(), 2, record);
+            ADD_FAILURE() << "the append did not fail";
+        } catch (const PatchError& e) {
+            EXPECT_EQ(e.operation(), QStringLiteral("Cannot append to the team list file"));
+            EXPECT_EQ(e.target(), QStringLiteral("lists/x/Cats/Cats_List.tvp"));
+            EXPECT_EQ(e.cause(), QStringLiteral("No space left on device"));
+        }
+        const std::vector<PlayerRecord> records = recordcodec::parseTeamList(data);
+        ASSERT_EQ(records.size(), 2u);
+        EXPECT_EQ(records[1].fullName, QStringLiteral("Sam Jones"));
+    }
+}
+
+// The file steps on a full disk: each names the path and the system's reason, and the file
+// it was to replace or extend keeps its old bytes, never a cut-off version of the new ones.
+TEST(FileSteps, FullDiskLeavesTheOldFile) {
+    QTemporaryDir dir;
+    const QString target = dir.filePath(QStringLiteral("target.dat"));
+    const QString source = dir.filePath(QStringLiteral("source.dat"));
+    const QByteArray old = "old bytes\r\n";
+    writeAll(source, QByteArray(64 * 1024, 'n'));
+    const QStringList lines(2000, QStringLiteral("Sam Jones"));
+
+    const std::vector<std::pair<const char*, std::function<void()>>> steps = {
+        {"write", [&] { fileops::writeFileAtomically(target, QByteArray(16 * 1024, 'x')); }},
+        {"copy", [&] { fileops::copyFileReplacing(source, target); }},
+        {"append", [&] { fileops::appendLines(target, lines); }},
+    };
+    for (const auto& [name, step] : steps) {
+        SCOPED_TRACE(name);
+        writeAll(target, old);
+        try {
+            FileSizeLimit full(4096);
+            ASSERT_TRUE(full.ok());
+            step();
+            ADD_FAILURE() << "the step did not fail";
+        } catch (const PatchError& e) {
+            EXPECT_EQ(e.target(), target);
+            EXPECT_EQ(e.cause(), QStringLiteral("File too large"));
+        }
+        EXPECT_EQ(readAll(target), old);
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files, QDir::Name),
+                  (QStringList{"source.dat", "target.dat"}));
+    }
+}
