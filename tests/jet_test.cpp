@@ -145,6 +145,12 @@ TEST_P(JetRunTest, MatchesTheSqliteTwinAndWritesOnlyOverall) {
         changed += after[r][overall] != before[r][overall];
     }
     EXPECT_GT(changed, 0);
+
+    // A second run reads back what the first wrote and finds nothing left to change.
+    const QByteArray written = readAll(jetGame.dbPath());
+    ASSERT_EQ(runUpdate(jetGame), "Import Complete!");
+    EXPECT_EQ(readAll(jetGame.dbPath()), written);
+    EXPECT_EQ(slotWithoutDatabase(jetGame), jetSlot);
     EXPECT_EQ(QDir(jetGame.path()).entryList(QDir::Files | QDir::Hidden),
               QStringList({"schedule2009.dat", "seasonStats.mdb"}));
 }
