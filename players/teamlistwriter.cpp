@@ -150,9 +150,14 @@ void TeamListWriter::prepareTeam(const QString& team) {
     if (team != m_previousTeam) {
         m_open.reset();
         m_knownTeam.clear();
+        // A link where the list belongs would carry our writes out of the slot: the link
+        // goes, and the list is written in its place.
+        const QString path = listPath(team);
+        if (QFileInfo(path).isSymLink())
+            fileops::removeFile(path);
         // Written whole through a temporary file, so that a longer list of an earlier run
         // is replaced entirely and a failure leaves that list as it was.
-        fileops::writeFileAtomically(listPath(team), teamlist::blankListFile());
+        fileops::writeFileAtomically(path, teamlist::blankListFile());
         m_knownTeam = team;
         m_knownEnd = teamlist::blankListFile().size();
         m_knownCount = 1;

@@ -8,6 +8,7 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -244,3 +245,18 @@ TEST(TeamListAppend, FailureAtAnyByteLeavesAValidList) {
 }
 
 } // namespace
+
+// A list that is a link to a file elsewhere is replaced, and the file it points to is
+// left alone.
+TEST_F(TeamListWriterTest, LinkedListIsReplacedNotWrittenThrough) {
+    const QString outside = tmp.filePath("outside.txt");
+    writeAll(outside, "keep me");
+    QDir().mkpath(slot + "/Cats");
+    ASSERT_TRUE(QFile::link(outside, listOf("Cats")));
+    TeamListWriter writer(slot);
+    writer.prepareTeam("Cats");
+    writer.appendPlayer("Cats", player("Jo", "Bell", "Cats"));
+    EXPECT_EQ(readAll(outside), "keep me");
+    EXPECT_FALSE(QFileInfo(listOf("Cats")).isSymLink());
+    EXPECT_EQ(recordcodec::parseTeamList(readAll(listOf("Cats"))).size(), 2u);
+}
