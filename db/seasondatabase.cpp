@@ -67,7 +67,11 @@ SeasonDatabase::SeasonDatabase(const QString& path)
     if (m_format == DatabaseFormat::Jet4)
         loadJet();
     // SQLite opens lazily; reading the schema proves the file is a database we can use.
-    exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+    QSqlQuery schema(m_db);
+    if (!schema.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")))
+        throw PatchError(operation, path,
+                         QStringLiteral("The file is damaged or is not an SQLite database: %1")
+                             .arg(schema.lastError().text()));
 }
 
 SeasonDatabase::~SeasonDatabase() {

@@ -1,0 +1,72 @@
+# Sourced by scripts/demo.sh and tests/app/xvfb_smoke.sh: a virtual X display, the patch
+# window on it, and a user's hand on its button and message boxes. The caller provides
+# $work (a temporary folder) and a function `fail MESSAGE` that does not return.
+
+title='Tolvane Rally 2009 Patch'
+xvfb_pid=
+app_pid=
+window=
+
+xsession_cleanup() {
+    [[ -n $app_pid ]] && kill "$app_pid" 2>/dev/null
+    [[ -n $xvfb_pid ]] && kill "$xvfb_pid" 2>/dev/null
+    wait 2>/dev/null || true
+}
+
+# Starts Xvfb on whichever display number is free (-displayfd), so parallel runs never
+# collide, and points DISPLAY and Qt at it.
+xsession_start_display() {
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+    xvfb_pid=$!
+    for _ in $(seq 100); do
+        [[ -s $work/display ]] && break
+        sleep 0.1
+    done
+    [[ -s $work/display ]] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+    export DISPLAY=":$(tr -d '\n' <"$work/display")"
+    export QT_QPA_PLATFORM=xcb
+}
+
+# Starts the program on a game folder; sets app_pid, and window once the window shows.
+xsession_start_program() {
+    "$1" --program-folder "$2" >"$work/app.log" 2>&1 &
+    app_pid=$!
+    window=$(timeout 20 xdotool search --sync --onlyvisible --name "^$title\$" | head -n 1) || true
+    [[ -n $window ]] || fail "the window '$title' did not appear"
+}
+
+xsession_visible() {
+    xdotool search --onlyvisible --name '.' 2>/dev/null || true
+}
+
+# Presses Return in a message box, as a user would, and waits until it has gone.
+xsession_answer() {
+    timeout 5 xdotool windowfocus --sync "$1" || true
+    xdotool key Return
+    for _ in $(seq 50); do
+        xsession_visible | grep -qx "$1" || return 0
+        sleep 0.1
+    done
+    fail "message box $1 did not close"
+}
+
+xsession_press_update() {
+    # The middle of the button: frame at (8, 8), button at (152, 200), 105 x 37.
+    xdotool mousemove --window "$1" 212 226 click 1
+}
+
+# Closes the window with Ctrl+Q (there is no window manager to close it) and fails unless
+# the program ends cleanly.
+xsession_close_program() {
+    timeout 5 xdotool windowfocus --sync "$1" || true
+    xdotool key ctrl+q
+    for _ in $(seq 100); do
+        kill -0 "$app_pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill -0 "$app_pid" 2>/dev/null && fail "the program did not end after ctrl+q"
+    local status=0
+    wait "$app_pid" || status=$?
+    app_pid=
+    [[ $status -eq 0 ]] || fail "the program ended with status $status"
+}
