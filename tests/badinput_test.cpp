@@ -115,18 +115,6 @@ QByteArray randomBytes(int size, std::uint32_t seed) {
     return data;
 }
 
-QVariantMap allRatings(const QVariant& value) {
-    QVariantMap map;
-    for (const char* column :
-         {"crumbs",       "clearance",     "HBall",          "tack",          "ho",
-          "Strength",     "Speed",         "Agility",        "Health",        "Long Kick",
-          "Short Kick",   "goal acc grnd", "goalSense",      "goal acc mark", "discipline",
-          "freeKickTend", "mark contest",  "mark uncontest", "Def Grnd",      "Def Air",
-          "Def One",      "leadership"})
-        map.insert(QString::fromLatin1(column), value);
-    return map;
-}
-
 QString samColumn(const char* column, const QString& reason) {
     return QStringLiteral("%1, column \"%2\": %3").arg(kSam, QLatin1String(column), reason);
 }

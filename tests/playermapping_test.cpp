@@ -37,18 +37,6 @@ struct MappingFixture : ::testing::Test {
     }
 };
 
-QVariantMap allRatings(const QVariant& value) {
-    QVariantMap map;
-    for (const char* column :
-         {"crumbs",       "clearance",     "HBall",          "tack",          "ho",
-          "Strength",     "Speed",         "Agility",        "Health",        "Long Kick",
-          "Short Kick",   "goal acc grnd", "goalSense",      "goal acc mark", "discipline",
-          "freeKickTend", "mark contest",  "mark uncontest", "Def Grnd",      "Def Air",
-          "Def One",      "leadership"})
-        map.insert(QString::fromLatin1(column), value);
-    return map;
-}
-
 } // namespace
 
 TEST_F(MappingFixture, ConvertsIdentityBodyAndSkills) {

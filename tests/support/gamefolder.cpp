@@ -30,3 +30,15 @@ void writeSimpleDatabase(const QString& path,
     for (const auto& [team, name] : players)
         builder.addPlayer(team, name);
 }
+
+QVariantMap allRatings(const QVariant& value) {
+    QVariantMap map;
+    for (const char* column :
+         {"crumbs",       "clearance",     "HBall",          "tack",          "ho",
+          "Strength",     "Speed",         "Agility",        "Health",        "Long Kick",
+          "Short Kick",   "goal acc grnd", "goalSense",      "goal acc mark", "discipline",
+          "freeKickTend", "mark contest",  "mark uncontest", "Def Grnd",      "Def Air",
+          "Def One",      "leadership"})
+        map.insert(QString::fromLatin1(column), value);
+    return map;
+}

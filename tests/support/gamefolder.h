@@ -3,6 +3,7 @@
 #include "support/fakeui.h"
 
 #include <QTemporaryDir>
+#include <QVariantMap>
 
 // A temporary game folder for one test: lists/, data/schedules/schedule2008.dat and
 // schedule2009.dat; the season database is left to the test (see demo::SeasonBuilder).
@@ -19,6 +20,9 @@ struct GameFolder {
     QTemporaryDir dir;
     FakeUi ui;
 };
+
+// Overrides that set the 22 ratings summed into a player's overall points to value.
+QVariantMap allRatings(const QVariant& value);
 
 // Writes a database of players (team, name) in the reference schema with default values.
 void writeSimpleDatabase(const QString& path,
