@@ -25,15 +25,19 @@ char encodeOne(char16_t c) {
 } // namespace
 
 void appendCp1252(QByteArray& out, QStringView text) {
-    out.reserve(out.size() + text.size());
+    // One byte per UTF-16 unit at most; resize grows the buffer geometrically.
+    const qsizetype start = out.size();
+    out.resize(start + text.size());
+    char* to = out.data() + start;
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char16_t c = text[i].unicode();
         // A surrogate pair is one character outside the code page: one '?', not two.
         if (QChar::isHighSurrogate(c) && i + 1 < text.size() &&
             QChar::isLowSurrogate(text[i + 1].unicode()))
             ++i;
-        out.append(encodeOne(c));
+        *to++ = encodeOne(c);
     }
+    out.truncate(to - out.constData());
 }
 
 QByteArray toCp1252(QStringView text) {

@@ -156,8 +156,10 @@ QString playerName(const PlayerRecord& record) {
 }
 
 template <class Unsigned> void putLittleEndian(QByteArray& out, Unsigned value) {
+    char bytes[sizeof(Unsigned)];
     for (std::size_t i = 0; i < sizeof(Unsigned); ++i)
-        out.append(static_cast<char>((value >> (8 * i)) & 0xFF));
+        bytes[i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+    out.append(bytes, sizeof bytes);
 }
 
 class Writer {
@@ -188,16 +190,20 @@ public:
     }
 
     void operator()(FieldName name, const QString& text) {
-        const QByteArray bytes = toCp1252(text);
-        if (bytes.size() > std::numeric_limits<std::uint16_t>::max())
+        // The count goes first, so the text is encoded in place and the count filled in.
+        const qsizetype countAt = m_out.size();
+        putLittleEndian(m_out, std::uint16_t{0});
+        appendCp1252(m_out, text);
+        const qsizetype length = m_out.size() - countAt - 2;
+        if (length > std::numeric_limits<std::uint16_t>::max())
             throw PatchError(
                 QStringLiteral("Cannot store the player record"), playerName(m_record),
                 QStringLiteral("The text of the field %1 is %2 bytes long; a team list "
                                "file holds at most 65535 bytes per text.")
                     .arg(name.toString())
-                    .arg(bytes.size()));
-        putLittleEndian(m_out, static_cast<std::uint16_t>(bytes.size()));
-        m_out.append(bytes);
+                    .arg(length));
+        m_out[countAt] = static_cast<char>(length & 0xFF);
+        m_out[countAt + 1] = static_cast<char>(length >> 8);
     }
 
     void operator()(FieldName name, const SubEntryA& entry) {

@@ -80,6 +80,21 @@ void checkTeamName(const QString& team, const QString& slotFolder) {
                          slotFolder + QLatin1Char('/') + team, problem);
 }
 
+// Writes the record at end and only then the count that includes it, so that the list
+// reads whole at every moment.
+void writeRecordThenCount(QIODevice& list, const QString& path, qint64 end, std::uint32_t count,
+                          const QByteArray& record) {
+    if (count == std::numeric_limits<std::uint32_t>::max())
+        throw PatchError(kAppendFailed, path,
+                         QStringLiteral("The list holds as many records as its header can count."));
+    if (!list.seek(end) || !writeWhole(list, record))
+        throw PatchError(kAppendFailed, path, list.errorString());
+    flushIfFile(list, path);
+    if (!list.seek(2) || !writeWhole(list, littleEndian32(count + 1)))
+        throw PatchError(kAppendFailed, path, list.errorString());
+    flushIfFile(list, path);
+}
+
 } // namespace
 
 namespace teamlist {
@@ -107,17 +122,7 @@ void appendRecord(QIODevice& list, const QString& path, qint64 end, std::uint32_
                                         "another program may have changed the file.")
                              .arg(found)
                              .arg(count));
-    if (count == std::numeric_limits<std::uint32_t>::max())
-        throw PatchError(kAppendFailed, path,
-                         QStringLiteral("The list holds as many records as its header can count."));
-
-    if (!list.seek(end) || !writeWhole(list, record))
-        throw PatchError(kAppendFailed, path, list.errorString());
-    flushIfFile(list, path);
-    // Only now that the record is complete may the count include it.
-    if (!list.seek(2) || !writeWhole(list, littleEndian32(count + 1)))
-        throw PatchError(kAppendFailed, path, list.errorString());
-    flushIfFile(list, path);
+    writeRecordThenCount(list, path, end, count, record);
 }
 
 } // namespace teamlist
@@ -166,14 +171,15 @@ void TeamListWriter::prepareTeam(const QString& team) {
 }
 
 void TeamListWriter::appendPlayer(const QString& team, const PlayerRecord& record) {
-    checkTeamName(team, m_slotFolder);
+    // The list stays open while its team's rows last; every append still leaves it whole.
+    const bool heldOpen = m_open && team == m_knownTeam;
+    if (!heldOpen)
+        checkTeamName(team, m_slotFolder);
     // Serialised first: a text the format cannot hold must stop the run before the file
     // is touched.
     const QByteArray bytes = recordcodec::serialiseRecord(record);
     const QString path = listPath(team);
 
-    // The list stays open while its team's rows last; every append still leaves it whole.
-    const bool heldOpen = m_open && team == m_knownTeam;
     if (!heldOpen) {
         m_open.reset();
         auto opened = std::make_unique<QFile>(path);
@@ -217,7 +223,11 @@ void TeamListWriter::appendPlayer(const QString& team, const PlayerRecord& recor
         throw PatchError(kAppendFailed, path, file.errorString());
 
     try {
-        teamlist::appendRecord(file, path, end, count, bytes);
+        // A list held open since our own last append needs no second look at its header.
+        if (heldOpen)
+            writeRecordThenCount(file, path, end, count, bytes);
+        else
+            teamlist::appendRecord(file, path, end, count, bytes);
     } catch (const PatchError&) {
         m_open.reset();
         throw;
