@@ -134,6 +134,11 @@ int main(int argc, char** argv) {
     parser.addOption({"teams", "Teams.", "n", "18"});
     parser.addOption({"runs", "Timed runs (the median is reported).", "n", "5"});
     parser.addOption({"no-qz-index", "Leave qz(name) without an index."});
+    parser.addOption({"game",
+                      "Use a copy of this game folder (made by make-demo-folder) "
+                      "instead of generating one here; peak memory then counts the "
+                      "run alone.",
+                      "folder"});
     parser.process(app);
 
     const int players = parser.value("players").toInt();
@@ -147,7 +152,16 @@ int main(int argc, char** argv) {
     options.teams = teams;
     options.playersPerTeam = (players + teams - 1) / teams;
     options.qzIndex = !parser.isSet("no-qz-index");
-    demo::writeProgramFolder(game, options);
+    if (parser.isSet("game")) {
+        const QString source = parser.value("game");
+        for (const char* folder : {"lists", "data/schedules"})
+            QDir().mkpath(game + "/" + folder);
+        for (const char* file :
+             {"seasonStats.mdb", "schedule2009.dat", "data/schedules/schedule2008.dat"})
+            copyFile(source + "/" + file, game + "/" + file);
+    } else {
+        demo::writeProgramFolder(game, options);
+    }
     QDir().mkpath(pristine);
     copyFile(game + "/seasonStats.mdb", pristine + "/seasonStats.mdb");
     copyFile(game + "/data/schedules/schedule2008.dat", pristine + "/schedule2008.dat");
@@ -165,11 +179,12 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
+    // The run's own peak, before the floor's output bytes are held in memory.
+    const long runPeakKiB = peakKiB();
     const auto output = readTree(game + "/lists");
 
     // Runs and floors alternate, so that a slow spell of the machine weighs on both.
     std::vector<double> total, check, prepare, pass, sheets, fixture, floor, ratio;
-    long runPeakKiB = 0;
     for (int i = 0; i < runs; ++i) {
         restore(game, pristine);
         ScriptedUi ui;
@@ -180,7 +195,6 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "run failed: %s\n", qPrintable(ui.failure));
             return 1;
         }
-        runPeakKiB = std::max(runPeakKiB, peakKiB());
         const RunTimings& t = run.lastTimings();
         check.push_back(ms(t.checkNs));
         prepare.push_back(ms(t.prepareNs));
@@ -195,11 +209,17 @@ int main(int argc, char** argv) {
         ratio.push_back(total.back() / floor.back());
     }
 
-    const int n = options.teams * options.playersPerTeam;
+    SeasonDatabase counted(game + "/seasonStats.mdb");
+    const auto n = static_cast<int>(counted.scalar("SELECT COUNT(*) FROM Ratings"));
+    const auto teamCount =
+        static_cast<int>(counted.scalar("SELECT COUNT(DISTINCT team) FROM Ratings"));
+    const bool qzIndexed =
+        counted.scalar(
+            "SELECT COUNT(*) FROM sqlite_master WHERE type = 'index' AND tbl_name = 'qz'") > 0;
     const double run = median(total);
     std::printf("players %d, teams %d, qz index %s, %d runs (medians, ms; the 100 ms pause "
                 "for the window is left out)\n",
-                n, teams, options.qzIndex ? "yes" : "no", runs);
+                n, teamCount, qzIndexed ? "yes" : "no", runs);
     std::printf("  run %.1f  (check %.1f, slot %.1f, player pass %.1f, sheets+lineups %.1f, "
                 "fixture %.1f)\n",
                 run, median(check), median(prepare), median(pass), median(sheets), median(fixture));
