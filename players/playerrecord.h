@@ -29,8 +29,7 @@ struct SubEntryB {
     bool operator==(const SubEntryB&) const = default;
 };
 
-template <std::size_t N>
-using SpareBytes = std::array<std::uint8_t, N>;
+template <std::size_t N> using SpareBytes = std::array<std::uint8_t, N>;
 
 struct PlayerRecord {
     std::uint8_t spare0 = 0;

@@ -16,7 +16,8 @@ namespace values {
 
 class ValueError : public std::exception {
 public:
-    explicit ValueError(QString reason) : m_reason(std::move(reason)) {}
+    explicit ValueError(QString reason)
+        : m_reason(std::move(reason)) {}
     const QString& reason() const noexcept { return m_reason; }
     const char* what() const noexcept override { return "value cannot be converted"; }
 
