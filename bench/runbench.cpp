@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <map>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -68,6 +69,21 @@ void restore(const QString& game, const QString& pristine) {
     copyFile(pristine + "/seasonStats.mdb", game + "/seasonStats.mdb");
     QFile::remove(game + "/data/schedules/schedule2008_actual.dat");
     copyFile(pristine + "/schedule2008.dat", game + "/data/schedules/schedule2008.dat");
+}
+
+// One update run on the game folder as it was first made; nullopt (and a message) when
+// the run did not complete.
+std::optional<RunTimings> runFromPristine(const QString& game, const QString& pristine) {
+    restore(game, pristine);
+    ScriptedUi ui;
+    UpdateRun run(game, ui);
+    run.selectSlot("default2009");
+    run.run();
+    if (!ui.failure.isEmpty()) {
+        std::fprintf(stderr, "run failed: %s\n", qPrintable(ui.failure));
+        return std::nullopt;
+    }
+    return run.lastTimings();
 }
 
 std::map<QString, QByteArray> readTree(const QString& root) {
@@ -168,17 +184,8 @@ int main(int argc, char** argv) {
     const long baseKiB = peakKiB();
 
     // One untimed run gives the output bytes the floor writes.
-    restore(game, pristine);
-    {
-        ScriptedUi ui;
-        UpdateRun run(game, ui);
-        run.selectSlot("default2009");
-        run.run();
-        if (!ui.failure.isEmpty()) {
-            std::fprintf(stderr, "run failed: %s\n", qPrintable(ui.failure));
-            return 1;
-        }
-    }
+    if (!runFromPristine(game, pristine))
+        return 1;
     // The run's own peak, before the floor's output bytes are held in memory.
     const long runPeakKiB = peakKiB();
     const auto output = readTree(game + "/lists");
@@ -186,16 +193,10 @@ int main(int argc, char** argv) {
     // Runs and floors alternate, so that a slow spell of the machine weighs on both.
     std::vector<double> total, check, prepare, pass, sheets, fixture, floor, ratio;
     for (int i = 0; i < runs; ++i) {
-        restore(game, pristine);
-        ScriptedUi ui;
-        UpdateRun run(game, ui);
-        run.selectSlot("default2009");
-        run.run();
-        if (!ui.failure.isEmpty()) {
-            std::fprintf(stderr, "run failed: %s\n", qPrintable(ui.failure));
+        const std::optional<RunTimings> timings = runFromPristine(game, pristine);
+        if (!timings)
             return 1;
-        }
-        const RunTimings& t = run.lastTimings();
+        const RunTimings& t = *timings;
         check.push_back(ms(t.checkNs));
         prepare.push_back(ms(t.prepareNs));
         pass.push_back(ms(t.playerPassNs));

@@ -8,8 +8,6 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
-#include <cerrno>
-
 namespace fileops {
 
 namespace {

@@ -11,7 +11,6 @@
 
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QSqlRecord>
 
 #include <array>
 
@@ -161,8 +160,6 @@ constexpr std::array<std::array<std::int16_t, 20>, 7> kTypeProfiles = {{
     {85, 80, 45, 35, 25, 80, 85, 50, 40, 30, 60, 80, 90, 80, 75, 20, 40, 60, 85, 75},
     {70, 60, 25, 15, 5, 60, 70, 30, 20, 10, 40, 60, 70, 60, 50, 5, 20, 40, 70, 50},
 }};
-
-constexpr std::array<const char*, 8> kPositionColumns = {"b", "bf", "c", "f", "ff", "r", "k", "nk"};
 
 constexpr float kNoPositionValue = 100.0f;
 
@@ -428,7 +425,7 @@ void PlayerMapper::Impl::mapPositionValues(PlayerRecord& r) {
         try {
             r.positionValuesA[i] = values::toSingle((*row)[i]);
         } catch (const values::ValueError& e) {
-            fail(QStringLiteral("qz.%1").arg(QLatin1String(kPositionColumns[i])), e.reason());
+            fail(QStringLiteral("qz.%1").arg(QLatin1String(QzTable::kColumns[i])), e.reason());
         }
     }
     r.positionValuesB = r.positionValuesA;

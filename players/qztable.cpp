@@ -8,8 +8,6 @@
 
 namespace {
 
-constexpr std::array<const char*, 8> kPositionColumns = {"b", "bf", "c", "f", "ff", "r", "k", "nk"};
-
 [[noreturn]] void rejected(const SeasonDatabase& db, const QString& sql, const QSqlQuery& query) {
     throw PatchError(QStringLiteral("The season database rejected a statement"),
                      db.path() + QStringLiteral("\n") + sql, query.lastError().text());
@@ -18,12 +16,12 @@ constexpr std::array<const char*, 8> kPositionColumns = {"b", "bf", "c", "f", "f
 std::array<int, 8> positionColumns(const QSqlRecord& record) {
     std::array<int, 8> columns{};
     for (std::size_t i = 0; i < columns.size(); ++i) {
-        columns[i] = record.indexOf(QLatin1String(kPositionColumns[i]));
+        columns[i] = record.indexOf(QLatin1String(QzTable::kColumns[i]));
         if (columns[i] < 0)
             throw PatchError(QStringLiteral("The season database lacks a column"),
                              QStringLiteral("Table qz"),
                              QStringLiteral("The column \"%1\" does not exist.")
-                                 .arg(QLatin1String(kPositionColumns[i])));
+                                 .arg(QLatin1String(QzTable::kColumns[i])));
     }
     return columns;
 }

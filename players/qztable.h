@@ -17,6 +17,9 @@ class SeasonDatabase;
 class QzTable {
 public:
     using Values = std::array<QVariant, 8>;
+    // The columns of Values, in order.
+    static constexpr std::array<const char*, 8> kColumns = {"b",  "bf", "c", "f",
+                                                            "ff", "r",  "k", "nk"};
 
     explicit QzTable(SeasonDatabase& db);
 
