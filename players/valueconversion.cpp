@@ -1,6 +1,6 @@
 #include "players/valueconversion.h"
 
-#include <QDate>
+#include "core/oledate.h"
 
 #include <array>
 #include <charconv>
@@ -147,59 +147,21 @@ double finiteDouble(const Number& n) {
     return n.toDouble();
 }
 
-// The first and last moments an OLE Automation date can hold: 100-01-01 and the end of
-// 9999-12-31. The game's date fields hold nothing outside them.
-constexpr double firstOleDay = -657434.0;
-constexpr double endOleDay = 2958466.0;
-
-std::optional<int> digitsAt(const QString& text, qsizetype pos, qsizetype count) {
-    int value = 0;
-    for (qsizetype i = pos; i < pos + count; ++i) {
-        const char16_t c = text[i].unicode();
-        if (c < u'0' || c > u'9')
-            return std::nullopt;
-        value = value * 10 + (c - u'0');
-    }
-    return value;
-}
-
 double textToOleDate(const QString& original) {
-    const QString text = original.trimmed();
-    const auto malformed = [&] {
-        return ValueError(
+    const oledate::Parsed parsed = oledate::fromText(original);
+    switch (parsed.fault) {
+    case oledate::TextFault::None:
+        return parsed.day;
+    case oledate::TextFault::NotDateForm:
+        throw ValueError(
             QStringLiteral("'%1' is not a date of the form YYYY-MM-DD or YYYY-MM-DD HH:MM:SS")
                 .arg(original));
-    };
-    if (text.size() != 10 && text.size() != 19)
-        throw malformed();
-    const auto year = digitsAt(text, 0, 4);
-    const auto month = digitsAt(text, 5, 2);
-    const auto day = digitsAt(text, 8, 2);
-    if (!year || !month || !day || text[4] != u'-' || text[7] != u'-')
-        throw malformed();
-    int hour = 0;
-    int minute = 0;
-    int second = 0;
-    if (text.size() == 19) {
-        const auto h = digitsAt(text, 11, 2);
-        const auto m = digitsAt(text, 14, 2);
-        const auto s = digitsAt(text, 17, 2);
-        if (!h || !m || !s || text[10] != u' ' || text[13] != u':' || text[16] != u':')
-            throw malformed();
-        hour = *h;
-        minute = *m;
-        second = *s;
-    }
-    const QDate date(*year, *month, *day);
-    if (!date.isValid() || *year < 100)
+    case oledate::TextFault::NoSuchDate:
         throw ValueError(QStringLiteral("'%1' is not a valid date").arg(original));
-    if (hour > 23 || minute > 59 || second > 59)
-        throw ValueError(QStringLiteral("'%1' is not a valid time of day").arg(original));
-
-    const auto days = static_cast<double>(QDate(1899, 12, 30).daysTo(date));
-    const double fraction = (hour * 3600 + minute * 60 + second) / 86400.0;
-    // Before day 0 the time still counts forward from midnight: 1899-12-29 06:00 is -1.25.
-    return days < 0 ? days - fraction : days + fraction;
+    case oledate::TextFault::NoSuchTime:
+        break;
+    }
+    throw ValueError(QStringLiteral("'%1' is not a valid time of day").arg(original));
 }
 
 } // namespace
@@ -293,7 +255,7 @@ double toOleDate(const QVariant& v) {
     if (v.typeId() == QMetaType::QString && !v.isNull())
         return textToOleDate(v.toString());
     const double day = finiteDouble(toNumber(v));
-    if (day < firstOleDay || day >= endOleDay)
+    if (!oledate::inRange(day))
         throw ValueError(QStringLiteral("day number %1 is outside the range of dates (100-01-01 "
                                         "to 9999-12-31)")
                              .arg(realText(day)));
