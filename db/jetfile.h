@@ -1,89 +1,51 @@
 #pragma once
 
+#include "db/databaseformat.h"
+#include "db/jetpages.h"
+#include "db/jettabledefinition.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
 
-#include <cstdint>
-#include <memory>
 #include <optional>
+#include <span>
 #include <vector>
 
-// What a season database file is, told by its first bytes, never by its name: patches
-// ship Access files and SQLite files under the same name seasonStats.mdb.
-enum class DatabaseFormat { Sqlite, Jet3, Jet4, Ace, Unknown };
-
-DatabaseFormat detectDatabaseFormat(const QByteArray& head);
-// Reads the file's first bytes; an unreadable file throws.
-DatabaseFormat detectDatabaseFormat(const QString& path);
-// The format as users know it, e.g. "a Microsoft Jet 3 database (Access 97)".
-QString databaseFormatName(DatabaseFormat format);
-
-// Microsoft Jet 4 files (Access 2000 to 2003), read through libmdb.
+// Reading Microsoft Jet 4 files (Access 2000 to 2003): the tables of the system catalogue,
+// their data pages and their rows, with nothing but the file's bytes.
 namespace jet {
 
-enum ColumnType : std::uint8_t {
-    Bool = 0x01,
-    Byte = 0x02,
-    Int = 0x03,
-    Long = 0x04,
-    Money = 0x05,
-    Float = 0x06,
-    Double = 0x07,
-    DateTime = 0x08,
-    Binary = 0x09,
-    Text = 0x0a,
-    Ole = 0x0b,
-    Memo = 0x0c,
-    Guid = 0x0f,
-    Numeric = 0x10,
-};
+// One stored row split into its parts: the column count, the fixed columns, the table of
+// variable columns and the null mask, each checked to lie within the row.
+class StoredRow {
+public:
+    // Throws when the row's own tables do not fit it.
+    StoredRow(const RowBytes& row, const TableDefinition& definition);
 
-// The name Access gives a column type, e.g. "Long Integer".
-QString columnTypeName(std::uint8_t type);
+    // False for a row stored before the column was added to the table.
+    bool holds(const Column& column) const;
+    // A clear null-mask bit: NULL for most types, No for a Yes/No column.
+    bool isNull(const Column& column) const;
+    // The column's bytes; empty for a column the row does not hold. Bytes outside the row
+    // throw.
+    std::span<const unsigned char> field(const Column& column) const;
+    // Where in the file the column's null-mask bit lies.
+    qsizetype nullByteOffset(const Column& column) const;
+    static std::uint8_t nullBit(const Column& column) {
+        return static_cast<std::uint8_t>(1u << (column.number % 8));
+    }
 
-inline constexpr qsizetype kPageSize = 4096;
+private:
+    std::uint16_t variableOffset(std::uint16_t index) const;
 
-struct Column {
-    QString name;
-    std::uint8_t type = 0;
-    // The column's number in every row: its bit in the null mask, and what an index's
-    // column list refers to. Deleted columns leave gaps.
-    std::uint16_t number = 0;
-    // Some writers fill a second number; an index that names it is counted too.
-    std::uint16_t otherNumber = 0;
-    bool fixed = false;
-    std::uint16_t fixedOffset = 0; // after the row's 2-byte column count
-    std::uint16_t length = 0;
-};
-
-struct Index {
-    QString name;
-    std::vector<std::uint16_t> columnNumbers;
-};
-
-// A table's definition as its definition pages store it. libmdb's own view leaves out
-// indexes that only back a relationship; writing safely needs every physical index.
-struct TableDefinition {
-    std::uint32_t page = 0;
-    std::uint32_t rowCount = 0;
-    std::uint16_t variableColumnCount = 0;
-    std::vector<Column> columns;
-    std::vector<Index> indexes;
-
-    const Column* column(const QString& name) const; // any letter case; null if absent
-};
-
-// Parses the definition that starts at page of a whole Jet 4 file; malformed pages throw
-// a PatchError naming the page.
-TableDefinition parseTableDefinition(const QByteArray& file, std::uint32_t page);
-
-// Where a row lives: its data page and its slot in the page's row table.
-struct RowLocation {
-    std::uint32_t page = 0;
-    std::uint16_t slot = 0;
-    bool operator==(const RowLocation&) const = default;
+    RowBytes m_row;
+    std::uint16_t m_columnCount = 0;
+    qsizetype m_nullMask = 0;
+    std::uint16_t m_variableCount = 0;
+    qsizetype m_variableTable = 0; // where the offsets end (the first is the last stored)
+    qsizetype m_fixedEnd = 0;
 };
 
 // A whole table, rows in the order the file stores them. Values are typed the way an
@@ -96,29 +58,43 @@ struct Table {
     std::uint32_t definitionPage = 0;
     std::vector<Column> columns; // in the order SELECT * lists them
     std::vector<std::vector<QVariant>> rows;
-    std::vector<RowLocation> locations; // one per row
-    bool encrypted = false;             // the file's pages are encoded
+    // One per row: the slot the table's pages list it in. For a row moved to another page
+    // that is the slot of its pointer.
+    std::vector<RowLocation> locations;
 
     int columnIndex(const QString& name) const; // any letter case; -1 if absent
 };
 
-// An open Jet 4 file. Only reads; Jet 3 and ACE files are refused with their names.
+// An open Jet 4 file, read whole into memory and never written. Other formats (Jet 3,
+// ACE, an encoded Jet 4 file) are refused with their names; damaged structures throw a
+// PatchError that names the table, row and column it met them in.
 class Reader {
 public:
     explicit Reader(const QString& path);
+    // The bytes of the file at path, already read.
+    Reader(const QString& path, QByteArray contents);
     ~Reader();
     Reader(const Reader&) = delete;
     Reader& operator=(const Reader&) = delete;
 
-    // True when the file's pages are encoded (an "encrypted" database).
-    bool encrypted() const;
     QStringList tableNames() const;
     // The table of that name in any letter case, or nothing when the file has none.
-    std::optional<Table> readTable(const QString& name);
+    std::optional<Table> readTable(const QString& name) const;
 
 private:
-    struct Impl;
-    std::unique_ptr<Impl> d;
+    struct CatalogEntry {
+        QString name;
+        std::uint32_t page = 0;
+    };
+    void readCatalog();
+    // Calls visit(RowBytes, RowLocation) for every row the table's data pages list, in
+    // order, moved rows followed to their data.
+    template <class Visit> void forEachRow(const TableDefinition& definition, Visit visit) const;
+
+    QString m_path;
+    QByteArray m_file;
+    std::optional<PageFile> m_pages;
+    std::vector<CatalogEntry> m_tables; // user tables
 };
 
 } // namespace jet

@@ -1,38 +1,46 @@
 #include "db/jetwriteback.h"
 
+#include "core/bytes.h"
 #include "core/patcherror.h"
 #include "db/jetfile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 
 #include <bit>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
+#include <filesystem>
 #include <limits>
 #include <optional>
-#include <variant>
+#include <system_error>
 
+#ifdef Q_OS_UNIX
 #include <fcntl.h>
 #include <unistd.h>
+#endif
 
 namespace jet {
 
 namespace {
 
-constexpr qsizetype kRowCountOffset = 12; // Jet 4 data pages: row count, then the slots
-constexpr std::uint8_t kDataPage = 0x01;
-constexpr std::uint16_t kSlotFlags = 0xe000;
-constexpr std::uint16_t kSlotOffsetMask = 0x1fff;
+// Why the write cannot be done safely. Every check throws it; the two entry points turn
+// it into their own form (a text for the input check, a PatchError for the run).
+struct Refusal {
+    QString reason;
+};
 
-std::uint16_t le16(const QByteArray& b, qsizetype at) {
-    return static_cast<std::uint16_t>(static_cast<std::uint8_t>(b[at]) |
-                                      (static_cast<std::uint8_t>(b[at + 1]) << 8));
+[[noreturn]] void refuse(QString reason) {
+    throw Refusal{std::move(reason)};
 }
-std::uint32_t le32(const QByteArray& b, qsizetype at) {
-    return le16(b, at) | (static_cast<std::uint32_t>(le16(b, at + 2)) << 16);
+
+QString writeOperation() {
+    return QStringLiteral("Cannot write the overall ratings into the Jet database");
+}
+
+// A failure while writing, after every check passed.
+[[noreturn]] void fail(const QString& path, const QString& cause) {
+    throw PatchError(writeOperation(), path, cause);
 }
 
 struct IntegerType {
@@ -63,9 +71,8 @@ struct Cell {
     bool isNull = false;
 };
 
-std::variant<Cell, QString> locateCell(const QByteArray& file, const TableDefinition& def,
-                                       const Column& column, int width, RowLocation at,
-                                       std::size_t row) {
+Cell locateCell(const PageFile& pages, const TableDefinition& def, const Column& column, int width,
+                RowLocation at, std::size_t row) {
     const auto problem = [&](const QString& what) {
         return QStringLiteral("row %1 (page %2, slot %3) %4")
             .arg(row + 1)
@@ -73,93 +80,83 @@ std::variant<Cell, QString> locateCell(const QByteArray& file, const TableDefini
             .arg(at.slot)
             .arg(what);
     };
-    const qsizetype page = static_cast<qsizetype>(at.page) * kPageSize;
-    if (page + kPageSize > file.size())
-        return problem(QStringLiteral("lies outside the file"));
-    if (static_cast<std::uint8_t>(file[page]) != kDataPage || le32(file, page + 4) != def.page)
-        return problem(QStringLiteral("is not on a data page of the table"));
-    const std::uint16_t rows = le16(file, page + kRowCountOffset);
-    const qsizetype slotTable = page + kRowCountOffset + 2;
-    if (at.slot >= rows || slotTable + 2 * rows > page + kPageSize)
-        return problem(QStringLiteral("has no slot on its page"));
-    const std::uint16_t slot = le16(file, slotTable + 2 * at.slot);
-    if (slot & kSlotFlags)
-        return problem(QStringLiteral("is stored with row flags 0x%1 (deleted, moved or "
-                                      "overflowing rows cannot be written in place)")
-                           .arg(slot & kSlotFlags, 4, 16, QLatin1Char('0')));
-    const qsizetype start = slot & kSlotOffsetMask;
-    const qsizetype end =
-        at.slot == 0 ? kPageSize : (le16(file, slotTable + 2 * (at.slot - 1)) & kSlotOffsetMask);
-    if (start < kRowCountOffset + 2 + 2 * rows || end > kPageSize || start + 2 > end)
-        return problem(QStringLiteral("has slot bounds that do not fit its page"));
-
-    const qsizetype rowStart = page + start;
-    const qsizetype rowSize = end - start;
-    const std::uint16_t rowColumns = le16(file, rowStart);
-    const qsizetype maskSize = (rowColumns + 7) / 8;
-    if (column.number >= rowColumns)
-        return problem(
-            QStringLiteral("was stored before the column \"%1\" was added").arg(column.name));
-    qsizetype fixedEnd = rowSize - maskSize;
-    if (def.variableColumnCount > 0) {
-        if (rowSize < 2 + maskSize + 4)
-            return problem(QStringLiteral("is too short for its column tables"));
-        fixedEnd = le16(file, rowStart + rowSize - maskSize - 4);
-        if (fixedEnd > rowSize - maskSize - 4)
-            return problem(QStringLiteral("has a variable column table that does not fit"));
+    try {
+        const unsigned char* page = pages.page(at.page);
+        if (page[0] != DataPage || bytes::readLE<std::uint32_t>(page + 4) != def.page)
+            refuse(problem(QStringLiteral("is not on a data page of the table")));
+        const RowBytes bytes = pages.row(at);
+        if (bytes.flags != 0)
+            refuse(problem(QStringLiteral("is stored with row flags 0x%1 (deleted, moved or "
+                                          "overflowing rows cannot be written in place)")
+                               .arg(bytes.flags, 4, 16, QLatin1Char('0'))));
+        const StoredRow stored(bytes, def);
+        if (!stored.holds(column))
+            refuse(problem(
+                QStringLiteral("was stored before the column \"%1\" was added").arg(column.name)));
+        const std::span<const unsigned char> field = stored.field(column);
+        if (field.size() != static_cast<std::size_t>(width))
+            refuse(problem(QStringLiteral("does not hold the column \"%1\"").arg(column.name)));
+        Cell cell;
+        cell.offset = bytes.fileOffset + (field.data() - bytes.data);
+        cell.nullByte = stored.nullByteOffset(column);
+        cell.nullBit = StoredRow::nullBit(column);
+        cell.isNull = stored.isNull(column);
+        return cell;
+    } catch (const PatchError& e) {
+        refuse(problem(QStringLiteral("cannot be read (%1)").arg(e.cause())));
     }
-    if (2 + column.fixedOffset + width > fixedEnd)
-        return problem(QStringLiteral("does not hold the column \"%1\"").arg(column.name));
-
-    Cell cell;
-    cell.offset = rowStart + 2 + column.fixedOffset;
-    cell.nullByte = rowStart + rowSize - maskSize + column.number / 8;
-    cell.nullBit = static_cast<std::uint8_t>(1u << (column.number % 8));
-    cell.isNull = (static_cast<std::uint8_t>(file[cell.nullByte]) & cell.nullBit) == 0;
-    return cell;
 }
 
 qint64 readInteger(const QByteArray& file, qsizetype at, const IntegerType& type) {
+    const char* p = file.constData() + at;
     switch (type.width) {
     case 1:
-        return static_cast<std::uint8_t>(file[at]);
+        return bytes::readLE<std::uint8_t>(p);
     case 2:
-        return static_cast<std::int16_t>(le16(file, at));
+        return bytes::readLE<std::int16_t>(p);
     default:
-        return static_cast<std::int32_t>(le32(file, at));
+        return bytes::readLE<std::int32_t>(p);
     }
 }
 
 void writeInteger(QByteArray& file, qsizetype at, const IntegerType& type, qint64 value) {
-    auto bits = static_cast<std::uint64_t>(value);
-    for (int i = 0; i < type.width; ++i, bits >>= 8)
-        file[at + i] = static_cast<char>(bits & 0xff);
+    char* p = file.data() + at;
+    switch (type.width) {
+    case 1:
+        bytes::writeLE(p, static_cast<std::uint8_t>(value));
+        break;
+    case 2:
+        bytes::writeLE(p, static_cast<std::int16_t>(value));
+        break;
+    default:
+        bytes::writeLE(p, static_cast<std::int32_t>(value));
+    }
 }
 
-bool lockFileBeside(const QString& path, QString* lockName) {
+// The lock file Access keeps beside an open database, in any letter case.
+std::optional<QString> lockFileBeside(const QString& path) {
     const QFileInfo info(path);
     const QString wanted = info.completeBaseName() + QStringLiteral(".ldb");
     const QStringList entries =
         info.absoluteDir().entryList(QDir::Files | QDir::Hidden | QDir::System);
     for (const QString& entry : entries) {
-        if (entry.compare(wanted, Qt::CaseInsensitive) == 0) {
-            *lockName = info.absoluteDir().filePath(entry);
-            return true;
-        }
+        if (entry.compare(wanted, Qt::CaseInsensitive) == 0)
+            return info.absoluteDir().filePath(entry);
     }
-    return false;
+    return std::nullopt;
 }
 
 QByteArray readWholeFile(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw PatchError(QStringLiteral("Cannot read the Jet database"), path, file.errorString());
+        throw PatchError(readOperation(), path, file.errorString());
     QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        throw PatchError(QStringLiteral("Cannot read the Jet database"), path, file.errorString());
+        throw PatchError(readOperation(), path, file.errorString());
     return bytes;
 }
 
+// What the write needs, once everything that must hold before one byte is written holds.
 struct Plan {
     TableDefinition definition;
     Column column;
@@ -167,60 +164,60 @@ struct Plan {
     const IntegerType* type = nullptr;
 };
 
-// Everything that must hold before one byte is written; fills plan when it all does.
-QString planProblem(const QString& path, const QByteArray& file, const Table& table,
-                    const QString& columnName, Plan& plan) {
-    if (detectDatabaseFormat(file.left(64)) != DatabaseFormat::Jet4)
-        return QStringLiteral("the file is %1, and only Jet 4 files are written")
-            .arg(databaseFormatName(detectDatabaseFormat(file.left(64))));
-    if (table.encrypted)
-        return QStringLiteral("the file is encoded (encrypted), so its pages cannot be written "
-                              "byte by byte");
-    QString lockName;
-    if (lockFileBeside(path, &lockName))
-        return QStringLiteral("the lock file %1 lies beside it: Access may have the database open, "
-                              "or was not closed properly. Close Access; if the lock file stays, "
-                              "delete it")
-            .arg(QDir::toNativeSeparators(lockName));
+Plan makePlan(const QString& path, const QByteArray& file, const Table& table,
+              const QString& columnName) {
+    const DatabaseFormat format = detectDatabaseFormat(file.left(kDatabaseHeadSize));
+    if (format != DatabaseFormat::Jet4)
+        refuse(QStringLiteral("the file is %1, and only Jet 4 files are written")
+                   .arg(databaseFormatName(format)));
+    if (const auto lockName = lockFileBeside(path))
+        refuse(QStringLiteral("the lock file %1 lies beside it: Access may have the database "
+                              "open, or was not closed properly. Close Access; if the lock file "
+                              "stays, delete it")
+                   .arg(QDir::toNativeSeparators(*lockName)));
+    Plan plan;
     plan.tableColumn = table.columnIndex(columnName);
     if (plan.tableColumn < 0)
-        return QStringLiteral("the table %1 has no column \"%2\"").arg(table.name, columnName);
+        refuse(QStringLiteral("the table %1 has no column \"%2\"").arg(table.name, columnName));
+    std::optional<PageFile> pages;
     try {
-        plan.definition = parseTableDefinition(file, table.definitionPage);
+        pages.emplace(file);
+        plan.definition = parseTableDefinition(*pages, table.definitionPage);
     } catch (const PatchError& e) {
-        return QStringLiteral("the definition of the table %1 cannot be read (%2)")
-            .arg(table.name, e.cause());
+        refuse(QStringLiteral("the definition of the table %1 cannot be read (%2)")
+                   .arg(table.name, e.cause()));
     }
     const Column* column = plan.definition.column(columnName);
     const Column& seen = table.columns[static_cast<std::size_t>(plan.tableColumn)];
     if (!column || column->type != seen.type || column->number != seen.number ||
         column->fixed != seen.fixed || (column->fixed && column->fixedOffset != seen.fixedOffset))
-        return QStringLiteral("the definition of the column \"%1\" is not understood the same way "
-                              "by both readers of the file")
-            .arg(columnName);
+        refuse(QStringLiteral("the definition of the column \"%1\" has changed since the table "
+                              "was read")
+                   .arg(columnName));
     plan.column = *column;
     plan.type = writableType(column->type);
     if (!plan.type || !column->fixed || column->length != plan.type->width)
-        return QStringLiteral("the column \"%1\" is of the type %2; only Byte, Integer and Long "
+        refuse(QStringLiteral("the column \"%1\" is of the type %2; only Byte, Integer and Long "
                               "Integer columns are written in place")
-            .arg(column->name, columnTypeName(column->type));
+                   .arg(column->name, columnTypeName(column->type)));
     for (const Index& index : plan.definition.indexes) {
         for (const std::uint16_t number : index.columnNumbers) {
             if (number == column->number || number == column->otherNumber)
-                return QStringLiteral("the column \"%1\" is part of the index %2, which would "
+                refuse(QStringLiteral("the column \"%1\" is part of the index %2, which would "
                                       "go stale")
-                    .arg(column->name, index.name.isEmpty()
-                                           ? QStringLiteral("(unnamed)")
-                                           : QLatin1Char('"') + index.name + QLatin1Char('"'));
+                           .arg(column->name, index.name.isEmpty() ? QStringLiteral("(unnamed)")
+                                                                   : QLatin1Char('"') + index.name +
+                                                                         QLatin1Char('"')));
         }
     }
-    for (std::size_t row = 0; row < table.locations.size(); ++row) {
-        const auto cell =
-            locateCell(file, plan.definition, *column, plan.type->width, table.locations[row], row);
-        if (const QString* problem = std::get_if<QString>(&cell))
-            return QStringLiteral("in the table %1, %2").arg(table.name, *problem);
+    try {
+        for (std::size_t row = 0; row < table.locations.size(); ++row)
+            locateCell(*pages, plan.definition, *column, plan.type->width, table.locations[row],
+                       row);
+    } catch (const Refusal& r) {
+        refuse(QStringLiteral("in the table %1, %2").arg(table.name, r.reason));
     }
-    return QString();
+    return plan;
 }
 
 bool sameValue(const QVariant& a, const QVariant& b) {
@@ -234,31 +231,31 @@ bool sameValue(const QVariant& a, const QVariant& b) {
     return a == b;
 }
 
-[[noreturn]] void refuse(const QString& path, const QString& cause) {
-    throw PatchError(QStringLiteral("Cannot write the overall ratings into the Jet database"), path,
-                     cause);
-}
-
-void syncFolder(const QString& folder) {
+void syncFolder([[maybe_unused]] const QString& folder) {
+#ifdef Q_OS_UNIX
+    // A rename is durable only once its folder is; Windows has no such step.
     const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
     if (fd >= 0) {
         ::fsync(fd);
         ::close(fd);
     }
+#endif
 }
 
-// Reads the copy back through libmdb and compares every cell with what it must hold.
-void verifyCopy(const QString& copy, const Table& table, int column,
+// Reads the copy back and compares every cell with what it must hold.
+void verifyCopy(const QString& copy, const QByteArray& bytes, const Table& table, int column,
                 const std::vector<std::optional<qint64>>& expected) {
-    Reader reader(copy);
-    const std::optional<Table> written = reader.readTable(table.name);
     const auto mismatch = [&](const QString& what) {
-        throw PatchError(QStringLiteral("Cannot write the overall ratings into the Jet database"),
-                         copy,
-                         QStringLiteral("The written copy does not read back as intended (%1); "
-                                        "the original file was left as it was.")
-                             .arg(what));
+        fail(copy, QStringLiteral("The written copy does not read back as intended (%1); the "
+                                  "original file was left as it was.")
+                       .arg(what));
     };
+    std::optional<Table> written;
+    try {
+        written = Reader(copy, bytes).readTable(table.name);
+    } catch (const PatchError& e) {
+        mismatch(e.cause());
+    }
     if (!written || written->rows.size() != table.rows.size() ||
         written->locations != table.locations)
         mismatch(QStringLiteral("its rows moved"));
@@ -282,12 +279,14 @@ QString sqliteAdvice() {
 }
 
 QString inPlaceWriteProblem(const QString& path, const Table& table, const QString& column) {
-    Plan plan;
-    const QString problem = planProblem(path, readWholeFile(path), table, column, plan);
-    return problem.isEmpty() ? problem
-                             : QStringLiteral("The overall ratings cannot be written back into "
-                                              "the Jet database %1: %2. %3")
-                                   .arg(QDir::toNativeSeparators(path), problem, sqliteAdvice());
+    try {
+        makePlan(path, readWholeFile(path), table, column);
+    } catch (const Refusal& r) {
+        return QStringLiteral("The overall ratings cannot be written back into the Jet database "
+                              "%1: %2. %3")
+            .arg(QDir::toNativeSeparators(path), r.reason, sqliteAdvice());
+    }
+    return QString();
 }
 
 void writeInPlace(const QString& path, const Table& table, const QString& columnName,
@@ -295,38 +294,40 @@ void writeInPlace(const QString& path, const Table& table, const QString& column
     if (changes.empty())
         return;
     const QByteArray original = readWholeFile(path);
-    Plan plan;
-    const QString problem = planProblem(path, original, table, columnName, plan);
-    if (!problem.isEmpty())
-        refuse(path, problem + QStringLiteral(". ") + sqliteAdvice());
-
     QByteArray patched = original;
     std::vector<std::optional<qint64>> expected(table.rows.size());
-    for (const CellChange& change : changes) {
-        if (change.row >= table.rows.size())
-            refuse(path, QStringLiteral("Row %1 does not exist.").arg(change.row + 1));
-        const auto located = locateCell(original, plan.definition, plan.column, plan.type->width,
-                                        table.locations[change.row], change.row);
-        const Cell cell = std::get<Cell>(located); // planProblem has checked every row
-        const QVariant& before = table.rows[change.row][static_cast<std::size_t>(plan.tableColumn)];
-        const bool unchanged =
-            cell.isNull ? before.isNull()
-                        : !before.isNull() &&
-                              before.toLongLong() == readInteger(original, cell.offset, *plan.type);
-        if (!unchanged)
-            refuse(path, QStringLiteral("Row %1 has changed in the file since it was read; "
-                                        "nothing was written.")
-                             .arg(change.row + 1));
-        if (change.value < plan.type->low || change.value > plan.type->high)
-            refuse(path,
-                   QStringLiteral("Row %1: the value %2 does not fit the column \"%3\" of "
-                                  "the type %4. %5")
-                       .arg(change.row + 1)
-                       .arg(change.value)
-                       .arg(plan.column.name, columnTypeName(plan.column.type), sqliteAdvice()));
-        writeInteger(patched, cell.offset, *plan.type, change.value);
-        patched[cell.nullByte] = static_cast<char>(patched[cell.nullByte] | cell.nullBit);
-        expected[change.row] = change.value;
+    Plan plan;
+    try {
+        plan = makePlan(path, original, table, columnName);
+        const PageFile pages(original);
+        for (const CellChange& change : changes) {
+            if (change.row >= table.rows.size())
+                fail(path, QStringLiteral("Row %1 does not exist.").arg(change.row + 1));
+            const Cell cell = locateCell(pages, plan.definition, plan.column, plan.type->width,
+                                         table.locations[change.row], change.row);
+            const QVariant& before =
+                table.rows[change.row][static_cast<std::size_t>(plan.tableColumn)];
+            const bool unchanged =
+                cell.isNull
+                    ? before.isNull()
+                    : !before.isNull() &&
+                          before.toLongLong() == readInteger(original, cell.offset, *plan.type);
+            if (!unchanged)
+                fail(path, QStringLiteral("Row %1 has changed in the file since it was read; "
+                                          "nothing was written.")
+                               .arg(change.row + 1));
+            if (change.value < plan.type->low || change.value > plan.type->high)
+                refuse(QStringLiteral("row %1: the value %2 does not fit the column \"%3\" of "
+                                      "the type %4")
+                           .arg(change.row + 1)
+                           .arg(change.value)
+                           .arg(plan.column.name, columnTypeName(plan.column.type)));
+            writeInteger(patched, cell.offset, *plan.type, change.value);
+            patched[cell.nullByte] = static_cast<char>(patched[cell.nullByte] | cell.nullBit);
+            expected[change.row] = change.value;
+        }
+    } catch (const Refusal& r) {
+        fail(path, r.reason + QStringLiteral(". ") + sqliteAdvice());
     }
     if (patched == original)
         return;
@@ -336,31 +337,30 @@ void writeInPlace(const QString& path, const Table& table, const QString& column
                                                      QStringLiteral(".writing"));
     QFile::remove(copy); // a copy left by a crash is stale
     try {
-        QFile out(copy);
-        if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-            refuse(copy, out.errorString());
-        if (out.write(patched) != patched.size() || !out.flush())
-            refuse(copy, out.errorString());
-        if (::fsync(out.handle()) != 0)
-            refuse(copy, systemErrorText(errno));
-        out.setPermissions(QFile::permissions(path));
-        out.close();
+        QSaveFile out(copy);
+        if (!out.open(QIODevice::WriteOnly) || out.write(patched) != patched.size() ||
+            !out.commit())
+            fail(copy, out.errorString());
+        QFile::setPermissions(copy, QFile::permissions(path));
         if (fault)
             fault(WriteStep::CopyWritten);
 
-        if (readWholeFile(copy) != patched)
-            refuse(copy, QStringLiteral("The copy on disk differs from what was written; the "
-                                        "original file was left as it was."));
-        verifyCopy(copy, table, plan.tableColumn, expected);
+        const QByteArray onDisk = readWholeFile(copy);
+        if (onDisk != patched)
+            fail(copy, QStringLiteral("The copy on disk differs from what was written; the "
+                                      "original file was left as it was."));
+        verifyCopy(copy, onDisk, table, plan.tableColumn, expected);
         if (fault)
             fault(WriteStep::CopyVerified);
 
         if (readWholeFile(path) != original)
-            refuse(path, QStringLiteral("The file was changed by another program during the "
-                                        "write; it was left as that program wrote it."));
-        if (std::rename(QFile::encodeName(copy).constData(), QFile::encodeName(path).constData()) !=
-            0)
-            refuse(path, systemErrorText(errno));
+            fail(path, QStringLiteral("The file was changed by another program during the "
+                                      "write; it was left as that program wrote it."));
+        std::error_code error;
+        std::filesystem::rename(QFileInfo(copy).filesystemFilePath(), info.filesystemFilePath(),
+                                error);
+        if (error)
+            fail(path, QString::fromLocal8Bit(error.message()));
     } catch (...) {
         QFile::remove(copy);
         throw;

@@ -8,9 +8,8 @@
 
 // Writing integers into a Jet 4 file in place, without an Access engine. Only the bytes of
 // one fixed-width integer column change, in rows whose layout is checked first; anything
-// else (an index over the column, an encoded file, a lock file, an unusual row) is refused
-// before the file is touched. libmdb's own row writers are never used: they rewrite whole
-// rows and leave indexes stale.
+// else (an index over the column, a lock file, an unusual row) is refused before the file
+// is touched. Whole rows are never rewritten: that would leave indexes stale.
 namespace jet {
 
 struct Table;
@@ -28,8 +27,8 @@ using WriteFault = std::function<void(WriteStep)>;
 QString sqliteAdvice();
 
 // Why the column of table (as read from the file at path) cannot be written in place;
-// empty when it can. Looks at all that does not depend on the new values: the format, page
-// encoding, a lock file, the column's type and indexes, and the slot of every row.
+// empty when it can. Looks at all that does not depend on the new values: the format, a
+// lock file, the column's type and indexes, and the slot of every row.
 QString inPlaceWriteProblem(const QString& path, const Table& table, const QString& column);
 
 // Stores the changes in the file, all or nothing: the new bytes go into a copy beside the

@@ -22,22 +22,6 @@ QString nextConnectionName() {
     return QStringLiteral("season-%1").arg(counter.fetchAndAddRelaxed(1));
 }
 
-QString unsupportedFormat(DatabaseFormat format) {
-    switch (format) {
-    case DatabaseFormat::Jet3:
-        return QStringLiteral("The file is %1, which cannot be read. Save it in Access as an "
-                              "Access 2000 or 2002-2003 database, or convert it to SQLite.")
-            .arg(databaseFormatName(format));
-    case DatabaseFormat::Ace:
-        return QStringLiteral("The file is %1, which cannot be read. Save it in Access as an "
-                              "Access 2002-2003 database (.mdb), or convert it to SQLite.")
-            .arg(databaseFormatName(format));
-    default:
-        return QStringLiteral("The file is not an SQLite database. It is not a Microsoft Access "
-                              "database either.");
-    }
-}
-
 } // namespace
 
 struct SeasonDatabase::Jet {
@@ -55,10 +39,10 @@ SeasonDatabase::SeasonDatabase(const QString& path)
     QFile probe(path);
     if (!probe.open(QIODevice::ReadOnly))
         throw PatchError(operation, path, probe.errorString());
-    m_format = detectDatabaseFormat(probe.read(64));
+    m_format = detectDatabaseFormat(probe.read(kDatabaseHeadSize));
     probe.close();
     if (m_format != DatabaseFormat::Sqlite && m_format != DatabaseFormat::Jet4)
-        throw PatchError(operation, path, unsupportedFormat(m_format));
+        throw PatchError(operation, path, unreadableFormatReason(m_format));
 
     m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
     m_db.setDatabaseName(m_format == DatabaseFormat::Jet4 ? QStringLiteral(":memory:") : path);

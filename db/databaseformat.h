@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// What a season database file is, told by its first bytes, never by its name: patches
+// ship Access files and SQLite files under the same name seasonStats.mdb.
+enum class DatabaseFormat { Sqlite, Jet3, Jet4, Jet4Encoded, Ace, Unknown };
+
+// How many of a file's first bytes tell its format.
+inline constexpr qsizetype kDatabaseHeadSize = 128;
+
+DatabaseFormat detectDatabaseFormat(const QByteArray& head);
+// Reads the file's first bytes; an unreadable file throws.
+DatabaseFormat detectDatabaseFormat(const QString& path);
+// The format as users know it, e.g. "a Microsoft Jet 3 database (Access 97)".
+QString databaseFormatName(DatabaseFormat format);
+// Why a file of a format other than SQLite and Jet 4 cannot be used, and what to do.
+QString unreadableFormatReason(DatabaseFormat format);
