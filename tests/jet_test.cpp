@@ -10,7 +10,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -24,10 +23,10 @@ namespace {
 
 const QString kFixtures = QStringLiteral(TOLVANE_JET_FIXTURES);
 
+// The fixtures are part of the repository: a missing one is a failure, never a skip.
 #define REQUIRE_FIXTURES()                                                                         \
-    if (!QFileInfo(kFixtures).isDir())                                                             \
-    GTEST_SKIP() << "The Jet fixtures are not at " << kFixtures.toStdString()                      \
-                 << " (shared/ must lie beside the repository)"
+    ASSERT_TRUE(QFileInfo(kFixtures + QStringLiteral("/season-a.mdb")).isFile())                   \
+        << "The Jet fixtures are missing from " << kFixtures.toStdString()
 
 QString fixture(const QString& name) {
     return kFixtures + QLatin1Char('/') + name;
@@ -47,40 +46,21 @@ QString runUpdate(GameFolder& game) {
     return game.ui.messages.empty() ? QString() : game.ui.messages.back().text;
 }
 
-// mdb-export's CSV: a header, then one record per row; quoted fields may hold commas,
-// doubled quotes and line breaks.
-std::vector<QStringList> mdbExport(const QString& path, const QString& table) {
-    QProcess process;
-    process.start(QStringLiteral("mdb-export"), {path, table});
-    if (!process.waitForFinished(30000) || process.exitCode() != 0) {
-        ADD_FAILURE() << "mdb-export failed on " << path.toStdString() << ": "
-                      << process.readAllStandardError().toStdString();
+// A table as text: the column names, then one record per row, NULL as an empty field.
+std::vector<QStringList> tableText(const QString& path, const QString& name) {
+    const std::optional<jet::Table> table = jet::Reader(path).readTable(name);
+    if (!table) {
+        ADD_FAILURE() << "no table " << name.toStdString() << " in " << path.toStdString();
         return {};
     }
-    const QString text = QString::fromUtf8(process.readAllStandardOutput());
-    std::vector<QStringList> records;
-    QStringList record;
-    QString field;
-    bool quoted = false;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (quoted) {
-            if (c == u'"' && i + 1 < text.size() && text[i + 1] == u'"')
-                field += text[++i];
-            else if (c == u'"')
-                quoted = false;
-            else
-                field += c;
-        } else if (c == u'"') {
-            quoted = true;
-        } else if (c == u',') {
-            record << std::exchange(field, QString());
-        } else if (c == u'\n') {
-            record << std::exchange(field, QString());
-            records.push_back(std::exchange(record, QStringList()));
-        } else {
-            field += c;
-        }
+    std::vector<QStringList> records(1);
+    for (const jet::Column& column : table->columns)
+        records[0] << column.name;
+    for (const std::vector<QVariant>& row : table->rows) {
+        QStringList record;
+        for (const QVariant& value : row)
+            record << value.toString();
+        records.push_back(record);
     }
     return records;
 }
@@ -109,7 +89,7 @@ TEST_P(JetRunTest, MatchesTheSqliteTwinAndWritesOnlyOverall) {
     GameFolder twinGame;
     install(jetGame, name + QStringLiteral(".mdb"));
     install(twinGame, name + QStringLiteral(".sqlite"));
-    const std::vector<QStringList> before = mdbExport(jetGame.dbPath(), QStringLiteral("Ratings"));
+    const std::vector<QStringList> before = tableText(jetGame.dbPath(), QStringLiteral("Ratings"));
 
     ASSERT_EQ(runUpdate(twinGame), "Import Complete!");
     ASSERT_EQ(runUpdate(jetGame), "Import Complete!");
@@ -127,7 +107,7 @@ TEST_P(JetRunTest, MatchesTheSqliteTwinAndWritesOnlyOverall) {
               readAll(fixture(name + QStringLiteral(".mdb"))));
 
     const std::vector<qint64> recomputed = overallColumn(twinGame.dbPath());
-    const std::vector<QStringList> after = mdbExport(jetGame.dbPath(), QStringLiteral("Ratings"));
+    const std::vector<QStringList> after = tableText(jetGame.dbPath(), QStringLiteral("Ratings"));
     ASSERT_EQ(after.size(), before.size());
     ASSERT_EQ(after.size(), recomputed.size() + 1);
     const qsizetype overall = after[0].indexOf(QStringLiteral("overall"));
@@ -270,7 +250,7 @@ TEST(JetWriteBack, NullOverallGetsItsNullBitSet) {
     ASSERT_TRUE(ratings.rows[3][column].isNull());
 
     jet::writeInPlace(target.path(), ratings, QStringLiteral("overall"), {{3, 42}});
-    const std::vector<QStringList> rows = mdbExport(target.path(), QStringLiteral("Ratings"));
+    const std::vector<QStringList> rows = tableText(target.path(), QStringLiteral("Ratings"));
     ASSERT_GT(rows.size(), 4u);
     EXPECT_EQ(rows[4][rows[0].indexOf(QStringLiteral("overall"))], "42");
 }
