@@ -7,6 +7,7 @@
 #include "run/updaterun.h"
 #include "support/foldertree.h"
 #include "support/gamefolder.h"
+#include "support/jetedit.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -349,6 +350,162 @@ TEST(JetConversion, GivesTheTwinCellForCell) {
         EXPECT_THROW(
             jet::convertJetToSqlite(fixture(QString::fromLatin1(name) + ".mdb"), converted),
             PatchError);
+    }
+}
+
+// The Ratings of season-a as stored, and the row whose memo "Notes" is the longest.
+struct Season {
+    Season()
+        : file(readAll(fixture(QStringLiteral("season-a.mdb"))))
+        , ratings(*jet::Reader(QStringLiteral("season-a.mdb"), file)
+                       .readTable(QStringLiteral("Ratings"))) {
+        const int notes = ratings.columnIndex(QStringLiteral("Notes"));
+        for (std::size_t r = 0; r < ratings.rows.size(); ++r) {
+            if (ratings.rows[r][notes].toString().size() >
+                ratings.rows[memoRow][notes].toString().size())
+                memoRow = r;
+        }
+    }
+    QByteArray file;
+    jet::Table ratings;
+    std::size_t memoRow = 0;
+};
+
+jet::Table readRatings(const QByteArray& file) {
+    return *jet::Reader(QStringLiteral("edited.mdb"), file).readTable(QStringLiteral("Ratings"));
+}
+
+TEST(JetReader, ReadsMovedRowsLongValuePagesAndInlineUsageMaps) {
+    REQUIRE_FIXTURES();
+    const Season season;
+    ASSERT_GE(season.ratings.rows[season.memoRow][59].toString().size(), 10);
+    const std::pair<const char*, std::function<void(QByteArray&)>> layouts[] = {
+        {"moved rows",
+         [&](QByteArray& f) {
+             for (const std::size_t row : {std::size_t(0), std::size_t(17), season.memoRow})
+                 jetedit::moveRow(f, season.ratings, row);
+         }},
+        {"memo in one long-value row",
+         [&](QByteArray& f) {
+             jetedit::moveMemo(f, season.ratings, season.memoRow, "Notes", false);
+         }},
+        {"memo in a chain of long-value rows",
+         [&](QByteArray& f) {
+             jetedit::moveMemo(f, season.ratings, season.memoRow, "Notes", true);
+         }},
+        {"inline usage map",
+         [&](QByteArray& f) { jetedit::inlineUsageMap(f, season.ratings.definitionPage); }},
+    };
+    for (const auto& [label, edit] : layouts) {
+        SCOPED_TRACE(label);
+        QByteArray file = season.file;
+        edit(file);
+        const jet::Table ratings = readRatings(file);
+        EXPECT_EQ(ratings.rows, season.ratings.rows);
+        EXPECT_EQ(ratings.locations, season.ratings.locations);
+    }
+
+    // A moved row cannot be written in place; the check says so before anything is written.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("seasonStats.mdb"));
+    QByteArray moved = season.file;
+    jetedit::moveRow(moved, season.ratings, 17);
+    writeAll(path, moved);
+    const jet::RowLocation at = season.ratings.locations[17];
+    EXPECT_TRUE(jet::inPlaceWriteProblem(path, readRatings(moved), QStringLiteral("overall"))
+                    .contains(QStringLiteral("row 18 (page %1, slot %2) is stored with row flags "
+                                             "0x4000")
+                                  .arg(at.page)
+                                  .arg(at.slot)));
+}
+
+TEST(JetReader, DamagedFilesFailWithAMessageThatNamesWhat) {
+    REQUIRE_FIXTURES();
+    const Season season;
+    const jet::Table& ratings = season.ratings;
+    const std::uint32_t definition = ratings.definitionPage;
+    const qsizetype definitionAt = qsizetype(definition) * jet::kPageSize;
+    struct Case {
+        const char* label;
+        std::function<void(QByteArray&)> damage;
+        QStringList expected;
+    };
+    const Case cases[] = {
+        {"cut inside a page",
+         [](QByteArray& f) { f.chop(100); },
+         {"not a whole number of 4096-byte pages"}},
+        {"cut after a page",
+         [&](QByteArray& f) { f.truncate(qsizetype(ratings.locations[0].page) * jet::kPageSize); },
+         {"Table Ratings", "lies past the end of the file, which has 26 pages"}},
+        {"usage map lists a page past the end",
+         [&](QByteArray& f) {
+             jetedit::put32(f, jetedit::usageMapOffset(f, definition) + 1, 0xffffff);
+         },
+         {"Table Ratings", "Page 16777215 lies past the end"}},
+        {"inline usage map wraps past the last page number",
+         [&](QByteArray& f) {
+             jetedit::inlineUsageMap(f, definition);
+             jetedit::put32(f, jetedit::usageMapOffset(f, definition) + 1, 0xfffffff0u);
+         },
+         {"Table Ratings", "usage map lists page 4294967306, past the end of the file"}},
+        {"definition pages loop",
+         [&](QByteArray& f) { jetedit::put32(f, definitionAt + 4, definition); },
+         {"Table Ratings", "a second time: its page chain loops"}},
+        {"column count does not fit the definition",
+         [&](QByteArray& f) { jetedit::put16(f, definitionAt + 45, 250); },
+         {"Table Ratings", "ends before its column and index lists"}},
+        {"column count does not fit the row",
+         [&](QByteArray& f) {
+             jetedit::put16(f, jetedit::rowPlace(f, ratings.locations[3]).offset, 0xffff);
+         },
+         {"Table Ratings, row 4 (page 26, slot 3)", "claims 65535 columns"}},
+        {"text length past its row",
+         [&](QByteArray& f) {
+             const jet::TableDefinition def = jet::parseTableDefinition(f, definition);
+             jetedit::put16(f,
+                            jetedit::variableOffsetPlace(f, ratings.locations[5],
+                                                         def.column("Name")->variableIndex + 1),
+                            4000);
+         },
+         {"Table Ratings, row 6 (page 26, slot 5)", "Column \"Name\"", "to byte 4000"}},
+        {"long-value chain loops",
+         [&](QByteArray& f) {
+             const auto chain = jetedit::moveMemo(f, ratings, season.memoRow, "Notes", true);
+             const jet::RowLocation head = jet::rowAt(chain.front());
+             jetedit::put32(f, jetedit::rowPlace(f, head).offset, chain.front());
+         },
+         {"Column \"Notes\"", "loops back to row 0 of page"}},
+        {"memo points past the end",
+         [&](QByteArray& f) {
+             jetedit::moveMemo(f, ratings, season.memoRow, "Notes", false);
+             const auto field = jetedit::fieldPlace(f, ratings, season.memoRow, "Notes");
+             jetedit::put32(f, field.offset + 4, 0x7fff00);
+         },
+         {"Column \"Notes\"", "Page 32767 lies past the end"}},
+        {"moved row points to itself",
+         [&](QByteArray& f) {
+             jetedit::moveRow(f, ratings, 2);
+             jetedit::put32(f, jetedit::rowPlace(f, ratings.locations[2]).offset, 26u << 8 | 2);
+         },
+         {"Row 2 of page 26 is moved along pointers that loop"}},
+        {"row count of a page larger than the page",
+         [&](QByteArray& f) { jetedit::put16(f, 26 * jet::kPageSize + 12, 5000); },
+         {"Page 26 claims 5000 rows"}},
+        {"encoded file",
+         [](QByteArray& f) { f[0x3e] = static_cast<char>(f[0x3e] ^ 1); },
+         {"encoded (encrypted) Microsoft Jet 4 database", "Decode it in Access"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        QByteArray file = season.file;
+        c.damage(file);
+        try {
+            readRatings(file);
+            ADD_FAILURE() << "read without complaint";
+        } catch (const PatchError& e) {
+            for (const QString& fragment : c.expected)
+                EXPECT_TRUE(e.message().contains(fragment)) << e.message().toStdString();
+        }
     }
 }
 

@@ -6,6 +6,7 @@
 #include "db/jetfile.h"
 #include "db/jetwriteback.h"
 #include "support/foldertree.h"
+#include "support/jetedit.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -258,6 +259,31 @@ TEST(JetLibmdbCrossCheck, WrittenFilesReadTheSame) {
         for (std::size_t r = 0; r < written.rows.size(); ++r)
             EXPECT_EQ(written.rows[r][overall].toLongLong(), static_cast<qint64>(10 + r % 90));
     }
+}
+
+// Layouts the fixtures lack, made by editing one: libmdb must read them as we do.
+TEST(JetLibmdbCrossCheck, LongValuePagesAndInlineUsageMapsReadTheSame) {
+    const QByteArray original = readAll(QStringLiteral(TOLVANE_JET_FIXTURES "/season-b.mdb"));
+    const jet::Table ratings =
+        *jet::Reader(QStringLiteral("season-b.mdb"), original).readTable(QStringLiteral("Ratings"));
+    const int notes = ratings.columnIndex(QStringLiteral("Notes"));
+    std::vector<std::size_t> memoRows;
+    for (std::size_t r = 0; r < ratings.rows.size(); ++r) {
+        if (ratings.rows[r][notes].toString().size() > 1)
+            memoRows.push_back(r);
+    }
+    ASSERT_GE(memoRows.size(), 4u);
+    QByteArray edited = original;
+    jetedit::moveMemo(edited, ratings, memoRows[0], QStringLiteral("Notes"), false);
+    jetedit::moveMemo(edited, ratings, memoRows[1], QStringLiteral("Notes"), true);
+    jetedit::moveMemo(edited, ratings, memoRows[2], QStringLiteral("Notes"), true);
+    jetedit::inlineUsageMap(edited, ratings.definitionPage);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("edited.mdb"));
+    writeAll(path, edited);
+    const QStringList differences = compareReaders(path);
+    EXPECT_TRUE(differences.isEmpty()) << differences.join(u'\n').toStdString();
+    EXPECT_EQ(jet::Reader(path).readTable(QStringLiteral("Ratings"))->rows, ratings.rows);
 }
 
 } // namespace

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "db/jetfile.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+#include <vector>
+
+// Edits of Jet 4 files in memory: layouts that Access writes but the fixtures lack (moved
+// rows, long values on pages of their own, inline usage maps), and damage.
+namespace jetedit {
+
+// Where a cell's bytes lie in the file.
+struct Place {
+    qsizetype offset = 0;
+    qsizetype size = 0;
+};
+
+// The bytes of a row's slot entry and of the row itself.
+Place slotPlace(const QByteArray& file, jet::RowLocation at);
+Place rowPlace(const QByteArray& file, jet::RowLocation at);
+// A column's field in a row of the table as read.
+Place fieldPlace(const QByteArray& file, const jet::Table& table, std::size_t row,
+                 const QString& column);
+// Where a row's table of variable columns keeps the offset of entry index (the entry after
+// the last column is where the variable data ends).
+qsizetype variableOffsetPlace(const QByteArray& file, jet::RowLocation at, std::uint16_t index);
+
+// Appends a page holding rows from its end, each with its slot flags; returns its number.
+// owner is the table's definition page; a long-value page has none.
+struct NewRow {
+    QByteArray bytes;
+    std::uint16_t flags = 0;
+};
+std::uint32_t appendRowPage(QByteArray& file, std::uint32_t owner, const std::vector<NewRow>& rows,
+                            bool longValues = false);
+
+// Moves a row's data to a new page, leaving behind the pointer Access leaves.
+void moveRow(QByteArray& file, const jet::Table& table, std::size_t row);
+// Stores an inline memo's bytes on long-value pages instead: in one row, or in a chain of
+// rows on two pages. Returns the pointers of the chain's rows.
+std::vector<std::uint32_t> moveMemo(QByteArray& file, const jet::Table& table, std::size_t row,
+                                    const QString& column, bool chained);
+// Rewrites the table's usage map as an inline map starting at page first.
+void inlineUsageMap(QByteArray& file, std::uint32_t definitionPage, std::uint32_t first = 0);
+// The file offset of the row that holds the table's usage map.
+qsizetype usageMapOffset(const QByteArray& file, std::uint32_t definitionPage);
+
+void put16(QByteArray& file, qsizetype at, std::uint16_t value);
+void put32(QByteArray& file, qsizetype at, std::uint32_t value);
+
+} // namespace jetedit
