@@ -15,9 +15,14 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 seconds=${FUZZ_SECONDS:-30}
 for fuzzer in "$build"/tests/fuzz/*_fuzz; do
     [[ -x $fuzzer ]] || continue
+    name=$(basename "$fuzzer")
     corpus=$(mktemp -d)
-    echo "Fuzzing $(basename "$fuzzer") for ${seconds}s"
-    "$fuzzer" -max_total_time="$seconds" -print_final_stats=0 "$corpus" 2>&1 | tail -n 3
+    # New inputs go to the temporary folder; the committed seeds are only read.
+    seeds=()
+    [[ -d tests/fuzz/corpus/$name ]] && seeds=("tests/fuzz/corpus/$name")
+    echo "Fuzzing $name for ${seconds}s"
+    "$fuzzer" -max_total_time="$seconds" -print_final_stats=0 "$corpus" "${seeds[@]}" 2>&1 |
+        tail -n 3
     rm -rf "$corpus"
 done
 
