@@ -44,11 +44,14 @@ DatabaseFormat detectDatabaseFormat(const QByteArray& head) {
     return DatabaseFormat::Unknown;
 }
 
+QString openDatabaseOperation() {
+    return QStringLiteral("Cannot open the season database");
+}
+
 DatabaseFormat detectDatabaseFormat(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw PatchError(QStringLiteral("Cannot open the season database"), path,
-                         file.errorString());
+        throw PatchError(openDatabaseOperation(), path, file.errorString());
     return detectDatabaseFormat(file.read(kDatabaseHeadSize));
 }
 

@@ -15,5 +15,7 @@ DatabaseFormat detectDatabaseFormat(const QByteArray& head);
 DatabaseFormat detectDatabaseFormat(const QString& path);
 // The format as users know it, e.g. "a Microsoft Jet 3 database (Access 97)".
 QString databaseFormatName(DatabaseFormat format);
+// The operation a failure to open a season database is reported under.
+QString openDatabaseOperation();
 // Why a file of a format other than SQLite and Jet 4 cannot be used, and what to do.
 QString unreadableFormatReason(DatabaseFormat format);

@@ -307,12 +307,10 @@ Reader::Reader(const QString& path)
     : Reader(path, [&] {
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly))
-            throw PatchError(QStringLiteral("Cannot open the season database"), path,
-                             file.errorString());
+            throw PatchError(openDatabaseOperation(), path, file.errorString());
         QByteArray bytes = file.readAll();
         if (file.error() != QFileDevice::NoError)
-            throw PatchError(QStringLiteral("Cannot open the season database"), path,
-                             file.errorString());
+            throw PatchError(openDatabaseOperation(), path, file.errorString());
         return bytes;
     }()) {}
 
@@ -321,8 +319,7 @@ Reader::Reader(const QString& path, QByteArray contents)
     , m_file(std::move(contents)) {
     const DatabaseFormat format = detectDatabaseFormat(m_file.left(kDatabaseHeadSize));
     if (format != DatabaseFormat::Jet4)
-        throw PatchError(QStringLiteral("Cannot open the season database"), path,
-                         unreadableFormatReason(format));
+        throw PatchError(openDatabaseOperation(), path, unreadableFormatReason(format));
     try {
         m_pages.emplace(m_file);
         readCatalog();

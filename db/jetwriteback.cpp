@@ -34,10 +34,6 @@ struct Refusal {
     throw Refusal{std::move(reason)};
 }
 
-QString writeOperation() {
-    return QStringLiteral("Cannot write the overall ratings into the Jet database");
-}
-
 // A failure while writing, after every check passed.
 [[noreturn]] void fail(const QString& path, const QString& cause) {
     throw PatchError(writeOperation(), path, cause);
@@ -272,6 +268,10 @@ void verifyCopy(const QString& copy, const QByteArray& bytes, const Table& table
 }
 
 } // namespace
+
+QString writeOperation() {
+    return QStringLiteral("Cannot write the overall ratings into the Jet database");
+}
 
 QString sqliteAdvice() {
     return QStringLiteral("Converting the season database to SQLite (with the tool jet2sqlite) "

@@ -23,6 +23,9 @@ struct CellChange {
 enum class WriteStep { CopyWritten, CopyVerified };
 using WriteFault = std::function<void(WriteStep)>;
 
+// The operation every refusal and failure of the write is reported under.
+QString writeOperation();
+
 // The sentence users get with every refusal: the way around it.
 QString sqliteAdvice();
 

@@ -33,7 +33,7 @@ struct SeasonDatabase::Jet {
 SeasonDatabase::SeasonDatabase(const QString& path)
     : m_path(path)
     , m_connectionName(nextConnectionName()) {
-    const QString operation = QStringLiteral("Cannot open the season database");
+    const QString operation = openDatabaseOperation();
     if (!QFileInfo(path).isFile())
         throw PatchError(operation, path, QStringLiteral("The file does not exist."));
     QFile probe(path);
@@ -90,8 +90,7 @@ void SeasonDatabase::saveJetChanges() {
     const int column = ratings.columnIndex(kOverall);
     if (column < 0)
         return;
-    const QString operation = QStringLiteral("Cannot write the overall ratings into the Jet "
-                                             "database");
+    const QString operation = jet::writeOperation();
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
     if (!query.exec(QStringLiteral("SELECT rowid, overall FROM Ratings ORDER BY rowid")))
