@@ -15,7 +15,7 @@ namespace {
 // The system catalogue's definition always starts on page 2.
 constexpr std::uint32_t kCatalogPage = 2;
 constexpr std::int16_t kTableObject = 1;
-// Flags that mark a system or hidden table.
+// Flags that mark one of Access's own tables.
 constexpr std::uint32_t kSystemTableFlags = 0x80000002;
 constexpr std::uint32_t kObjectPageMask = 0x00ffffff;
 
@@ -348,7 +348,7 @@ void Reader::forEachRow(const TableDefinition& definition, Visit visit) const {
             // A row that outgrew its page left a pointer to where its data went; that row
             // is marked deleted so that it is only ever read through the pointer.
             std::vector<RowLocation> hops;
-            while ((row.flags & kRowOverflow) && !(hops.size() > 0 && (row.flags & kRowDeleted))) {
+            while ((row.flags & kRowOverflow) && (hops.empty() || !(row.flags & kRowDeleted))) {
                 if (row.size < 4)
                     malformed(QStringLiteral("Row %1 of page %2 is moved, but too short to say "
                                              "where to.")
