@@ -444,6 +444,12 @@ TEST(JetReader, DamagedFilesFailWithAMessageThatNamesWhat) {
              jetedit::put32(f, jetedit::usageMapOffset(f, definition) + 1, 0xffffff);
          },
          {"Table Ratings", "Page 16777215 lies past the end"}},
+        {"usage map lists its bitmap page twice",
+         [&](QByteArray& f) {
+             const qsizetype map = jetedit::usageMapOffset(f, definition);
+             f.replace(map + 5, 4, f.mid(map + 1, 4));
+         },
+         {"Table Ratings", "usage map lists page 327", "past the end of the file"}},
         {"inline usage map wraps past the last page number",
          [&](QByteArray& f) {
              jetedit::inlineUsageMap(f, definition);
