@@ -1,0 +1,118 @@
+#!/usr/bin/env bash
+# Builds a static Qt for 64-bit Windows from Debian's own qt6-base source package, with
+# Debian's MinGW-w64, and caches it outside the clone. A later call with the same Qt
+# version, configure line, toolchain file and patch reuses the cache at once.
+#
+# Prints the installed prefix on its last line of standard output. Needs root the first
+# time (packages, a deb-src entry); about 35 minutes on two cores.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+repo=$PWD
+
+qt_version=6.4.2
+cache_root=${TOLVANE_WINDOWS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/tolvane-patch}
+
+# Only what the program needs: widgets, the Windows and offscreen platforms, SQLite.
+# Leave direct2d on: the Windows platform plugin refers to it.
+configure_options=(
+    -release -static -static-runtime -nomake examples -nomake tests
+    -no-opengl -no-dbus -no-icu -no-glib -no-pkg-config -no-zstd
+    -qt-zlib -qt-pcre -qt-libpng -qt-libjpeg -qt-freetype -qt-harfbuzz -qt-doubleconversion
+    -sql-sqlite -qt-sqlite -no-sql-odbc -no-sql-psql -no-sql-mysql -no-sql-ibase -no-sql-oci
+    -no-sql-db2
+    -no-feature-network -no-feature-testlib -no-feature-concurrent -no-feature-xml
+    -no-feature-printsupport -no-feature-vulkan -no-feature-androiddeployqt
+)
+toolchain=$repo/cmake/mingw-w64-x86_64.cmake
+
+# Bump when the preparation of the source below changes.
+source_recipe=1
+key=$( {
+    echo "$qt_version $source_recipe"
+    printf '%s\n' "${configure_options[@]}"
+    cat "$toolchain"
+} | sha256sum | cut -c1-12)
+prefix=$cache_root/qt-$qt_version-mingw-static-$key
+
+log() { echo "windows-qt: $*" >&2; }
+
+if [[ -f $prefix/.complete ]]; then
+    log "reusing $prefix"
+    echo "$prefix"
+    exit 0
+fi
+
+packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools
+          qt6-base-dev qt6-base-dev-tools cmake ninja-build tcl dpkg-dev)
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
+done
+need_sources=
+[[ -n $(apt-cache showsrc qt6-base 2>/dev/null | head -c1) ]] || need_sources=1
+if ((${#missing[@]})) || [[ -n $need_sources ]]; then
+    if [[ $(id -u) -ne 0 ]]; then
+        log "missing packages or a deb-src entry (run as root): ${missing[*]}"
+        exit 1
+    fi
+    if [[ -n $need_sources ]]; then
+        # Source packages come from the same archive as the system's binary ones: copy the
+        # system's Debian entry with the source type.
+        system_entry=/etc/apt/sources.list.d/debian.sources
+        [[ -f $system_entry ]] || { log "no $system_entry to copy a deb-src entry from"; exit 1; }
+        sed 's/^Types:.*/Types: deb-src/' "$system_entry" \
+            >/etc/apt/sources.list.d/tolvane-deb-src.sources
+    fi
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    ((${#missing[@]})) && apt-get install -y -qq "${missing[@]}" >/dev/null
+fi
+
+host_qt=$(dpkg-query -W -f='${Version}' qt6-base-dev)
+[[ $host_qt == "$qt_version"+* ]] ||
+    { log "the host Qt is $host_qt; the Windows Qt must be the same version ($qt_version)"; exit 1; }
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/tolvane-qt.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+log "building Qt $qt_version for Windows in $work (about 35 minutes)"
+
+cd "$work"
+apt-get source -qq --download-only qt6-base="$host_qt" >/dev/null
+dpkg-source -x qt6-base_*.dsc qtbase >/dev/null
+
+# Debian's +dfsg tarball lacks two third-party folders that a Windows build needs.
+# SQLite: the amalgamation, made from Debian's own SQLite source.
+apt-get source -qq --download-only sqlite3 >/dev/null
+dpkg-source -x sqlite3_*.dsc sqlite-src >/dev/null
+mkdir sqlite-build
+(cd sqlite-build && ../sqlite-src/configure >/dev/null && make -s sqlite3.c sqlite3.h sqlite3ext.h >/dev/null)
+mkdir -p qtbase/src/3rdparty/sqlite
+cp sqlite-build/sqlite3.c sqlite-build/sqlite3.h sqlite-build/sqlite3ext.h qtbase/src/3rdparty/sqlite/
+
+# Tablet headers: Wine's own, with what they assume to be included before them.
+apt-get download -qq libwine-dev >/dev/null
+dpkg-deb -x libwine-dev_*.deb wine-dev
+mkdir -p qtbase/src/3rdparty/wintab
+for header in wintab.h pktdef.h; do
+    found=$(find wine-dev -name "$header" -path '*windows*' | head -n1)
+    [[ -n $found ]] || { log "libwine-dev has no $header"; exit 1; }
+    { printf '#include <windows.h>\n#include <_mingw_dxhelper.h>\n#ifndef API\n#define API WINAPI\n#endif\n'
+      cat "$found"; } >"qtbase/src/3rdparty/wintab/$header"
+done
+
+# The installed Qt records the toolchain file's path: keep a copy inside the prefix.
+mkdir -p "$prefix"
+cp "$toolchain" "$prefix/mingw-w64-x86_64.cmake"
+
+mkdir build
+cd build
+../qtbase/configure -prefix "$prefix" -qt-host-path /usr -xplatform win32-g++ \
+    "${configure_options[@]}" \
+    -- -G Ninja -DCMAKE_TOOLCHAIN_FILE="$prefix/mingw-w64-x86_64.cmake" \
+    -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake >configure.log 2>&1 ||
+    { tail -n 40 configure.log >&2; exit 1; }
+cmake --build . --parallel >build.log 2>&1 || { tail -n 60 build.log >&2; exit 1; }
+cmake --install . >/dev/null
+touch "$prefix/.complete"
+log "installed in $prefix"
+echo "$prefix"
