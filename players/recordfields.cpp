@@ -111,8 +111,9 @@ template <class F> std::optional<F> parseFloat(const QString& text) {
     return value;
 }
 
+// Day 0 stays a number: it is the date of a record that has none.
 QString dateText(double day) {
-    if (day == std::trunc(day) && !(day == 0 && std::signbit(day)) && std::abs(day) < 4e6) {
+    if (day == std::trunc(day) && day != 0 && std::abs(day) < 4e6) {
         const QDate date = kOleEpoch.addDays(static_cast<qint64>(day));
         if (date.isValid() && date.year() >= 1 && date.year() <= 9999)
             return date.toString(Qt::ISODate);
@@ -136,6 +137,13 @@ std::optional<qlonglong> parseInteger(const QString& text, qlonglong low, qlongl
     if (!ok || value < low || value > high)
         return std::nullopt;
     return value;
+}
+
+// Hex digits, two a byte.
+bool isHex(const QByteArray& text) {
+    return text.size() % 2 == 0 && std::all_of(text.begin(), text.end(), [](char c) {
+               return std::isxdigit(static_cast<unsigned char>(c));
+           });
 }
 
 // The first character of text that Windows-1252 cannot hold, if any.
@@ -289,10 +297,7 @@ public:
         if (!text)
             return;
         const QByteArray hex = text->toLatin1();
-        const bool allHex = std::all_of(hex.begin(), hex.end(), [](char c) {
-            return std::isxdigit(static_cast<unsigned char>(c));
-        });
-        if (text->size() != qsizetype(2 * N) || !allHex)
+        if (hex.size() != qsizetype(2 * N) || !isHex(hex))
             invalid(name, QStringLiteral("The value %1 is not %2 hex digits (%3 bytes).")
                               .arg(quoted(*text))
                               .arg(2 * N)
@@ -424,10 +429,7 @@ QString canonicalText(Kind kind, const QString& text) {
         roundTrip(QString());
         break;
     case Kind::Bytes: {
-        const QByteArray hex = text.toLatin1();
-        if (hex.size() % 2 != 0 || !std::all_of(hex.begin(), hex.end(), [](char c) {
-                return std::isxdigit(static_cast<unsigned char>(c));
-            }))
+        if (!isHex(text.toLatin1()))
             invalid(name, QStringLiteral("The value is not %1.").arg(kindName(kind)));
         return text.toLower();
     }

@@ -20,7 +20,7 @@ enum class Kind {
     Boolean, // 16-bit: "true" (-1) and "false" (0); any other value as an integer
     Single,  // shortest decimal, or "-0", "inf", "-inf", "nan", "-nan", "nan:0x7fc00001"
     Double,  // as Single, with 16 hex digits after "nan:"
-    Date,    // an OLE Automation day number; whole days in years 1 to 9999 as "1980-01-01"
+    Date,    // an OLE Automation day number; whole days but 0 in years 1 to 9999 as "1980-01-01"
     Text,    // the Windows-1252 text, decoded
     Bytes,   // lower-case hex, two digits a byte
     Count,   // the element count of a nested list; empty for a list never created
