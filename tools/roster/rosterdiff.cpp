@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QFileInfo>
 #include <QHash>
 #include <QRegularExpression>
 
@@ -97,8 +98,10 @@ QString startText(const TeamListFile& list) {
 // Every file below root by its path relative to root, hidden ones included.
 std::map<QString, QString> filesBelow(const QString& root) {
     std::map<QString, QString> files;
-    const QDir base(root);
-    QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    // Absolute, so that relative paths come out right for a root given as "lists/slot".
+    const QDir base(QFileInfo(root).absoluteFilePath());
+    QDirIterator it(base.path(), QDir::Files | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString path = it.next();
         files.emplace(base.relativeFilePath(path), path);
