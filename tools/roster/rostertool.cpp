@@ -122,29 +122,44 @@ QString describe(const PatchError& error) {
     return text + QStringLiteral(": ") + error.cause();
 }
 
-struct Parsed {
-    bool ok = false;
-    bool help = false;
-    QStringList positional;
+// A command: its name, its help, and the number of files it takes, in words for errors.
+struct Command {
+    const char* name;
+    const char* help;
+    qsizetype files;
+    const char* filesInWords;
 };
 
-// Parses a command's arguments; not ok after writing the usage error.
-Parsed parse(QCommandLineParser& parser, const QString& command, const QStringList& arguments,
-             QIODevice& err) {
+const Command kDump{"dump", kDumpHelp, 1, "one team list file"};
+const Command kBuild{"build", kBuildHelp, 2, "a JSON file and a team list file"};
+const Command kDiff{"diff", kDiffHelp, 2, "two team list files or two folders"};
+
+// Parses a command's arguments into parser and returns its files; nothing after --help
+// or a usage error, with the status to exit with.
+std::optional<QStringList> parseCommand(const Command& command, QCommandLineParser& parser,
+                                        const QStringList& arguments, QIODevice& out,
+                                        QIODevice& err, int& status) {
+    const QString name = QLatin1String(command.name);
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     parser.addOption(help);
-    Parsed parsed;
     if (!parser.parse(QStringList{QLatin1String(kProgram)} + arguments)) {
-        usage(err, parser.errorText(), command);
-        return parsed;
+        status = usage(err, parser.errorText(), name);
+        return std::nullopt;
     }
-    parsed.ok = true;
-    parsed.help = parser.isSet(help);
-    parsed.positional = parser.positionalArguments();
-    return parsed;
+    if (parser.isSet(help)) {
+        write(out, command.help);
+        status = kOk;
+        return std::nullopt;
+    }
+    const QStringList files = parser.positionalArguments();
+    if (files.size() != command.files) {
+        status = usage(err, QStringLiteral("%1 takes %2").arg(name, command.filesInWords), name);
+        return std::nullopt;
+    }
+    return files;
 }
 
-// The whole of a file, or the status to exit with after saying why it cannot be read.
+// The whole of a file, or nothing after saying why it cannot be read.
 std::optional<QByteArray> readInput(const QString& path, QIODevice& err) {
     if (QFileInfo(path).isDir()) {
         say(err, QStringLiteral("%1: is a folder, not a file").arg(path));
@@ -159,24 +174,20 @@ std::optional<QByteArray> readInput(const QString& path, QIODevice& err) {
 }
 
 int dump(const QStringList& arguments, QIODevice& out, QIODevice& err) {
-    const QString command = QStringLiteral("dump");
     QCommandLineParser parser;
     const QCommandLineOption csv(QStringLiteral("csv"));
     const QCommandLineOption json(QStringLiteral("json"));
     parser.addOptions({csv, json});
-    const Parsed parsed = parse(parser, command, arguments, err);
-    if (!parsed.ok)
-        return kTrouble;
-    if (parsed.help) {
-        write(out, kDumpHelp);
-        return kOk;
-    }
+    int status = kOk;
+    const std::optional<QStringList> files =
+        parseCommand(kDump, parser, arguments, out, err, status);
+    if (!files)
+        return status;
     if (parser.isSet(csv) && parser.isSet(json))
-        return usage(err, QStringLiteral("--csv and --json exclude each other"), command);
-    if (parsed.positional.size() != 1)
-        return usage(err, QStringLiteral("dump takes one team list file"), command);
+        return usage(err, QStringLiteral("--csv and --json exclude each other"),
+                     QLatin1String(kDump.name));
 
-    const QString path = parsed.positional.front();
+    const QString path = files->front();
     const std::optional<QByteArray> data = readInput(path, err);
     if (!data)
         return kTrouble;
@@ -202,20 +213,15 @@ int dump(const QStringList& arguments, QIODevice& out, QIODevice& err) {
 }
 
 int build(const QStringList& arguments, QIODevice& out, QIODevice& err) {
-    const QString command = QStringLiteral("build");
     QCommandLineParser parser;
-    const Parsed parsed = parse(parser, command, arguments, err);
-    if (!parsed.ok)
-        return kTrouble;
-    if (parsed.help) {
-        write(out, kBuildHelp);
-        return kOk;
-    }
-    if (parsed.positional.size() != 2)
-        return usage(err, QStringLiteral("build takes a JSON file and a team list file"), command);
+    int status = kOk;
+    const std::optional<QStringList> files =
+        parseCommand(kBuild, parser, arguments, out, err, status);
+    if (!files)
+        return status;
 
-    const QString input = parsed.positional[0];
-    const QString output = parsed.positional[1];
+    const QString input = (*files)[0];
+    const QString output = (*files)[1];
     const std::optional<QByteArray> json = readInput(input, err);
     if (!json)
         return kTrouble;
@@ -223,8 +229,9 @@ int build(const QStringList& arguments, QIODevice& out, QIODevice& err) {
     try {
         bytes = serialiseTeamListFile(rosterformats::fromJson(*json));
     } catch (const PatchError& error) {
-        say(err, QStringLiteral("%1: not a valid team list: %2: %3")
-                     .arg(input, error.target(), error.cause()));
+        const QString where = error.target().isEmpty() ? QString() : error.target() + ": ";
+        say(err,
+            QStringLiteral("%1: not a valid team list: %2%3").arg(input, where, error.cause()));
         return kInvalid;
     }
     try {
@@ -237,20 +244,15 @@ int build(const QStringList& arguments, QIODevice& out, QIODevice& err) {
 }
 
 int diff(const QStringList& arguments, QIODevice& out, QIODevice& err) {
-    const QString command = QStringLiteral("diff");
     QCommandLineParser parser;
-    const Parsed parsed = parse(parser, command, arguments, err);
-    if (!parsed.ok)
-        return kTrouble;
-    if (parsed.help) {
-        write(out, kDiffHelp);
-        return kOk;
-    }
-    if (parsed.positional.size() != 2)
-        return usage(err, QStringLiteral("diff takes two team list files or two folders"), command);
+    int status = kOk;
+    const std::optional<QStringList> files =
+        parseCommand(kDiff, parser, arguments, out, err, status);
+    if (!files)
+        return status;
 
-    const QFileInfo oldInfo(parsed.positional[0]);
-    const QFileInfo newInfo(parsed.positional[1]);
+    const QFileInfo oldInfo((*files)[0]);
+    const QFileInfo newInfo((*files)[1]);
     for (const QFileInfo& info : {oldInfo, newInfo}) {
         if (!info.exists()) {
             say(err,
@@ -262,7 +264,7 @@ int diff(const QStringList& arguments, QIODevice& out, QIODevice& err) {
         return usage(err,
                      QStringLiteral("diff compares two files or two folders, not one of "
                                     "each"),
-                     command);
+                     QLatin1String(kDiff.name));
     QStringList lines;
     try {
         lines = oldInfo.isDir()
