@@ -125,7 +125,9 @@ TEST(RecordFields, BadValuesNameTheField) {
         {"subListA", "-1"},
         {"subListA", "70000"},
     };
-    for (const auto& [field, text] : cases) {
+    for (const auto& c : cases) {
+        const char* field = c.first;
+        const char* text = c.second;
         try {
             recordfields::recordFromFields([&](const QString& name, Kind) {
                 return name == QLatin1String(field) ? std::optional(QString::fromUtf8(text))
