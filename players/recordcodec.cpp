@@ -3,6 +3,7 @@
 #include "core/cp1252.h"
 #include "core/patcherror.h"
 #include "players/playerrecord.h"
+#include "players/recordfields_p.h"
 
 #include <bit>
 #include <cstdint>
@@ -12,111 +13,7 @@
 namespace recordcodec {
 namespace {
 
-// Every record field in disk order. Reading and writing both walk this one list, so the
-// two can never disagree about the layout.
-template <class Record, class Visit> void forEachField(Record& r, Visit&& v) {
-    v("spare0", r.spare0);
-    v("shortKick", r.shortKick);
-    v("spare5", r.spare5);
-    v("goalAccuracyGround", r.goalAccuracyGround);
-    v("goalAccuracyMark", r.goalAccuracyMark);
-    v("speed", r.speed);
-    v("spare21", r.spare21);
-    v("crumbs", r.crumbs);
-    v("defenceGround", r.defenceGround);
-    v("defenceAir", r.defenceAir);
-    v("defenceOne", r.defenceOne);
-    v("hitOuts", r.hitOuts);
-    v("strength", r.strength);
-    v("spare49", r.spare49);
-    v("agility", r.agility);
-    v("handball", r.handball);
-    v("kickMax", r.kickMax);
-    v("longKickFactor", r.longKickFactor);
-    v("shortKickFactor", r.shortKickFactor);
-    v("shortKickPercent", r.shortKickPercent);
-    v("longKickPercent", r.longKickPercent);
-    v("handballPercent", r.handballPercent);
-    v("runPercent", r.runPercent);
-    v("spare89", r.spare89);
-    v("firstName", r.firstName);
-    v("lastName", r.lastName);
-    v("team", r.team);
-    v("salary", r.salary);
-    v("preferredPos", r.preferredPos);
-    v("spare141", r.spare141);
-    v("health", r.health);
-    v("typeProfileA", r.typeProfileA);
-    v("spare189", r.spare189);
-    v("longKick", r.longKick);
-    v("spare203", r.spare203);
-    v("keyPos", r.keyPos);
-    v("preset209", r.preset209);
-    v("spare217", r.spare217);
-    v("overall", r.overall);
-    v("injuryTendency", r.injuryTendency);
-    v("reputationTendency", r.reputationTendency);
-    v("typeProfileB", r.typeProfileB);
-    v("healthLimit", r.healthLimit);
-    v("preset311", r.preset311);
-    v("fullName", r.fullName);
-    v("height", r.height);
-    v("weight", r.weight);
-    v("dateOfBirth", r.dateOfBirth);
-    v("secondaryPos", r.secondaryPos);
-    v("thirdPos", r.thirdPos);
-    v("tackling", r.tackling);
-    v("discipline", r.discipline);
-    v("freeKickTendency", r.freeKickTendency);
-    v("markContested", r.markContested);
-    v("markUncontested", r.markUncontested);
-    v("spare351", r.spare351);
-    v("playerType", r.playerType);
-    v("leadership", r.leadership);
-    v("potential", r.potential);
-    v("lineupType", r.lineupType);
-    v("contract", r.contract);
-    v("recentGames", r.recentGames);
-    v("spare389", r.spare389);
-    v("clearance", r.clearance);
-    v("goalSense", r.goalSense);
-    v("preset403", r.preset403);
-    v("debut", r.debut);
-    v("state", r.state);
-    v("town", r.town);
-    v("preset411", r.preset411);
-    v("preset413", r.preset413);
-    v("playerNumber", r.playerNumber);
-    v("spare417", r.spare417);
-    v("subListA", r.subListA);
-    v("subListB", r.subListB);
-    v("preset489", r.preset489);
-    v("spare491", r.spare491);
-    v("spare493", r.spare493);
-    v("spare495", r.spare495);
-    v("spare497", r.spare497);
-    v("improveR", r.improveR);
-    v("improveBf", r.improveBf);
-    v("improveB", r.improveB);
-    v("improveC", r.improveC);
-    v("improveF", r.improveF);
-    v("improveFf", r.improveFf);
-    v("improveK", r.improveK);
-    v("improveNk", r.improveNk);
-    v("positionValuesA", r.positionValuesA);
-    v("spare595", r.spare595);
-    v("positionValuesB", r.positionValuesB);
-    v("spare643", r.spare643);
-    v("preset645", r.preset645);
-    v("pendingSalary", r.pendingSalary);
-    v("pendingContract", r.pendingContract);
-    v("spareTextsA", r.spareTextsA);
-    v("spareTextsB", r.spareTextsB);
-    v("spare673", r.spare673);
-    v("spare675", r.spare675);
-    v("spare677", r.spare677);
-    v("spareText679", r.spareText679);
-}
+using recordfields::detail::forEachField;
 
 // The smallest disk form of a record (all texts empty, lists never created) and of the
 // list elements: the bounds that keep a corrupt count from allocating more than the
@@ -208,13 +105,13 @@ public:
 
     void operator()(FieldName name, const SubEntryA& entry) {
         (*this)(name.withMember("text"), entry.text);
-        (*this)(name, entry.plain);
+        (*this)(name.withMember("plain"), entry.plain);
     }
 
     void operator()(FieldName name, const SubEntryB& entry) {
         (*this)(name.withMember("text1"), entry.text1);
         (*this)(name.withMember("text2"), entry.text2);
-        (*this)(name, entry.plain);
+        (*this)(name.withMember("plain"), entry.plain);
     }
 
     template <class Entry>
@@ -292,13 +189,13 @@ public:
 
     void operator()(FieldName name, SubEntryA& entry) {
         (*this)(name.withMember("text"), entry.text);
-        (*this)(name, entry.plain);
+        (*this)(name.withMember("plain"), entry.plain);
     }
 
     void operator()(FieldName name, SubEntryB& entry) {
         (*this)(name.withMember("text1"), entry.text1);
         (*this)(name.withMember("text2"), entry.text2);
-        (*this)(name, entry.plain);
+        (*this)(name.withMember("plain"), entry.plain);
     }
 
     void operator()(FieldName name, std::optional<std::vector<SubEntryA>>& list) {
@@ -428,6 +325,12 @@ QByteArray teamListHeader(quint32 count) {
     putLittleEndian(header, std::uint16_t{1});
     putLittleEndian(header, std::uint32_t{count});
     putLittleEndian(header, std::uint32_t{0});
+    return header;
+}
+
+QByteArray teamListNeverCreated() {
+    QByteArray header;
+    putLittleEndian(header, std::uint16_t{0});
     return header;
 }
 

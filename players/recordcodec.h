@@ -38,4 +38,8 @@ std::vector<PlayerRecord> parseTeamList(QByteArrayView data, qsizetype& end);
 // The team list header for count records.
 QByteArray teamListHeader(quint32 count);
 
+// The file the game writes for a team list it never created: a list header of no
+// dimensions and nothing else. parseTeamList reads it as an empty list.
+QByteArray teamListNeverCreated();
+
 } // namespace recordcodec

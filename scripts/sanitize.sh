@@ -17,9 +17,13 @@ for fuzzer in "$build"/tests/fuzz/*_fuzz; do
     [[ -x $fuzzer ]] || continue
     name=$(basename "$fuzzer")
     corpus=$(mktemp -d)
-    # New inputs go to the temporary folder; the committed seeds are only read.
+    # New inputs go to the temporary folder; the committed seeds are only read. The team
+    # list readers share the kept lists.
     seeds=()
-    [[ -d tests/fuzz/corpus/$name ]] && seeds=("tests/fuzz/corpus/$name")
+    [[ -d tests/fuzz/corpus/$name ]] && seeds+=("tests/fuzz/corpus/$name")
+    case $name in
+    recordcodec_fuzz | rosterjson_fuzz) seeds+=(tests/fuzz/corpus/teamlists) ;;
+    esac
     echo "Fuzzing $name for ${seconds}s"
     "$fuzzer" -max_total_time="$seconds" -print_final_stats=0 "$corpus" "${seeds[@]}" 2>&1 |
         tail -n 3

@@ -494,6 +494,11 @@ TEST(RecordCodec, CorruptInputIsRejectedWithItsPlace) {
         {"huge list count", hugeList, {"subListA", "4294967295", "435"}},
         {"list dimensions", threeDims, {"subListA", "3 dimensions"}},
         {"list lower bound", lowerBound, {"subListB", "lower bound 1", "437"}},
+        {"list element cut short",
+         header1 + QByteArray(125, '\0') + hex("C8 00") + QByteArray(200, 'a') +
+             QByteArray(298, '\0') + hex("01 00 01 00 00 00 00 00 00 00 02 00 61 62") +
+             QByteArray(24, '\0'),
+         {"Record 0", "subListA[0].plain", "byte 649"}},
     };
     for (const Case& c : cases) {
         try {

@@ -1,0 +1,143 @@
+#include "players/recordfields.h"
+
+#include "core/cp1252.h"
+#include "core/patcherror.h"
+#include "players/playerrecord.h"
+#include "players/recordcodec.h"
+#include "support/randomrecord.h"
+
+#include <gtest/gtest.h>
+
+#include <QHash>
+#include <QSet>
+
+#include <bit>
+#include <limits>
+
+namespace {
+
+using recordfields::Kind;
+
+PlayerRecord rebuilt(const PlayerRecord& record) {
+    QHash<QString, QString> texts;
+    for (const recordfields::Field& field : recordfields::fieldsOf(record))
+        texts.insert(field.name, field.text);
+    return recordfields::recordFromFields(
+        [&texts](const QString& name, Kind) -> std::optional<QString> {
+            const auto it = texts.constFind(name);
+            return it == texts.constEnd() ? std::nullopt : std::optional(*it);
+        });
+}
+
+QString textOf(const PlayerRecord& record, const QString& name) {
+    for (const recordfields::Field& field : recordfields::fieldsOf(record)) {
+        if (field.name == name)
+            return field.text;
+    }
+    ADD_FAILURE() << "no field " << name.toStdString();
+    return {};
+}
+
+// Comparing the disk forms, not the records: NaN never equals itself.
+TEST(RecordFields, TextsGiveBackEveryBit) {
+    std::mt19937 rng(13);
+    for (int i = 0; i < 300; ++i) {
+        const PlayerRecord record = randomRecord(rng);
+        ASSERT_EQ(recordcodec::serialiseRecord(rebuilt(record)).toHex(),
+                  recordcodec::serialiseRecord(record).toHex())
+            << "record " << i;
+    }
+    // Every byte a text may hold, the five bytes Windows-1252 leaves undefined among them.
+    PlayerRecord allBytes;
+    QByteArray bytes;
+    for (int b = 0; b < 256; ++b)
+        bytes.append(char(b));
+    allBytes.town = fromCp1252(bytes);
+    allBytes.subListB = std::vector{SubEntryB{fromCp1252(bytes), QString(), {}}};
+    EXPECT_EQ(recordcodec::serialiseRecord(rebuilt(allBytes)),
+              recordcodec::serialiseRecord(allBytes));
+}
+
+TEST(RecordFields, NamesAndTextForms) {
+    PlayerRecord r;
+    r.shortKick = -0.0f;
+    r.speed = std::bit_cast<float>(0x7FC00001u);
+    r.crumbs = std::numeric_limits<float>::infinity();
+    r.strength = std::bit_cast<float>(0xFFC00000u);
+    r.agility = 0.1f;
+    r.salary = std::bit_cast<double>(0x7FF0000000000001ull);
+    r.dateOfBirth = 29221.0;
+    r.healthLimit = 1e300;
+    r.keyPos = -1;
+    r.preset489 = 7;
+    r.typeProfileB[19] = -32768;
+    r.spare5 = {0xDE, 0xAD, 0xBE, 0xEF};
+    r.recentGames[2] = QStringLiteral("DNP");
+    r.subListB = std::vector{SubEntryB{}, SubEntryB{"a", "b", {}}};
+    const std::pair<const char*, const char*> expected[] = {
+        {"shortKick", "-0"},
+        {"speed", "nan:0x7fc00001"},
+        {"crumbs", "inf"},
+        {"strength", "-nan"},
+        {"agility", "0.1"},
+        {"salary", "nan:0x7ff0000000000001"},
+        {"dateOfBirth", "1980-01-01"},
+        {"healthLimit", "1e+300"},
+        {"keyPos", "true"},
+        {"preset489", "7"},
+        {"typeProfileB[19]", "-32768"},
+        {"spare5", "deadbeef"},
+        {"recentGames[2]", "DNP"},
+        {"subListA", ""},
+        {"subListB", "2"},
+        {"subListB[1].text2", "b"},
+        {"subListB[1].plain", "000000000000000000000000"},
+    };
+    for (const auto& [name, text] : expected)
+        EXPECT_EQ(textOf(r, QLatin1String(name)), QLatin1String(text)) << name;
+
+    const std::vector<recordfields::Field> fields = recordfields::fieldsOf(r);
+    QSet<QString> names;
+    for (const auto& field : fields)
+        EXPECT_FALSE(names.contains(field.name)) << field.name.toStdString();
+    EXPECT_EQ(fields.front().name, "spare0");
+    EXPECT_EQ(fields.back().name, "spareText679");
+
+    EXPECT_EQ(recordfields::canonicalText(Kind::Single, "72.0"), "72");
+    EXPECT_EQ(recordfields::canonicalText(Kind::Date, "29221.5"), "29221.5");
+    EXPECT_EQ(recordfields::canonicalText(Kind::Date, "29221"), "1980-01-01");
+    EXPECT_EQ(recordfields::canonicalText(Kind::Boolean, "-1"), "true");
+}
+
+TEST(RecordFields, BadValuesNameTheField) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"overall", "fast"},
+        {"overall", "1e39"},
+        {"overall", "nan:0x3f800000"},
+        {"salary", "nan:0x7ff8"},
+        {"spare0", "256"},
+        {"height", "32768"},
+        {"keyPos", "yes"},
+        {"dateOfBirth", "1980-02-30"},
+        {"firstName", "\u0141ukasz"},
+        {"spare5", "deadbee"},
+        {"spare5", "deadbeeg"},
+        {"subListA", "-1"},
+        {"subListA", "70000"},
+    };
+    for (const auto& c : cases) {
+        const char* field = c.first;
+        const char* text = c.second;
+        try {
+            recordfields::recordFromFields([&](const QString& name, Kind) {
+                return name == QLatin1String(field) ? std::optional(QString::fromUtf8(text))
+                                                    : std::nullopt;
+            });
+            ADD_FAILURE() << field << " took " << text;
+        } catch (const PatchError& error) {
+            EXPECT_EQ(error.target(), QLatin1String(field)) << error.what();
+        }
+    }
+}
+
+} // namespace
