@@ -1,5 +1,6 @@
 #include "tools/demofolder.h"
 
+#include "core/bytes.h"
 #include "core/fileops.h"
 #include "core/patcherror.h"
 
@@ -584,12 +585,11 @@ void fillDatabase(Connection& connection, const Options& options,
 
 QByteArray scheduleBytes(std::uint32_t seed, int year, int size) {
     Random random(seed ^ std::uint32_t(year) * 2654435761u);
-    QByteArray bytes("TRQZ");
-    bytes.append(char(year & 0xff));
-    bytes.append(char(year >> 8));
-    while (bytes.size() < size)
-        bytes.append(char(random.below(256)));
-    return bytes;
+    QByteArray schedule("TRQZ");
+    bytes::appendLittleEndian(schedule, std::uint16_t(year));
+    while (schedule.size() < size)
+        schedule.append(char(random.below(256)));
+    return schedule;
 }
 
 void makeFolder(const QString& path) {
