@@ -94,8 +94,8 @@ void InputCheck::checkDatabase() {
                     .arg(file.absolutePath()));
         else {
             try {
-                db.exec(QStringLiteral("BEGIN IMMEDIATE"));
-                db.exec(QStringLiteral("ROLLBACK"));
+                // Taking the write lock and letting it go writes nothing.
+                const Transaction probe(db.sqlite(), QString(), Transaction::Lock::Immediate);
             } catch (const PatchError& e) {
                 add(QStringLiteral("The season database %1 cannot be written: %2")
                         .arg(dbPath, e.cause()));

@@ -3,18 +3,17 @@
 #include "core/bytes.h"
 #include "core/fileops.h"
 #include "core/patcherror.h"
+#include "db/sqliteconnection.h"
 
 #include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
-#include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 
 #include <algorithm>
-#include <atomic>
 #include <optional>
 #include <random>
 #include <stdexcept>
@@ -450,36 +449,23 @@ QString ratingsInsert() {
 const QString qzInsert =
     QStringLiteral("INSERT INTO qz (name,b,bf,c,f,ff,r,k,nk) VALUES (?,?,?,?,?,?,?,?,?)");
 
-// Qt keeps its connections in a registry by name. A name of its own for every handle lets
-// writers run side by side, and the registry entry goes once the last handle has.
+// Statements on a database being written; a failure names the operation and the file.
 class Connection {
 public:
     Connection(const QString& path, const QString& operation)
-        : m_name(QStringLiteral("tolvane-demo-%1").arg(++s_counter))
-        , m_path(path)
-        , m_operation(operation) {
-        m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
-        m_db.setDatabaseName(path);
-        if (!m_db.open()) {
-            const QString cause = m_db.lastError().text();
-            release();
-            throw PatchError(operation, path, cause);
-        }
-    }
-    ~Connection() { release(); }
-    Connection(const Connection&) = delete;
-    Connection& operator=(const Connection&) = delete;
+        : m_sqlite(path, operation)
+        , m_operation(operation) {}
 
-    QSqlDatabase& database() { return m_db; }
-    const QString& path() const { return m_path; }
+    SqliteConnection& sqlite() { return m_sqlite; }
+    const QString& operation() const { return m_operation; }
 
     void exec(const QString& sql) {
-        QSqlQuery query(m_db);
+        QSqlQuery query(m_sqlite.handle());
         if (!query.exec(sql))
             fail(query, sql);
     }
     QSqlQuery prepare(const QString& sql) {
-        QSqlQuery query(m_db);
+        QSqlQuery query(m_sqlite.handle());
         if (!query.prepare(sql))
             fail(query, sql);
         return query;
@@ -488,53 +474,15 @@ public:
         if (!query.exec())
             fail(query, query.lastQuery());
     }
+
+private:
     [[noreturn]] void fail(const QSqlQuery& query, const QString& sql) const {
-        throw PatchError(m_operation, m_path,
+        throw PatchError(m_operation, m_sqlite.path(),
                          query.lastError().text() + QStringLiteral("\nStatement: ") + sql);
     }
-    [[noreturn]] void fail(const QSqlError& error) const {
-        throw PatchError(m_operation, m_path, error.text());
-    }
 
-private:
-    void release() {
-        if (m_db.isOpen())
-            m_db.close();
-        m_db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(m_name);
-    }
-
-    static inline std::atomic<unsigned> s_counter{0};
-    QString m_name;
-    QString m_path;
+    SqliteConnection m_sqlite;
     QString m_operation;
-    QSqlDatabase m_db;
-};
-
-// Rolls back unless committed, so a failed writer leaves no half-filled tables behind.
-class Transaction {
-public:
-    explicit Transaction(Connection& connection)
-        : m_connection(connection) {
-        if (!m_connection.database().transaction())
-            m_connection.fail(m_connection.database().lastError());
-    }
-    ~Transaction() {
-        if (!m_committed)
-            m_connection.database().rollback();
-    }
-    Transaction(const Transaction&) = delete;
-    Transaction& operator=(const Transaction&) = delete;
-
-    void commit() {
-        if (!m_connection.database().commit())
-            m_connection.fail(m_connection.database().lastError());
-        m_committed = true;
-    }
-
-private:
-    Connection& m_connection;
-    bool m_committed = false;
 };
 
 void bindRow(QSqlQuery& query, const QVariantList& values) {
@@ -566,7 +514,7 @@ void fillDatabase(Connection& connection, const Options& options,
 
     // The file is removed again if anything fails, so waiting for the disk buys nothing.
     connection.exec(QStringLiteral("PRAGMA synchronous = OFF"));
-    Transaction transaction(connection);
+    Transaction transaction(connection.sqlite(), connection.operation());
     for (const QString& statement : referenceSchema())
         connection.exec(statement);
     QSqlQuery ratings = connection.prepare(ratingsInsert());
