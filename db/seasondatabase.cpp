@@ -3,6 +3,7 @@
 #include "core/patcherror.h"
 #include "db/jetimport.h"
 #include "db/jetwriteback.h"
+#include "db/seasonschema.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -13,8 +14,8 @@
 
 namespace {
 
-const QString kRatings = QStringLiteral("Ratings");
-const QString kOverall = QStringLiteral("overall");
+const QString kRatings = seasonschema::kRatingsTable;
+const QString kOverall = seasonschema::kRatingsColumns[seasonschema::Overall].name;
 
 QString unsupportedFormat(DatabaseFormat format) {
     switch (format) {
@@ -77,7 +78,7 @@ void SeasonDatabase::loadJet() {
     m_jet->ratings = reader.readTable(kRatings);
     if (m_jet->ratings)
         jet::copyTableToSqlite(*m_jet->ratings, connection());
-    if (const std::optional<jet::Table> qz = reader.readTable(QStringLiteral("qz")))
+    if (const std::optional<jet::Table> qz = reader.readTable(seasonschema::kQzTable))
         jet::copyTableToSqlite(*qz, connection());
 }
 

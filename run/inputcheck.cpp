@@ -5,6 +5,7 @@
 #include "core/patcherror.h"
 #include "db/recordset.h"
 #include "db/seasondatabase.h"
+#include "db/seasonschema.h"
 #include "players/playermapping.h"
 #include "players/playerrecord.h"
 #include "players/valueconversion.h"
@@ -16,10 +17,6 @@
 #include <limits>
 
 namespace {
-
-const QStringList kQzColumns = {QStringLiteral("name"), QStringLiteral("b"), QStringLiteral("bf"),
-                                QStringLiteral("c"),    QStringLiteral("f"), QStringLiteral("ff"),
-                                QStringLiteral("r"),    QStringLiteral("k"), QStringLiteral("nk")};
 
 QString playerLabel(const QString& team, const QString& name) {
     return QStringLiteral("Player \"%1\" of team \"%2\"").arg(name, team);
@@ -106,7 +103,7 @@ void InputCheck::checkDatabase() {
         }
 
         bool tablesComplete = true;
-        auto requireColumns = [&](const QString& table, const std::vector<QString>& columns) {
+        auto requireColumns = [&](QLatin1String table, const auto& columns) {
             const qint64 exists = db.scalar(
                 QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type IN ('table', 'view') "
                                "AND name = '%1' COLLATE NOCASE")
@@ -117,23 +114,23 @@ void InputCheck::checkDatabase() {
                 return;
             }
             Recordset header(db, QStringLiteral("SELECT * FROM %1 LIMIT 0").arg(table));
-            for (const QString& column : columns) {
-                if (header.columnIndex(column) < 0) {
-                    add(QStringLiteral("The table %1 has no column \"%2\".").arg(table, column));
+            for (const seasonschema::Column& column : columns) {
+                if (header.columnIndex(column.name) < 0) {
+                    add(QStringLiteral("The table %1 has no column \"%2\".")
+                            .arg(table, column.name));
                     tablesComplete = false;
                 }
             }
         };
-        requireColumns(QStringLiteral("Ratings"), PlayerMapper::ratingsColumns());
-        requireColumns(QStringLiteral("qz"),
-                       std::vector<QString>(kQzColumns.begin(), kQzColumns.end()));
+        requireColumns(seasonschema::kRatingsTable, seasonschema::kRatingsColumns);
+        requireColumns(seasonschema::kQzTable, seasonschema::kQzColumns);
         if (!tablesComplete)
             return;
 
         Recordset ratings(db, PlayerMapper::ratingsStatement());
         PlayerMapper mapper(db, ratings);
-        const int teamColumn =
-            ratings.requireColumn(QStringLiteral("team"), QStringLiteral("Ratings"));
+        const int teamColumn = ratings.requireColumn(
+            seasonschema::kRatingsColumns[seasonschema::Team].name, seasonschema::kRatingsTable);
         PlayerRecord scratch;
         QSet<QString> teams;
         QHash<QString, QString> teamsByFoldedName;

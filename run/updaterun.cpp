@@ -7,6 +7,7 @@
 #include "core/runui.h"
 #include "db/recordset.h"
 #include "db/seasondatabase.h"
+#include "db/seasonschema.h"
 #include "players/playermapping.h"
 #include "players/playerrecord.h"
 #include "players/teamlistwriter.h"
@@ -191,8 +192,8 @@ void UpdateRun::runSteps() {
         PlayerMapper mapper(db, ratings);
         TeamListWriter writer(slotFolder());
         WriteBatch batch(db);
-        const int teamColumn =
-            ratings.requireColumn(QStringLiteral("team"), QStringLiteral("Ratings"));
+        const int teamColumn = ratings.requireColumn(
+            seasonschema::kRatingsColumns[seasonschema::Team].name, seasonschema::kRatingsTable);
         PlayerRecord record;
         for (; !ratings.eof(); ratings.moveNext()) {
             const QString team = values::toText(ratings.value(teamColumn));

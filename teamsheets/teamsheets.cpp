@@ -5,6 +5,7 @@
 #include "core/runui.h"
 #include "db/recordset.h"
 #include "db/seasondatabase.h"
+#include "db/seasonschema.h"
 #include "players/valueconversion.h"
 
 #include <QDir>
@@ -120,8 +121,9 @@ void writeLineupLists(SeasonDatabase& db, const QString& slotFolder) {
     // The rows of "SELECT * From Ratings", which SQLite returns in table order, with only
     // the two columns the pass reads.
     Recordset rows(db, QStringLiteral("SELECT team, Name From Ratings ORDER BY rowid"));
-    const int teamColumn = rows.requireColumn(QStringLiteral("team"), QStringLiteral("Ratings"));
-    const int nameColumn = rows.requireColumn(QStringLiteral("Name"), QStringLiteral("Ratings"));
+    using namespace seasonschema;
+    const int teamColumn = rows.requireColumn(kRatingsColumns[Team].name, kRatingsTable);
+    const int nameColumn = rows.requireColumn(kRatingsColumns[Name].name, kRatingsTable);
 
     // Names are gathered per team in table order and each file is appended to once: the
     // same bytes as a line at a time, without three opens per player.

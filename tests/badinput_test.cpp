@@ -1,5 +1,6 @@
 #include "run/updaterun.h"
 
+#include "db/seasonschema.h"
 #include "support/foldertree.h"
 #include "support/gamefolder.h"
 #include "tools/demofolder.h"
@@ -57,8 +58,8 @@ private:
 // '1e400' as the texts they are instead of converting them by the column's affinity.
 void untypeRatings(demo::SeasonBuilder& builder) {
     QStringList columns;
-    for (const QString& column : demo::ratingsColumns())
-        columns << QLatin1Char('"') + column + QLatin1Char('"');
+    for (const seasonschema::Column& column : seasonschema::kRatingsColumns)
+        columns << QLatin1Char('"') + column.name + QLatin1Char('"');
     builder.exec(QStringLiteral("DROP TABLE Ratings"));
     builder.exec(
         QStringLiteral("CREATE TABLE Ratings (%1)").arg(columns.join(QStringLiteral(", "))));

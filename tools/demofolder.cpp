@@ -3,6 +3,7 @@
 #include "core/bytes.h"
 #include "core/fileops.h"
 #include "core/patcherror.h"
+#include "db/seasonschema.h"
 #include "db/sqliteconnection.h"
 
 #include <QDate>
@@ -16,54 +17,13 @@
 #include <algorithm>
 #include <optional>
 #include <random>
+#include <span>
 #include <stdexcept>
 #include <string_view>
 #include <vector>
 
 namespace demo {
 namespace {
-
-constexpr std::string_view ratingsTable = R"(CREATE TABLE Ratings (
-  team TEXT, Name TEXT, Height REAL, Weight REAL, DOB TEXT,
-  "preferred pos" TEXT, "secondary pos" TEXT, "third pos" TEXT, "key pos" INTEGER,
-  crumbs INTEGER, "Long Kick" INTEGER, "Short Kick" INTEGER, kickMax REAL,
-  "mark contest" INTEGER, "mark uncontest" INTEGER, HBall INTEGER, tack INTEGER,
-  Strength INTEGER, Speed INTEGER, Agility INTEGER, Health INTEGER, ho INTEGER,
-  "goal acc grnd" INTEGER, "goal acc mark" INTEGER, freeKickTend INTEGER,
-  discipline INTEGER, "Inj Tend" REAL, "Rep Tend" REAL,
-  "Def Grnd" INTEGER, "Def Air" INTEGER, "Def One" INTEGER,
-  "short kick per" REAL, "long kick per" REAL, "hball per" REAL, "run per" REAL,
-  healthLimit REAL, clearance INTEGER, goalSense INTEGER, leadership INTEGER,
-  overall INTEGER, playerType INTEGER, Potential REAL, lineupType TEXT,
-  contract INTEGER, Salary REAL, PendingContract INTEGER, pendingSalary REAL,
-  Debut INTEGER, State TEXT, Town TEXT, pno INTEGER,
-  impr_r INTEGER, impr_bf INTEGER, impr_b INTEGER, impr_c INTEGER,
-  impr_f INTEGER, impr_ff INTEGER, impr_k INTEGER, impr_nk INTEGER
-))";
-
-constexpr std::string_view qzTable = R"(CREATE TABLE qz (
-  name TEXT, b REAL, bf REAL, c REAL, f REAL, ff REAL, r REAL, k REAL, nk REAL
-))";
-
-// clang-format off
-constexpr std::array<std::string_view, 59> ratingsColumnNames{
-    "team", "Name", "Height", "Weight", "DOB",
-    "preferred pos", "secondary pos", "third pos", "key pos",
-    "crumbs", "Long Kick", "Short Kick", "kickMax",
-    "mark contest", "mark uncontest", "HBall", "tack",
-    "Strength", "Speed", "Agility", "Health", "ho",
-    "goal acc grnd", "goal acc mark", "freeKickTend",
-    "discipline", "Inj Tend", "Rep Tend",
-    "Def Grnd", "Def Air", "Def One",
-    "short kick per", "long kick per", "hball per", "run per",
-    "healthLimit", "clearance", "goalSense", "leadership",
-    "overall", "playerType", "Potential", "lineupType",
-    "contract", "Salary", "PendingContract", "pendingSalary",
-    "Debut", "State", "Town", "pno",
-    "impr_r", "impr_bf", "impr_b", "impr_c",
-    "impr_f", "impr_ff", "impr_k", "impr_nk",
-};
-// clang-format on
 
 QString fromUtf8(std::string_view text) {
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
@@ -93,33 +53,6 @@ private:
     std::mt19937 m_engine;
 };
 
-// Indexes of the 22 ratings that add up to a player's overall points.
-enum Skill {
-    Crumbs,
-    LongKick,
-    ShortKick,
-    MarkContest,
-    MarkUncontest,
-    HBall,
-    Tackling,
-    Strength,
-    Speed,
-    Agility,
-    Health,
-    HitOuts,
-    GoalAccGround,
-    GoalAccMark,
-    FreeKickTend,
-    Discipline,
-    DefGround,
-    DefAir,
-    DefOne,
-    Clearance,
-    GoalSense,
-    Leadership,
-    SkillCount
-};
-
 // In the order of the qz columns b, bf, c, f, ff, r, k, nk.
 constexpr std::array<std::string_view, 8> positions{"B", "BF", "C", "F", "FF", "R", "K", "NK"};
 constexpr std::array<std::string_view, 4> lineupTypes{"A", "B", "C", "R"};
@@ -139,7 +72,8 @@ struct Player {
     QDate dateOfBirth;
     std::array<std::uint8_t, 3> positions{};
     int keyPos = 0;
-    std::array<int, SkillCount> skills{};
+    // The ratings summed into the overall points, in the order of their columns.
+    std::array<int, seasonschema::kOverallPointColumns.size()> skills{};
     double kickMax = 0;
     double injuryTendency = 0;
     double reputationTendency = 0;
@@ -172,33 +106,51 @@ template <std::size_t N> QStringList toStrings(const std::array<std::string_view
     return strings;
 }
 
-// Laid out like the reference schema, a line of it per line here.
+// The player's Ratings row, a value for each column in the table's order.
 QVariantList ratingsRow(const Player& p, const QString& team) {
+    using namespace seasonschema;
     static const QStringList positionTexts = toStrings(positions);
     static const QStringList lineupTexts = toStrings(lineupTypes);
     static const QStringList stateTexts = toStrings(states);
     static const QStringList townTexts = toStrings(towns);
-    const auto& s = p.skills;
-    const auto& i = p.improvement;
-    // clang-format off
-    return {
-        team, p.name, p.height, p.weight, p.dateOfBirth.toString(Qt::ISODate),
-        positionTexts[p.positions[0]], positionTexts[p.positions[1]], positionTexts[p.positions[2]], p.keyPos,
-        s[Crumbs], s[LongKick], s[ShortKick], p.kickMax,
-        s[MarkContest], s[MarkUncontest], s[HBall], s[Tackling],
-        s[Strength], s[Speed], s[Agility], s[Health], s[HitOuts],
-        s[GoalAccGround], s[GoalAccMark], s[FreeKickTend],
-        s[Discipline], p.injuryTendency, p.reputationTendency,
-        s[DefGround], s[DefAir], s[DefOne],
-        p.shortKickPercent, p.longKickPercent, p.handballPercent, p.runPercent,
-        p.healthLimit, s[Clearance], s[GoalSense], s[Leadership],
-        p.overall, p.playerType, p.potential, lineupTexts[p.lineupType],
-        p.contract, p.salary, p.pendingContract, p.pendingSalary,
-        p.debut, stateTexts[p.state], townTexts[p.town], p.playerNumber,
-        i[0], i[1], i[2], i[3],
-        i[4], i[5], i[6], i[7],
-    };
-    // clang-format on
+    QVariantList row(RatingsColumnCount);
+    auto skill = p.skills.begin();
+    for (int column = 0; column < RatingsColumnCount; ++column) {
+        if (kRatingsColumns[column].role == Role::OverallPoint)
+            row[column] = *skill++;
+    }
+    row[Team] = team;
+    row[Name] = p.name;
+    row[Height] = p.height;
+    row[Weight] = p.weight;
+    row[Dob] = p.dateOfBirth.toString(Qt::ISODate);
+    row[PreferredPos] = positionTexts[p.positions[0]];
+    row[SecondaryPos] = positionTexts[p.positions[1]];
+    row[ThirdPos] = positionTexts[p.positions[2]];
+    row[KeyPos] = p.keyPos;
+    row[KickMax] = p.kickMax;
+    row[InjTend] = p.injuryTendency;
+    row[RepTend] = p.reputationTendency;
+    row[ShortKickPer] = p.shortKickPercent;
+    row[LongKickPer] = p.longKickPercent;
+    row[HballPer] = p.handballPercent;
+    row[RunPer] = p.runPercent;
+    row[HealthLimit] = p.healthLimit;
+    row[Overall] = p.overall;
+    row[PlayerType] = p.playerType;
+    row[Potential] = p.potential;
+    row[LineupType] = lineupTexts[p.lineupType];
+    row[Contract] = p.contract;
+    row[Salary] = p.salary;
+    row[PendingContract] = p.pendingContract;
+    row[PendingSalary] = p.pendingSalary;
+    row[Debut] = p.debut;
+    row[State] = stateTexts[p.state];
+    row[Town] = townTexts[p.town];
+    row[Pno] = p.playerNumber;
+    for (std::size_t i = 0; i < p.improvement.size(); ++i)
+        row[ImprR + int(i)] = p.improvement[i];
+    return row;
 }
 
 // A player in the middle of every range, for rows that tests shape by hand.
@@ -431,23 +383,50 @@ std::vector<Player> randomPlayers(const Options& options) {
     return players;
 }
 
-QString quoted(std::string_view column) {
-    return QLatin1Char('"') + fromUtf8(column) + QLatin1Char('"');
+QString quoted(QLatin1String name) {
+    return QLatin1Char('"') + name + QLatin1Char('"');
 }
 
-QString ratingsInsert() {
-    QStringList columns;
+QString sqlType(seasonschema::ColumnType type) {
+    switch (type) {
+    case seasonschema::ColumnType::Integer:
+        return QStringLiteral("INTEGER");
+    case seasonschema::ColumnType::Real:
+        return QStringLiteral("REAL");
+    case seasonschema::ColumnType::Text:
+        break;
+    }
+    return QStringLiteral("TEXT");
+}
+
+// The table as the reference schema declares it.
+QString createTable(QLatin1String table, std::span<const seasonschema::Column> columns) {
+    QStringList definitions;
+    for (const seasonschema::Column& column : columns)
+        definitions << QStringLiteral("  ") + quoted(column.name) + QLatin1Char(' ') +
+                           sqlType(column.type);
+    // A column a line, for whoever reads the schema in the sqlite3 shell.
+    return QStringLiteral("CREATE TABLE %1 (\n%2\n)")
+        .arg(table, definitions.join(QStringLiteral(",\n")));
+}
+
+// A statement that inserts a row with a value for every column.
+QString insertRow(QLatin1String table, std::span<const seasonschema::Column> columns) {
+    QStringList names;
     QStringList marks;
-    for (std::string_view column : ratingsColumnNames) {
-        columns << quoted(column);
+    for (const seasonschema::Column& column : columns) {
+        names << quoted(column.name);
         marks << QStringLiteral("?");
     }
-    return QStringLiteral("INSERT INTO Ratings (%1) VALUES (%2)")
-        .arg(columns.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
+    return QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+        .arg(table, names.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
 }
 
-const QString qzInsert =
-    QStringLiteral("INSERT INTO qz (name,b,bf,c,f,ff,r,k,nk) VALUES (?,?,?,?,?,?,?,?,?)");
+const QString ratingsSchema =
+    createTable(seasonschema::kRatingsTable, seasonschema::kRatingsColumns);
+const QString qzSchema = createTable(seasonschema::kQzTable, seasonschema::kQzColumns);
+const QString ratingsInsert = insertRow(seasonschema::kRatingsTable, seasonschema::kRatingsColumns);
+const QString qzInsert = insertRow(seasonschema::kQzTable, seasonschema::kQzColumns);
 
 // Statements on a database being written; a failure names the operation and the file.
 class Connection {
@@ -515,9 +494,9 @@ void fillDatabase(Connection& connection, const Options& options,
     // The file is removed again if anything fails, so waiting for the disk buys nothing.
     connection.exec(QStringLiteral("PRAGMA synchronous = OFF"));
     Transaction transaction(connection.sqlite(), connection.operation());
-    for (const QString& statement : referenceSchema())
-        connection.exec(statement);
-    QSqlQuery ratings = connection.prepare(ratingsInsert());
+    connection.exec(ratingsSchema);
+    connection.exec(qzSchema);
+    QSqlQuery ratings = connection.prepare(ratingsInsert);
     QSqlQuery qz = connection.prepare(qzInsert);
     for (std::size_t index : order) {
         const Player& p = players[index];
@@ -548,20 +527,6 @@ void makeFolder(const QString& path) {
 }
 
 } // namespace
-
-const QStringList& ratingsColumns() {
-    static const QStringList columns = [] {
-        QStringList list;
-        for (std::string_view column : ratingsColumnNames)
-            list << fromUtf8(column);
-        return list;
-    }();
-    return columns;
-}
-
-QStringList referenceSchema() {
-    return {fromUtf8(ratingsTable), fromUtf8(qzTable)};
-}
 
 QString teamName(int index) {
     const auto count = int(teamNameList.size());
@@ -631,9 +596,9 @@ SeasonBuilder::SeasonBuilder(const QString& path, bool withQz)
     // Test databases need no protection against power loss, and row-by-row commits would
     // otherwise wait on the disk for each row.
     d->connection->exec(QStringLiteral("PRAGMA synchronous = OFF"));
-    d->connection->exec(fromUtf8(ratingsTable));
+    d->connection->exec(ratingsSchema);
     if (withQz)
-        d->connection->exec(fromUtf8(qzTable));
+        d->connection->exec(qzSchema);
 }
 
 SeasonBuilder::~SeasonBuilder() = default;
@@ -643,10 +608,11 @@ void SeasonBuilder::addPlayer(const QString& team, const QString& name,
     Connection& connection = d->open();
     QVariantList values = ratingsRow(midRangePlayer(name), team);
     for (auto it = overrides.begin(); it != overrides.end(); ++it) {
-        const QStringList& columns = ratingsColumns();
-        const auto column = std::find_if(columns.begin(), columns.end(), [&](const QString& c) {
-            return c.compare(it.key(), Qt::CaseInsensitive) == 0;
-        });
+        const auto& columns = seasonschema::kRatingsColumns;
+        const auto column =
+            std::find_if(columns.begin(), columns.end(), [&](const seasonschema::Column& c) {
+                return it.key().compare(c.name, Qt::CaseInsensitive) == 0;
+            });
         if (column == columns.end())
             throw std::invalid_argument("demo::SeasonBuilder::addPlayer: no Ratings column named " +
                                         it.key().toStdString());
@@ -654,7 +620,7 @@ void SeasonBuilder::addPlayer(const QString& team, const QString& name,
     }
     // Prepared afresh for each row: a statement kept open would lock the tables against the
     // schema changes that tests make through exec().
-    QSqlQuery query = connection.prepare(ratingsInsert());
+    QSqlQuery query = connection.prepare(ratingsInsert);
     bindRow(query, values);
     connection.run(query);
 }

@@ -1,5 +1,6 @@
 #include "support/gamefolder.h"
 
+#include "db/seasonschema.h"
 #include "support/foldertree.h"
 #include "tools/demofolder.h"
 
@@ -33,12 +34,7 @@ void writeSimpleDatabase(const QString& path,
 
 QVariantMap allRatings(const QVariant& value) {
     QVariantMap map;
-    for (const char* column :
-         {"crumbs",       "clearance",     "HBall",          "tack",          "ho",
-          "Strength",     "Speed",         "Agility",        "Health",        "Long Kick",
-          "Short Kick",   "goal acc grnd", "goalSense",      "goal acc mark", "discipline",
-          "freeKickTend", "mark contest",  "mark uncontest", "Def Grnd",      "Def Air",
-          "Def One",      "leadership"})
-        map.insert(QString::fromLatin1(column), value);
+    for (const seasonschema::RatingsColumn column : seasonschema::kOverallPointColumns)
+        map.insert(seasonschema::kRatingsColumns[column].name, value);
     return map;
 }
