@@ -2,6 +2,7 @@
 
 #include "core/fileops.h"
 #include "core/foldername.h"
+#include "core/gamepaths.h"
 #include "core/patcherror.h"
 #include "db/recordset.h"
 #include "db/seasondatabase.h"
@@ -56,26 +57,26 @@ bool InputCheck::run() {
 }
 
 void InputCheck::checkFolders() {
-    const QString lists = m_programFolder + QStringLiteral("/lists");
+    const QString lists = gamepaths::listsFolder(m_programFolder);
     if (!isFolder(lists))
         add(QStringLiteral("The folder %1 does not exist; the roster slots are kept there.")
                 .arg(lists));
-    const QString slot = lists + QLatin1Char('/') + m_slotName;
+    const QString slot = gamepaths::slotFolder(m_programFolder, m_slotName);
     if (fileops::entryExists(slot) && !isFolder(slot))
         add(QStringLiteral("%1 is a file, not a roster slot folder.").arg(slot));
 
-    const QString schedules = m_programFolder + QStringLiteral("/data/schedules");
+    const QString schedules = gamepaths::schedulesFolder(m_programFolder);
     if (!isFolder(schedules))
         add(QStringLiteral("The folder %1 does not exist; the new fixture is installed there.")
                 .arg(schedules));
-    else if (!fileops::isOrdinaryFile(schedules + QStringLiteral("/schedule2008.dat")) &&
-             !fileops::isOrdinaryFile(schedules + QStringLiteral("/schedule2008_actual.dat")))
+    else if (!fileops::isOrdinaryFile(gamepaths::gameFixture(m_programFolder)) &&
+             !fileops::isOrdinaryFile(gamepaths::keptFixture(m_programFolder)))
         add(QStringLiteral("The game's fixture %1 does not exist.")
-                .arg(schedules + QStringLiteral("/schedule2008.dat")));
+                .arg(gamepaths::gameFixture(m_programFolder)));
 }
 
 void InputCheck::checkDatabase() {
-    const QString dbPath = m_programFolder + QStringLiteral("/seasonStats.mdb");
+    const QString dbPath = gamepaths::seasonDatabase(m_programFolder);
     try {
         SeasonDatabase db(dbPath);
 

@@ -3,6 +3,7 @@
 #include "run/inputcheck.h"
 
 #include "core/fileops.h"
+#include "core/gamepaths.h"
 #include "core/patcherror.h"
 #include "core/runui.h"
 #include "db/recordset.h"
@@ -20,9 +21,6 @@
 #include <limits>
 
 namespace {
-
-const QString kSeasonDatabase = QStringLiteral("seasonStats.mdb");
-const QString kNewFixture = QStringLiteral("schedule2009.dat");
 
 // Ends a run's "running" state however the run ends.
 class RunningFlag {
@@ -61,11 +59,11 @@ UpdateRun::UpdateRun(QString programFolder, RunUi& ui)
 UpdateRun::~UpdateRun() = default;
 
 QString UpdateRun::slotFolder() const {
-    return m_programFolder + QStringLiteral("/lists/") + m_slotName;
+    return gamepaths::slotFolder(m_programFolder, m_slotName);
 }
 
 bool UpdateRun::selectSlot(const QString& slotName) {
-    m_dbPath = m_programFolder + QLatin1Char('/') + kSeasonDatabase;
+    m_dbPath = gamepaths::seasonDatabase(m_programFolder);
     m_slotName = slotName;
     return fileops::isOrdinaryFile(m_dbPath);
 }
@@ -88,20 +86,19 @@ void UpdateRun::run() {
 }
 
 bool UpdateRun::chkValid() {
-    if (!fileops::isOrdinaryFile(m_programFolder + QLatin1Char('/') + kSeasonDatabase)) {
-        m_ui.message(QStringLiteral("Could not find file seasonStats.mdb. Make sure it has been "
-                                    "copied to ") +
-                         m_programFolder,
-                     RunUi::Exclamation, QStringLiteral("File Not Found"));
-        return false;
+    // Only the first missing file is named.
+    for (const auto& [path, name] :
+         {std::pair{gamepaths::seasonDatabase(m_programFolder), gamepaths::kSeasonDatabase},
+          std::pair{gamepaths::newFixture(m_programFolder), gamepaths::kNewFixture}}) {
+        if (!fileops::isOrdinaryFile(path)) {
+            m_ui.message(
+                QStringLiteral("Could not find file %1. Make sure it has been copied to %2")
+                    .arg(name, m_programFolder),
+                RunUi::Exclamation, QStringLiteral("File Not Found"));
+            return false;
+        }
     }
-    if (fileops::isOrdinaryFile(m_programFolder + QLatin1Char('/') + kNewFixture))
-        return true;
-    m_ui.message(QStringLiteral("Could not find file schedule2009.dat. Make sure it has been "
-                                "copied to ") +
-                     m_programFolder,
-                 RunUi::Exclamation, QStringLiteral("File Not Found"));
-    return false;
+    return true;
 }
 
 bool UpdateRun::prepareSlot() {
@@ -123,7 +120,7 @@ bool UpdateRun::prepareSlot() {
 
 void UpdateRun::copyListFilesImport() {
     // The slot keeps the database as it was before this run writes its overall ratings.
-    fileops::copyFileReplacing(m_dbPath, slotFolder() + QLatin1Char('/') + kSeasonDatabase);
+    fileops::copyFileReplacing(m_dbPath, gamepaths::seasonDatabase(slotFolder()));
     loadTeamNames();
     for (qsizetype i = 1; i <= m_teamCount; ++i)
         fileops::createFolder(slotFolder() + QLatin1Char('/') + m_teamNames[i]);

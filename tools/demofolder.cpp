@@ -2,6 +2,7 @@
 
 #include "core/bytes.h"
 #include "core/fileops.h"
+#include "core/gamepaths.h"
 #include "core/patcherror.h"
 #include "db/seasonschema.h"
 #include "db/sqliteconnection.h"
@@ -557,11 +558,11 @@ void writeSeasonDatabase(const QString& path, const Options& options) {
 }
 
 void writeProgramFolder(const QString& folder, const Options& options) {
-    const QDir dir(folder);
-    const QString database = dir.filePath(QStringLiteral("seasonStats.mdb"));
-    const QString newSchedule = dir.filePath(QStringLiteral("schedule2009.dat"));
-    const QString schedules = dir.filePath(QStringLiteral("data/schedules"));
-    const QString gameSchedule = schedules + QStringLiteral("/schedule2008.dat");
+    const QString root = QDir(folder).path();
+    const QString database = gamepaths::seasonDatabase(root);
+    const QString newSchedule = gamepaths::newFixture(root);
+    const QString schedules = gamepaths::schedulesFolder(root);
+    const QString gameSchedule = gamepaths::gameFixture(root);
 
     // Pointed at a real installation by mistake, the tool must not replace the game's own
     // files, so it refuses before writing anything.
@@ -574,7 +575,7 @@ void writeProgramFolder(const QString& folder, const Options& options) {
     }
     makeFolder(folder);
     makeFolder(schedules);
-    makeFolder(dir.filePath(QStringLiteral("lists")));
+    makeFolder(gamepaths::listsFolder(root));
     writeSeasonDatabase(database, options);
     fileops::writeFileAtomically(newSchedule, scheduleBytes(options.seed, 2009, 4096));
     fileops::writeFileAtomically(gameSchedule, scheduleBytes(options.seed, 2008, 3584));

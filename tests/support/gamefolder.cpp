@@ -10,11 +10,10 @@
 
 GameFolder::GameFolder() {
     EXPECT_TRUE(dir.isValid());
-    QDir root(dir.path());
-    root.mkpath(QStringLiteral("lists"));
-    root.mkpath(QStringLiteral("data/schedules"));
-    writeAll(file(QStringLiteral("data/schedules/schedule2008.dat")), "old fixture\0\x01\x02");
-    writeAll(file(QStringLiteral("schedule2009.dat")), "new fixture\r\n\xff");
+    QDir().mkpath(gamepaths::listsFolder(path()));
+    QDir().mkpath(gamepaths::schedulesFolder(path()));
+    writeAll(gamepaths::gameFixture(path()), "old fixture\0\x01\x02");
+    writeAll(gamepaths::newFixture(path()), "new fixture\r\n\xff");
 }
 
 void GameFolder::writeDemo(int teams, int players) {
