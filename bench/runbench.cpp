@@ -31,8 +31,8 @@ namespace {
 // Answers every question with OK and records nothing but failures.
 class ScriptedUi : public RunUi {
 public:
-    int message(const QString& text, int style, const QString& title) override {
-        if (style == Critical || title == QLatin1String("Error"))
+    Answer message(const QString& text, MessageStyle style, const QString& title) override {
+        if (style.icon == MessageIcon::Critical || title == QLatin1String("Error"))
             failure = title + QLatin1String(": ") + text;
         return Ok;
     }

@@ -17,36 +17,19 @@
 #include "teamsheets/teamsheets.h"
 
 #include <QElapsedTimer>
+#include <QScopedValueRollback>
 
 #include <limits>
+#include <utility>
 
-namespace {
-
-// Ends a run's "running" state however the run ends.
-class RunningFlag {
-public:
-    explicit RunningFlag(bool& flag)
-        : m_flag(flag) {
-        m_flag = true;
-    }
-    ~RunningFlag() { m_flag = false; }
-    RunningFlag(const RunningFlag&) = delete;
-    RunningFlag& operator=(const RunningFlag&) = delete;
-
-private:
-    bool& m_flag;
-};
-
-} // namespace
-
-void pauseFor(double seconds, bool stop, RunUi& ui) {
+void pauseFor(double seconds, RunUi& ui) {
     // A monotonic clock: the wait cannot be thrown off by midnight or a clock change.
     QElapsedTimer timer;
     timer.start();
     const float wait = static_cast<float>(seconds);
     for (;;) {
         const auto elapsed = static_cast<float>(timer.nsecsElapsed() / 1e9);
-        if (!(wait > elapsed) || stop)
+        if (!(wait > elapsed))
             return;
         ui.processEvents();
     }
@@ -71,21 +54,22 @@ bool UpdateRun::selectSlot(const QString& slotName) {
 void UpdateRun::run() {
     if (m_running)
         return;
-    RunningFlag running(m_running);
+    const QScopedValueRollback<bool> running(m_running, true);
+    const MessageStyle error{MessageIcon::Critical};
     try {
         runSteps();
     } catch (const PatchError& e) {
         m_ui.setProgressVisible(false);
-        m_ui.message(e.message(), RunUi::Critical, QStringLiteral("Update Error"));
+        m_ui.message(e.message(), error, QStringLiteral("Update Error"));
     } catch (const std::exception& e) {
         m_ui.setProgressVisible(false);
         m_ui.message(QStringLiteral("The update stopped unexpectedly:\n%1")
                          .arg(QString::fromLocal8Bit(e.what())),
-                     RunUi::Critical, QStringLiteral("Update Error"));
+                     error, QStringLiteral("Update Error"));
     }
 }
 
-bool UpdateRun::chkValid() {
+bool UpdateRun::checkInputFiles() {
     // Only the first missing file is named.
     for (const auto& [path, name] :
          {std::pair{gamepaths::seasonDatabase(m_programFolder), gamepaths::kSeasonDatabase},
@@ -94,7 +78,7 @@ bool UpdateRun::chkValid() {
             m_ui.message(
                 QStringLiteral("Could not find file %1. Make sure it has been copied to %2")
                     .arg(name, m_programFolder),
-                RunUi::Exclamation, QStringLiteral("File Not Found"));
+                {MessageIcon::Warning}, QStringLiteral("File Not Found"));
             return false;
         }
     }
@@ -102,48 +86,61 @@ bool UpdateRun::chkValid() {
 }
 
 bool UpdateRun::prepareSlot() {
-    const QString slot = slotFolder();
-    if (!fileops::entryExists(slot)) {
-        fileops::createFolder(slot);
-        copyListFilesImport();
+    if (!fileops::entryExists(slotFolder())) {
+        fileops::createFolder(slotFolder());
+        fillNewSlot();
         return true;
     }
-    const int answer = m_ui.message(
+    const RunUi::Answer answer = m_ui.message(
         QStringLiteral("This will replace your existing player data files with new ones based on "
                        "the SeasonStats.mdb database. Do you wish to continue?"),
-        RunUi::OkCancel, QStringLiteral("Roster Slot Import"));
+        {MessageIcon::None, MessageButtons::OkCancel}, QStringLiteral("Roster Slot Import"));
     if (answer == RunUi::Cancel)
         return false;
-    copyListFilesImport2();
+    // The team folders come with the player pass.
+    loadTeamNames();
     return true;
 }
 
-void UpdateRun::copyListFilesImport() {
+void UpdateRun::fillNewSlot() {
     // The slot keeps the database as it was before this run writes its overall ratings.
     fileops::copyFileReplacing(m_dbPath, gamepaths::seasonDatabase(slotFolder()));
     loadTeamNames();
-    for (qsizetype i = 1; i <= m_teamCount; ++i)
-        fileops::createFolder(slotFolder() + QLatin1Char('/') + m_teamNames[i]);
-}
-
-void UpdateRun::copyListFilesImport2() {
-    loadTeamNames();
+    for (const QString& team : m_teamNames)
+        fileops::createFolder(slotFolder() + QLatin1Char('/') + team);
 }
 
 void UpdateRun::loadTeamNames() {
     SeasonDatabase db(m_dbPath);
     Recordset teams(db, QStringLiteral("SELECT Distinct Ratings.Team FROM Ratings"));
-    QStringList names{QString()};
+    QStringList names;
     for (; !teams.eof(); teams.moveNext()) {
-        if (names.size() > std::numeric_limits<std::int16_t>::max())
+        if (names.size() >= std::numeric_limits<std::int16_t>::max())
             throw PatchError(QStringLiteral("Too many teams in the season database"), m_dbPath,
                              QStringLiteral("At most 32,767 teams can be imported."));
         names << values::toText(teams.value(0));
     }
-    // An empty table leaves the names of an earlier preparation in place.
-    if (names.size() > 1)
-        m_teamNames = names;
-    m_teamCount = static_cast<std::int16_t>(names.size() - 1);
+    m_teamNames = names;
+}
+
+void UpdateRun::convertPlayers(SeasonDatabase& db, double progressStep) {
+    Recordset ratings(db, PlayerMapper::ratingsStatement());
+    PlayerMapper mapper(db, ratings);
+    TeamListWriter writer(slotFolder());
+    WriteBatch batch(db);
+    const int teamColumn = ratings.requireColumn(
+        seasonschema::kRatingsColumns[seasonschema::Team].name, seasonschema::kRatingsTable);
+    PlayerRecord record;
+    float progress = 0;
+    for (; !ratings.eof(); ratings.moveNext()) {
+        const QString team = values::toText(ratings.value(teamColumn));
+        writer.prepareTeam(team);
+        mapper.map(ratings, record);
+        writer.appendPlayer(team, record);
+        progress = static_cast<float>(static_cast<double>(progress) + progressStep);
+        m_ui.setProgress(progress);
+    }
+    batch.commit();
 }
 
 void UpdateRun::runSteps() {
@@ -156,11 +153,11 @@ void UpdateRun::runSteps() {
         clock.restart();
     };
 
-    if (!chkValid())
+    if (!checkInputFiles())
         return;
     InputCheck check(m_programFolder, m_slotName);
     if (!check.run()) {
-        m_ui.message(check.report(), RunUi::Critical, QStringLiteral("Update Error"));
+        m_ui.message(check.report(), {MessageIcon::Critical}, QStringLiteral("Update Error"));
         return;
     }
     lap(m_timings.checkNs);
@@ -170,48 +167,29 @@ void UpdateRun::runSteps() {
 
     SeasonDatabase db(m_dbPath);
     m_ui.setProgressVisible(true);
-    float progress = 0;
-    m_ui.setProgress(progress);
-
+    m_ui.setProgress(0);
     const qint64 rowCount = db.scalar(QStringLiteral("SELECT COUNT(*) FROM Ratings"));
     if (rowCount == 0) {
-        m_ui.message(QStringLiteral("List empty"), RunUi::Information, QStringLiteral("Error"));
+        m_ui.message(QStringLiteral("List empty"), {MessageIcon::Information},
+                     QStringLiteral("Error"));
         m_ui.setProgressVisible(false);
         return;
     }
-    const double step = 90.0 / static_cast<double>(rowCount);
     lap(m_timings.playerPassNs);
-    pauseFor(0.1, false, m_ui);
+    pauseFor(0.1, m_ui);
     lap(m_timings.pauseNs);
 
-    {
-        Recordset ratings(db, PlayerMapper::ratingsStatement());
-        PlayerMapper mapper(db, ratings);
-        TeamListWriter writer(slotFolder());
-        WriteBatch batch(db);
-        const int teamColumn = ratings.requireColumn(
-            seasonschema::kRatingsColumns[seasonschema::Team].name, seasonschema::kRatingsTable);
-        PlayerRecord record;
-        for (; !ratings.eof(); ratings.moveNext()) {
-            const QString team = values::toText(ratings.value(teamColumn));
-            writer.prepareTeam(team);
-            mapper.map(ratings, record);
-            writer.appendPlayer(team, record);
-            progress = static_cast<float>(static_cast<double>(progress) + step);
-            m_ui.setProgress(progress);
-        }
-        batch.commit();
-    }
+    convertPlayers(db, 90.0 / static_cast<double>(rowCount));
     lap(m_timings.playerPassNs);
 
-    teamsheets::resetTeamSheets(slotFolder(), m_teamNames.mid(0, m_teamCount + 1), m_ui);
+    teamsheets::resetTeamSheets(slotFolder(), m_teamNames, m_ui);
     teamsheets::writeLineupLists(db, slotFolder());
     lap(m_timings.sheetsNs);
     installSchedule(m_programFolder);
     lap(m_timings.fixtureNs);
 
     m_ui.setProgress(100);
-    m_ui.message(QStringLiteral("Import Complete!"), RunUi::OkOnly, QString());
+    m_ui.message(QStringLiteral("Import Complete!"), {}, QString());
     m_ui.setProgressVisible(false);
     m_ui.setProgress(0);
 }

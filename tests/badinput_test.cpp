@@ -483,7 +483,7 @@ TEST_P(BadInputTest, IsReportedBeforeAnythingIsWritten) {
     ASSERT_EQ(game.ui.messages.size(), 1u);
     const FakeUi::Message& message = game.ui.messages[0];
     EXPECT_EQ(message.title, QStringLiteral("Update Error"));
-    EXPECT_EQ(message.style, RunUi::Critical);
+    EXPECT_EQ(message.style, MessageStyle{MessageIcon::Critical});
     for (const QString& fragment : bad.expected)
         EXPECT_TRUE(message.text.contains(expand(fragment, game)))
             << "missing: " << expand(fragment, game).toStdString()
