@@ -1,13 +1,13 @@
 #include "run/updaterun.h"
 
 #include "db/seasonschema.h"
+#include "db/sqliteconnection.h"
 #include "support/foldertree.h"
 #include "support/gamefolder.h"
 #include "tools/demofolder.h"
 
 #include <QDir>
 #include <QFile>
-#include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -32,26 +32,15 @@ using Held = std::shared_ptr<void>;
 class ForeignLock {
 public:
     ForeignLock(const QString& path, const QStringList& statements)
-        : m_name(QStringLiteral("foreign-lock-%1").arg(quintptr(this))) {
-        m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
-        m_db.setDatabaseName(path);
-        EXPECT_TRUE(m_db.open()) << m_db.lastError().text().toStdString();
-        QSqlQuery query(m_db);
+        : m_db(path, QStringLiteral("Cannot take the lock")) {
+        QSqlQuery query(m_db.handle());
         for (const QString& sql : statements)
             EXPECT_TRUE(query.exec(sql))
                 << sql.toStdString() << ": " << query.lastError().text().toStdString();
     }
-    ~ForeignLock() {
-        m_db.close();
-        m_db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(m_name);
-    }
-    ForeignLock(const ForeignLock&) = delete;
-    ForeignLock& operator=(const ForeignLock&) = delete;
 
 private:
-    QString m_name;
-    QSqlDatabase m_db;
+    SqliteConnection m_db;
 };
 
 // Drops the column types of Ratings, so that SQLite stores texts such as '180.5cm' or

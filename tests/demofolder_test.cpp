@@ -2,13 +2,13 @@
 
 #include "core/patcherror.h"
 #include "db/seasonschema.h"
+#include "db/sqliteconnection.h"
 #include "support/foldertree.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
-#include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -34,18 +34,10 @@ using Rows = QList<QVariantList>;
 
 class Reader {
 public:
-    explicit Reader(const QString& path) {
-        m_db = QSqlDatabase::addDatabase("QSQLITE", m_name);
-        m_db.setDatabaseName(path);
-        EXPECT_TRUE(m_db.open()) << m_db.lastError().text().toStdString();
-    }
-    ~Reader() {
-        m_db.close();
-        m_db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(m_name);
-    }
+    explicit Reader(const QString& path)
+        : m_db(path, "Cannot read the demo database") {}
     Rows rows(const QString& sql) {
-        QSqlQuery query(m_db);
+        QSqlQuery query(m_db.handle());
         EXPECT_TRUE(query.exec(sql)) << query.lastError().text().toStdString();
         Rows result;
         while (query.next()) {
@@ -69,8 +61,7 @@ public:
     Rows dump() { return rows("SELECT * FROM Ratings ORDER BY rowid") + rows("SELECT * FROM qz"); }
 
 private:
-    QString m_name = QString("demofolder-test-%1").arg(quintptr(this));
-    QSqlDatabase m_db;
+    SqliteConnection m_db;
 };
 
 QString anyColumnNull() {
