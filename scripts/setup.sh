@@ -4,8 +4,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(cmake ninja-build g++ qt6-base-dev libqt6sql6-sqlite sqlite3 libgtest-dev
-          libgmock-dev libbenchmark-dev xvfb xauth xdotool imagemagick fonts-liberation2
-          fonts-dejavu-core clang libclang-rt-14-dev mdbtools mdbtools-dev libglib2.0-dev pkg-config)
+          libgmock-dev xvfb xdotool imagemagick fonts-liberation2 fonts-dejavu-core
+          clang libclang-rt-dev clang-format mdbtools mdbtools-dev libglib2.0-dev pkg-config)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
