@@ -6,6 +6,7 @@
 #include "core/runui.h"
 #include "db/recordset.h"
 #include "db/seasondatabase.h"
+#include "db/seasonschema.h"
 #include "run/updaterun.h"
 #include "tools/demofolder.h"
 
@@ -108,13 +109,16 @@ qint64 floorNs(const QString& dbPath, const std::map<QString, QByteArray>& outpu
         SeasonDatabase db(dbPath);
         std::vector<qint64> rowids;
         qint64 sink = 0;
-        for (const char* table : {"Ratings", "qz"}) {
-            Recordset rows(db, QStringLiteral("SELECT rowid, * FROM %1").arg(table));
-            const int columns = rows.columnIndex("nk") >= 0 ? 10 : 60;
+        for (const bool ratingsTable : {true, false}) {
+            using namespace seasonschema;
+            Recordset rows(db, QStringLiteral("SELECT rowid, * FROM %1")
+                                   .arg(ratingsTable ? kRatingsTable : kQzTable));
+            // The rowid, then every column.
+            const int columns = 1 + (ratingsTable ? int(RatingsColumnCount) : int(QzColumnCount));
             for (; !rows.eof(); rows.moveNext()) {
                 for (int c = 0; c < columns; ++c)
                     sink += rows.value(c).isNull();
-                if (columns == 60)
+                if (ratingsTable)
                     rowids.push_back(rows.value(0).toLongLong());
             }
         }

@@ -4,26 +4,30 @@
 #include <QByteArrayView>
 #include <QtEndian>
 
-#include <concepts>
+#include <type_traits>
 
 class QIODevice;
 
-// The byte layouts of the game's files: whole numbers stored least significant byte first,
+// The byte layouts of the game's files: numbers stored least significant byte first,
 // whatever the machine.
 namespace bytes {
 
-// The integer stored little-endian at p (which needs no alignment).
-template <std::integral T> T loadLittleEndian(const char* p) {
+// A number: a whole number, or a float or double in IEEE 754 form.
+template <class T>
+concept Number = std::is_arithmetic_v<T>;
+
+// The number stored little-endian at p (which needs no alignment).
+template <Number T> T loadLittleEndian(const void* p) {
     return qFromLittleEndian<T>(p);
 }
 
 // Stores value little-endian at p (which needs no alignment).
-template <std::integral T> void storeLittleEndian(char* p, T value) {
+template <Number T> void storeLittleEndian(void* p, T value) {
     qToLittleEndian<T>(value, p);
 }
 
 // Appends value, little-endian, to out.
-template <std::integral T> void appendLittleEndian(QByteArray& out, T value) {
+template <Number T> void appendLittleEndian(QByteArray& out, T value) {
     char stored[sizeof(T)];
     storeLittleEndian(stored, value);
     out.append(stored, sizeof stored);
