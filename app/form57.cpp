@@ -1,5 +1,7 @@
 #include "app/form57.h"
 
+#include "core/gamepaths.h"
+
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -87,24 +89,18 @@ QIcon makeIcon() {
     return QIcon(pixmap);
 }
 
-// The message styles of the game's tools: the low digit picks the buttons, the sixteens
-// the icon.
-struct IconStyle {
-    int style;
-    QMessageBox::Icon icon;
-};
-constexpr IconStyle kIconStyles[] = {
-    {16, QMessageBox::Critical},
-    {32, QMessageBox::Question},
-    {48, QMessageBox::Warning},
-    {64, QMessageBox::Information},
-};
-constexpr int kOkCancel = 1;
-
-QMessageBox::Icon iconForStyle(int style) {
-    const auto* it = std::find_if(std::begin(kIconStyles), std::end(kIconStyles),
-                                  [&](const IconStyle& s) { return s.style == (style & 0xF0); });
-    return it == std::end(kIconStyles) ? QMessageBox::NoIcon : it->icon;
+QMessageBox::Icon boxIcon(MessageIcon icon) {
+    switch (icon) {
+    case MessageIcon::Information:
+        return QMessageBox::Information;
+    case MessageIcon::Warning:
+        return QMessageBox::Warning;
+    case MessageIcon::Critical:
+        return QMessageBox::Critical;
+    case MessageIcon::None:
+        break;
+    }
+    return QMessageBox::NoIcon;
 }
 
 } // namespace
@@ -119,9 +115,9 @@ Form57::Form57(const QString& programFolder, QWidget* parent)
     , m_run(programFolder, *this) {
     buildControls();
 
-    // Form_Load: picking the slot's entry in code selects it as a click would.
-    m_cmbTeamlist2->setCurrentText(QStringLiteral("default2009"));
-    cmbTeamlist2_Click();
+    // The window opens with the patch's slot chosen, as if the user had picked it.
+    m_slotList->setCurrentText(gamepaths::kDefaultSlot);
+    selectChosenSlot();
 }
 
 Form57::~Form57() = default;
@@ -134,109 +130,105 @@ void Form57::buildControls() {
     setFixedSize(px(6165), px(5220));
     setColours(this, kGrey, Qt::black);
 
-    m_frmImport = new QGroupBox(QStringLiteral("2009 Patch"), this);
-    m_frmImport->setObjectName(QStringLiteral("frmImport"));
-    m_frmImport->setFont(makeFont(QStringLiteral("Verdana"), 12, true));
-    m_frmImport->setGeometry(twipsRect(120, 120, 5895, 3735));
-    setColours(m_frmImport, Qt::white, Qt::black);
+    auto* importFrame = new QGroupBox(QStringLiteral("2009 Patch"), this);
+    importFrame->setObjectName(QStringLiteral("frmImport"));
+    importFrame->setFont(makeFont(QStringLiteral("Verdana"), 12, true));
+    importFrame->setGeometry(twipsRect(120, 120, 5895, 3735));
+    setColours(importFrame, Qt::white, Qt::black);
 
     const QFont arial975 = makeFont(QStringLiteral("Arial"), 9.75);
 
-    auto* lblheading7 =
-        makeLabel(m_frmImport, "lblheading7", QStringLiteral("Roster Slot to Import to"),
+    auto* slotHeading =
+        makeLabel(importFrame, "lblheading7", QStringLiteral("Roster Slot to Import to"),
                   makeFont(QStringLiteral("Verdana"), 12, true));
-    lblheading7->setGeometry(twipsRect(0, 480, 5700, 270));
-    setColours(lblheading7, kBlue, Qt::white);
+    slotHeading->setGeometry(twipsRect(0, 480, 5700, 270));
+    setColours(slotHeading, kBlue, Qt::white);
 
-    m_cmbTeamlist2 = new QComboBox(m_frmImport);
-    m_cmbTeamlist2->setObjectName(QStringLiteral("cmbTeamlist2"));
-    m_cmbTeamlist2->setEditable(false);
-    m_cmbTeamlist2->addItem(QStringLiteral("default2009"));
-    m_cmbTeamlist2->setFont(makeFont(QStringLiteral("Verdana"), 9.75, true));
-    m_cmbTeamlist2->setGeometry(twipsRect(120, 960, 2055, 360));
-    setFaceColours(m_cmbTeamlist2, kSkyBlue, Qt::black);
+    m_slotList = new QComboBox(importFrame);
+    m_slotList->setObjectName(QStringLiteral("cmbTeamlist2"));
+    m_slotList->setEditable(false);
+    m_slotList->addItem(gamepaths::kDefaultSlot);
+    m_slotList->setFont(makeFont(QStringLiteral("Verdana"), 9.75, true));
+    m_slotList->setGeometry(twipsRect(120, 960, 2055, 360));
+    setFaceColours(m_slotList, kSkyBlue, Qt::black);
     // activated, unlike currentIndexChanged, also fires when the same entry is picked again.
-    connect(m_cmbTeamlist2, &QComboBox::activated, this, [this] { cmbTeamlist2_Click(); });
+    connect(m_slotList, &QComboBox::activated, this, [this] { selectChosenSlot(); });
 
-    m_lblheading5 = makeLabel(m_frmImport, "lblheading5", QStringLiteral("Creating:"), arial975);
-    m_lblheading5->setGeometry(twipsRect(120, 1440, 780, 240));
-    m_lblheading5->hide();
+    m_creatingLabel = makeLabel(importFrame, "lblheading5", QStringLiteral("Creating:"), arial975);
+    m_creatingLabel->setGeometry(twipsRect(120, 1440, 780, 240));
+    m_creatingLabel->hide();
 
-    m_lblimportname = makeLabel(m_frmImport, "lblimportname", QString(), arial975);
-    m_lblimportname->move(px(960), px(1440));
+    m_slotNameLabel = makeLabel(importFrame, "lblimportname", QString(), arial975);
+    m_slotNameLabel->move(px(960), px(1440));
 
-    m_lblheading6 = makeLabel(m_frmImport, "lblheading6", QStringLiteral("To:"), arial975);
-    m_lblheading6->setGeometry(twipsRect(600, 1680, 270, 240));
-    m_lblheading6->hide();
+    m_toLabel = makeLabel(importFrame, "lblheading6", QStringLiteral("To:"), arial975);
+    m_toLabel->setGeometry(twipsRect(600, 1680, 270, 240));
+    m_toLabel->hide();
 
-    m_lblImportFileName = makeLabel(m_frmImport, "lblImportFileName", QString(),
+    m_databasePathLabel = makeLabel(importFrame, "lblImportFileName", QString(),
                                     makeFont(QStringLiteral("Arial"), 8.25));
-    m_lblImportFileName->move(px(960), px(1695));
+    m_databasePathLabel->move(px(960), px(1695));
 
-    m_cmdImport = new QPushButton(QStringLiteral("Update"), m_frmImport);
-    m_cmdImport->setObjectName(QStringLiteral("cmdImport"));
-    m_cmdImport->setFont(makeFont(QStringLiteral("Arial"), 14.25, true));
-    m_cmdImport->setGeometry(twipsRect(2280, 3000, 1575, 555));
-    m_cmdImport->setAutoDefault(false);
-    setFaceColours(m_cmdImport, kSkyBlue, Qt::black);
-    connect(m_cmdImport, &QPushButton::clicked, this, [this] { cmdImport_Click(); });
+    auto* updateButton = new QPushButton(QStringLiteral("Update"), importFrame);
+    updateButton->setObjectName(QStringLiteral("cmdImport"));
+    updateButton->setFont(makeFont(QStringLiteral("Arial"), 14.25, true));
+    updateButton->setGeometry(twipsRect(2280, 3000, 1575, 555));
+    updateButton->setAutoDefault(false);
+    setFaceColours(updateButton, kSkyBlue, Qt::black);
+    connect(updateButton, &QPushButton::clicked, this, [this] { m_run.run(); });
 
-    auto* lblMsg = makeLabel(
+    auto* aboutText = makeLabel(
         this, "lblMsg",
         QStringLiteral("This Patch will add in the 2009 lists as well as the 2009 Schedule for use "
                        "in the 2008 version of Tolvane Rally QZ. To use, make sure all files have "
                        "been unzipped to the folder of where you installed the game and click "
                        "Update."),
         makeFont(QStringLiteral("Arial"), 9));
-    lblMsg->setWordWrap(true);
-    lblMsg->setGeometry(twipsRect(120, 3960, 5895, 1095));
-    setColours(lblMsg, Qt::white, Qt::black);
+    aboutText->setWordWrap(true);
+    aboutText->setGeometry(twipsRect(120, 3960, 5895, 1095));
+    setColours(aboutText, Qt::white, Qt::black);
 
-    // Created after frmImport, so it lies above it.
-    m_frmprogress = new QGroupBox(QStringLiteral("Please Wait..."), this);
-    m_frmprogress->setObjectName(QStringLiteral("frmprogress"));
-    m_frmprogress->setGeometry(twipsRect(1920, 2400, 2895, 735));
-    setColours(m_frmprogress, kPaleYellow, Qt::black);
-    m_frmprogress->hide();
+    // Created after the import frame, so it lies above it.
+    m_progressFrame = new QGroupBox(QStringLiteral("Please Wait..."), this);
+    m_progressFrame->setObjectName(QStringLiteral("frmprogress"));
+    m_progressFrame->setGeometry(twipsRect(1920, 2400, 2895, 735));
+    setColours(m_progressFrame, kPaleYellow, Qt::black);
+    m_progressFrame->hide();
 
-    m_progressBar1 = new QProgressBar(m_frmprogress);
-    m_progressBar1->setObjectName(QStringLiteral("ProgressBar1"));
-    m_progressBar1->setRange(0, 100);
-    m_progressBar1->setValue(0);
-    m_progressBar1->setTextVisible(false);
-    m_progressBar1->setGeometry(twipsRect(240, 240, 2415, 375));
+    m_progressBar = new QProgressBar(m_progressFrame);
+    m_progressBar->setObjectName(QStringLiteral("ProgressBar1"));
+    m_progressBar->setRange(0, 100);
+    m_progressBar->setValue(0);
+    m_progressBar->setTextVisible(false);
+    m_progressBar->setGeometry(twipsRect(240, 240, 2415, 375));
 
     // Only the button and the slot list take the keyboard, the button first.
     for (QWidget* child : findChildren<QWidget*>())
         child->setFocusPolicy(Qt::NoFocus);
-    m_cmdImport->setFocusPolicy(Qt::StrongFocus);
-    m_cmbTeamlist2->setFocusPolicy(Qt::StrongFocus);
-    setTabOrder(m_cmdImport, m_cmbTeamlist2);
-    m_cmdImport->setFocus();
+    updateButton->setFocusPolicy(Qt::StrongFocus);
+    m_slotList->setFocusPolicy(Qt::StrongFocus);
+    setTabOrder(updateButton, m_slotList);
+    updateButton->setFocus();
 
     // Without a window manager (or a close button) the keyboard still closes the window.
     auto* quit = new QShortcut(QKeySequence::Quit, this);
     connect(quit, &QShortcut::activated, this, &QWidget::close);
 }
 
-void Form57::cmbTeamlist2_Click() {
-    const bool found = m_run.selectSlot(m_cmbTeamlist2->currentText());
-    m_lblheading5->show();
-    m_lblheading6->show();
-    m_lblimportname->setText(m_run.slotName());
-    m_lblimportname->adjustSize();
-    m_lblimportname->show();
-    m_lblImportFileName->setText(QDir::toNativeSeparators(m_run.dbPath()));
-    m_lblImportFileName->adjustSize();
-    m_lblImportFileName->show();
+void Form57::selectChosenSlot() {
+    const bool found = m_run.selectSlot(m_slotList->currentText());
+    m_creatingLabel->show();
+    m_toLabel->show();
+    m_slotNameLabel->setText(m_run.slotName());
+    m_slotNameLabel->adjustSize();
+    m_slotNameLabel->show();
+    m_databasePathLabel->setText(QDir::toNativeSeparators(m_run.dbPath()));
+    m_databasePathLabel->adjustSize();
+    m_databasePathLabel->show();
     if (!found) {
         message(QStringLiteral("Please unzip the file first or you will get an error"),
-                RunUi::Exclamation, QStringLiteral("Unzip Error"));
+                {MessageIcon::Warning}, QStringLiteral("Unzip Error"));
     }
-}
-
-void Form57::cmdImport_Click() {
-    m_run.run();
 }
 
 void Form57::closeEvent(QCloseEvent* event) {
@@ -248,46 +240,29 @@ void Form57::closeEvent(QCloseEvent* event) {
     QWidget::closeEvent(event);
 }
 
-int Form57::message(const QString& text, int style, const QString& title) {
-    const QMessageBox::StandardButtons buttons =
-        (style & 0x0F) == kOkCancel ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok;
-    QMessageBox box(iconForStyle(style), title.isEmpty() ? appTitle() : title, text, buttons, this);
+RunUi::Answer Form57::message(const QString& text, MessageStyle style, const QString& title) {
+    const QMessageBox::StandardButtons buttons = style.buttons == MessageButtons::OkCancel
+                                                     ? QMessageBox::Ok | QMessageBox::Cancel
+                                                     : QMessageBox::Ok;
+    QMessageBox box(boxIcon(style.icon), title.isEmpty() ? appTitle() : title, text, buttons, this);
     box.setDefaultButton(QMessageBox::Ok);
     return box.exec() == QMessageBox::Cancel ? RunUi::Cancel : RunUi::Ok;
 }
 
 void Form57::setProgressVisible(bool visible) {
-    m_frmprogress->setVisible(visible);
+    m_progressFrame->setVisible(visible);
     if (visible) {
-        m_frmprogress->raise();
-        m_frmprogress->repaint();
+        m_progressFrame->raise();
+        m_progressFrame->repaint();
     }
 }
 
 void Form57::setProgress(float value) {
     // The run keeps the UI thread busy between rows, so the bar is drawn at once.
-    m_progressBar1->setValue(static_cast<int>(std::lround(std::clamp(value, 0.0F, 100.0F))));
-    m_progressBar1->repaint();
+    m_progressBar->setValue(static_cast<int>(std::lround(std::clamp(value, 0.0F, 100.0F))));
+    m_progressBar->repaint();
 }
 
 void Form57::processEvents() {
     QCoreApplication::processEvents();
-}
-
-std::int16_t Form57::checktype(std::int16_t anum, std::int16_t aNum2) {
-    if (anum == 15)
-        return 1;
-    if (anum == 45)
-        return 2;
-    if (anum == 5 && aNum2 == 20)
-        return 3;
-    if (anum == 55)
-        return 4;
-    if (anum == 10)
-        return 5;
-    if (anum == 25)
-        return 6;
-    if (anum == 5 && aNum2 == 25)
-        return 7;
-    return 0;
 }

@@ -6,14 +6,11 @@
 #include <QString>
 #include <QWidget>
 
-#include <cstdint>
-
 class QCloseEvent;
 class QComboBox;
 class QGroupBox;
 class QLabel;
 class QProgressBar;
-class QPushButton;
 
 // The patch's one window: says what the patch does, shows the roster slot and the season
 // database that "Update" will use, and shows the run's messages and progress.
@@ -29,14 +26,10 @@ public:
     explicit Form57(const QString& programFolder, QWidget* parent = nullptr);
     ~Form57() override;
 
-    int message(const QString& text, int style, const QString& title) override;
+    Answer message(const QString& text, MessageStyle style, const QString& title) override;
     void setProgressVisible(bool visible) override;
     void setProgress(float value) override;
     void processEvents() override;
-
-    // Kept from the game's tools; nothing calls them.
-    static std::int16_t checktype(std::int16_t anum, std::int16_t aNum2);
-    void setList(const QString& aList) { m_listName = aList; }
 
     UpdateRun& updateRun() { return m_run; }
 
@@ -45,19 +38,18 @@ protected:
 
 private:
     void buildControls();
-    void cmbTeamlist2_Click();
-    void cmdImport_Click();
+    // Makes the slot chosen in the list the run's slot, and shows it and the database the
+    // run will read.
+    void selectChosenSlot();
 
     UpdateRun m_run;
-    QString m_listName;
 
-    QGroupBox* m_frmImport = nullptr;
-    QComboBox* m_cmbTeamlist2 = nullptr;
-    QLabel* m_lblheading5 = nullptr;
-    QLabel* m_lblheading6 = nullptr;
-    QLabel* m_lblimportname = nullptr;
-    QLabel* m_lblImportFileName = nullptr;
-    QPushButton* m_cmdImport = nullptr;
-    QGroupBox* m_frmprogress = nullptr;
-    QProgressBar* m_progressBar1 = nullptr;
+    // The controls that change after the window is built; object names in quotes.
+    QComboBox* m_slotList = nullptr;       // "cmbTeamlist2"
+    QLabel* m_creatingLabel = nullptr;     // "lblheading5", "Creating:"
+    QLabel* m_toLabel = nullptr;           // "lblheading6", "To:"
+    QLabel* m_slotNameLabel = nullptr;     // "lblimportname"
+    QLabel* m_databasePathLabel = nullptr; // "lblImportFileName"
+    QGroupBox* m_progressFrame = nullptr;  // "frmprogress", "Please Wait..."
+    QProgressBar* m_progressBar = nullptr; // "ProgressBar1"
 };

@@ -2,9 +2,11 @@
 // reading every Ratings and qz row once, writing every overall back in one transaction, and
 // writing the run's output bytes in one go per file.
 
+#include "core/gamepaths.h"
 #include "core/runui.h"
 #include "db/recordset.h"
 #include "db/seasondatabase.h"
+#include "db/seasonschema.h"
 #include "run/updaterun.h"
 #include "tools/demofolder.h"
 
@@ -30,8 +32,8 @@ namespace {
 // Answers every question with OK and records nothing but failures.
 class ScriptedUi : public RunUi {
 public:
-    int message(const QString& text, int style, const QString& title) override {
-        if (style == Critical || title == QLatin1String("Error"))
+    Answer message(const QString& text, MessageStyle style, const QString& title) override {
+        if (style.icon == MessageIcon::Critical || title == QLatin1String("Error"))
             failure = title + QLatin1String(": ") + text;
         return Ok;
     }
@@ -65,10 +67,10 @@ void copyFile(const QString& from, const QString& to) {
 
 // Puts the game folder back as it was before the first run.
 void restore(const QString& game, const QString& pristine) {
-    QDir(game + "/lists/default2009").removeRecursively();
-    copyFile(pristine + "/seasonStats.mdb", game + "/seasonStats.mdb");
-    QFile::remove(game + "/data/schedules/schedule2008_actual.dat");
-    copyFile(pristine + "/schedule2008.dat", game + "/data/schedules/schedule2008.dat");
+    QDir(gamepaths::slotFolder(game, gamepaths::kDefaultSlot)).removeRecursively();
+    copyFile(gamepaths::seasonDatabase(pristine), gamepaths::seasonDatabase(game));
+    QFile::remove(gamepaths::keptFixture(game));
+    copyFile(pristine + "/schedule2008.dat", gamepaths::gameFixture(game));
 }
 
 // One update run on the game folder as it was first made; nullopt (and a message) when
@@ -77,7 +79,7 @@ std::optional<RunTimings> runFromPristine(const QString& game, const QString& pr
     restore(game, pristine);
     ScriptedUi ui;
     UpdateRun run(game, ui);
-    run.selectSlot("default2009");
+    run.selectSlot(gamepaths::kDefaultSlot);
     run.run();
     if (!ui.failure.isEmpty()) {
         std::fprintf(stderr, "run failed: %s\n", qPrintable(ui.failure));
@@ -107,13 +109,16 @@ qint64 floorNs(const QString& dbPath, const std::map<QString, QByteArray>& outpu
         SeasonDatabase db(dbPath);
         std::vector<qint64> rowids;
         qint64 sink = 0;
-        for (const char* table : {"Ratings", "qz"}) {
-            Recordset rows(db, QStringLiteral("SELECT rowid, * FROM %1").arg(table));
-            const int columns = rows.columnIndex("nk") >= 0 ? 10 : 60;
+        for (const bool ratingsTable : {true, false}) {
+            using namespace seasonschema;
+            Recordset rows(db, QStringLiteral("SELECT rowid, * FROM %1")
+                                   .arg(ratingsTable ? kRatingsTable : kQzTable));
+            // The rowid, then every column.
+            const int columns = 1 + (ratingsTable ? int(RatingsColumnCount) : int(QzColumnCount));
             for (; !rows.eof(); rows.moveNext()) {
                 for (int c = 0; c < columns; ++c)
                     sink += rows.value(c).isNull();
-                if (columns == 60)
+                if (ratingsTable)
                     rowids.push_back(rows.value(0).toLongLong());
             }
         }
@@ -170,17 +175,17 @@ int main(int argc, char** argv) {
     options.qzIndex = !parser.isSet("no-qz-index");
     if (parser.isSet("game")) {
         const QString source = parser.value("game");
-        for (const char* folder : {"lists", "data/schedules"})
-            QDir().mkpath(game + "/" + folder);
-        for (const char* file :
-             {"seasonStats.mdb", "schedule2009.dat", "data/schedules/schedule2008.dat"})
-            copyFile(source + "/" + file, game + "/" + file);
+        QDir().mkpath(gamepaths::listsFolder(game));
+        QDir().mkpath(gamepaths::schedulesFolder(game));
+        for (const auto path :
+             {gamepaths::seasonDatabase, gamepaths::newFixture, gamepaths::gameFixture})
+            copyFile(path(source), path(game));
     } else {
         demo::writeProgramFolder(game, options);
     }
     QDir().mkpath(pristine);
-    copyFile(game + "/seasonStats.mdb", pristine + "/seasonStats.mdb");
-    copyFile(game + "/data/schedules/schedule2008.dat", pristine + "/schedule2008.dat");
+    copyFile(gamepaths::seasonDatabase(game), gamepaths::seasonDatabase(pristine));
+    copyFile(gamepaths::gameFixture(game), pristine + "/schedule2008.dat");
     const long baseKiB = peakKiB();
 
     // One untimed run gives the output bytes the floor writes.
@@ -188,7 +193,7 @@ int main(int argc, char** argv) {
         return 1;
     // The run's own peak, before the floor's output bytes are held in memory.
     const long runPeakKiB = peakKiB();
-    const auto output = readTree(game + "/lists");
+    const auto output = readTree(gamepaths::listsFolder(game));
 
     // Runs and floors alternate, so that a slow spell of the machine weighs on both.
     std::vector<double> total, check, prepare, pass, sheets, fixture, floor, ratio;
@@ -206,11 +211,11 @@ int main(int argc, char** argv) {
 
         restore(game, pristine);
         QTemporaryDir target;
-        floor.push_back(ms(floorNs(game + "/seasonStats.mdb", output, target.path())));
+        floor.push_back(ms(floorNs(gamepaths::seasonDatabase(game), output, target.path())));
         ratio.push_back(total.back() / floor.back());
     }
 
-    SeasonDatabase counted(game + "/seasonStats.mdb");
+    SeasonDatabase counted(gamepaths::seasonDatabase(game));
     const auto n = static_cast<int>(counted.scalar("SELECT COUNT(*) FROM Ratings"));
     const auto teamCount =
         static_cast<int>(counted.scalar("SELECT COUNT(DISTINCT team) FROM Ratings"));

@@ -1,51 +1,40 @@
 #pragma once
 
-#include <array>
-#include <bit>
-#include <cstdint>
-#include <cstring>
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QtEndian>
+
 #include <type_traits>
 
-// Fixed-width values in little-endian byte order, the order of every binary file the
-// program reads or writes. Works for integers and floating-point values; callers check
-// the bounds.
+class QIODevice;
+
+// The byte layouts of the game's files: numbers stored least significant byte first,
+// whatever the machine.
 namespace bytes {
 
-namespace detail {
+// A number: a whole number, or a float or double in IEEE 754 form.
 template <class T>
-concept Scalar = std::is_integral_v<T> || std::is_floating_point_v<T>;
+concept Number = std::is_arithmetic_v<T>;
 
-template <class T> std::array<unsigned char, sizeof(T)> toLittleEndian(T value) {
-    auto raw = std::bit_cast<std::array<unsigned char, sizeof(T)>>(value);
-    if constexpr (std::endian::native == std::endian::big) {
-        for (std::size_t i = 0; i < sizeof(T) / 2; ++i)
-            std::swap(raw[i], raw[sizeof(T) - 1 - i]);
-    }
-    return raw;
-}
-} // namespace detail
-
-// The value of type T stored at p.
-template <detail::Scalar T> T readLE(const void* p) {
-    std::array<unsigned char, sizeof(T)> raw;
-    std::memcpy(raw.data(), p, sizeof(T));
-    if constexpr (std::endian::native == std::endian::big) {
-        for (std::size_t i = 0; i < sizeof(T) / 2; ++i)
-            std::swap(raw[i], raw[sizeof(T) - 1 - i]);
-    }
-    return std::bit_cast<T>(raw);
+// The number stored little-endian at p (which needs no alignment).
+template <Number T> T loadLittleEndian(const void* p) {
+    return qFromLittleEndian<T>(p);
 }
 
-// Stores value at p.
-template <detail::Scalar T> void writeLE(void* p, T value) {
-    const auto raw = detail::toLittleEndian(value);
-    std::memcpy(p, raw.data(), sizeof(T));
+// Stores value little-endian at p (which needs no alignment).
+template <Number T> void storeLittleEndian(void* p, T value) {
+    qToLittleEndian<T>(value, p);
 }
 
-// Appends value to a byte buffer such as QByteArray or std::string.
-template <detail::Scalar T, class Buffer> void appendLE(Buffer& out, T value) {
-    const auto raw = detail::toLittleEndian(value);
-    out.append(reinterpret_cast<const char*>(raw.data()), sizeof(T));
+// Appends value, little-endian, to out.
+template <Number T> void appendLittleEndian(QByteArray& out, T value) {
+    char stored[sizeof(T)];
+    storeLittleEndian(stored, value);
+    out.append(stored, sizeof stored);
 }
+
+// Writes all of data to device. A write that stops short is retried: on a full disk it is
+// the retry that fails with the system's reason, where the short write reports none.
+bool writeWhole(QIODevice& device, QByteArrayView data);
 
 } // namespace bytes

@@ -1,5 +1,6 @@
 #include "core/fileops.h"
 
+#include "core/bytes.h"
 #include "core/cp1252.h"
 #include "core/patcherror.h"
 
@@ -9,24 +10,6 @@
 #include <QSaveFile>
 
 namespace fileops {
-
-namespace {
-
-// Writes all of data unbuffered. A write that stops short is retried: on a full disk it is
-// the retry that fails with the system's reason, where the short write reports none. (A
-// buffered QSaveFile would also commit a file whose last bytes never reached the disk.)
-bool writeWhole(QFileDevice& file, const char* data, qint64 size) {
-    while (size > 0) {
-        const qint64 written = file.write(data, size);
-        if (written <= 0)
-            return false;
-        data += written;
-        size -= written;
-    }
-    return true;
-}
-
-} // namespace
 
 bool isOrdinaryFile(const QString& path) {
     const QFileInfo info(path);
@@ -50,11 +33,13 @@ void createFolder(const QString& path) {
     }
 }
 
+// Files are written unbuffered: a buffered QSaveFile would also commit a file whose last
+// bytes never reached the disk.
 void writeFileAtomically(const QString& path, const QByteArray& data) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         throw PatchError(QStringLiteral("Cannot write the file"), path, file.errorString());
-    if (!writeWhole(file, data.constData(), data.size()) || !file.commit())
+    if (!bytes::writeWhole(file, data) || !file.commit())
         throw PatchError(QStringLiteral("Cannot write the file"), path, file.errorString());
 }
 
@@ -72,7 +57,7 @@ void copyFileReplacing(const QString& source, const QString& target) {
             throw PatchError(QStringLiteral("Cannot read the file"), source, in.errorString());
         if (n == 0)
             break;
-        if (!writeWhole(out, buffer, n))
+        if (!bytes::writeWhole(out, QByteArrayView(buffer, n)))
             throw PatchError(QStringLiteral("Cannot write the file"), target, out.errorString());
     }
     if (!out.commit())
@@ -116,7 +101,7 @@ void appendLines(const QString& path, const QStringList& lines) {
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
         throw PatchError(QStringLiteral("Cannot open the text file"), path, file.errorString());
     const qint64 before = file.size();
-    if (!writeWhole(file, data.constData(), data.size())) {
+    if (!bytes::writeWhole(file, data)) {
         const QString cause = file.errorString();
         // Lines that did not fit are taken back whole rather than left cut off.
         file.resize(before);

@@ -2,18 +2,23 @@
 
 class QString;
 
+// The icon a message box shows.
+enum class MessageIcon { None, Information, Warning, Critical };
+// The buttons a message box offers.
+enum class MessageButtons { Ok, OkCancel };
+
+// How a message box looks; the default is a plain box with an OK button.
+struct MessageStyle {
+    MessageIcon icon = MessageIcon::None;
+    MessageButtons buttons = MessageButtons::Ok;
+
+    friend bool operator==(const MessageStyle&, const MessageStyle&) = default;
+};
+
 // Everything an update run needs from the person in front of the screen. The window
 // implements it with message boxes and its progress frame; tests script it.
 class RunUi {
 public:
-    // Message box style values, as the game's tools have always used them.
-    enum Style : int {
-        OkOnly = 0,
-        OkCancel = 1,
-        Exclamation = 48,
-        Information = 64,
-        Critical = 16,
-    };
     // Answers a message box can give.
     enum Answer : int { Ok = 1, Cancel = 2 };
 
@@ -21,7 +26,7 @@ public:
 
     // Shows a modal message and returns the button pressed. An empty title means the
     // application's own title.
-    virtual int message(const QString& text, int style, const QString& title) = 0;
+    virtual Answer message(const QString& text, MessageStyle style, const QString& title) = 0;
     // Shows or hides the "Please Wait..." progress frame.
     virtual void setProgressVisible(bool visible) = 0;
     // Sets the progress bar (0 to 100); the run keeps its own single-precision total.

@@ -26,7 +26,7 @@ DatabaseFormat detectDatabaseFormat(const QByteArray& head) {
     if (head.size() < kVersionOffset + 4 || !head.startsWith(QByteArrayLiteral("\0\1\0\0")))
         return DatabaseFormat::Unknown;
     const QByteArray signature = head.mid(4, 16);
-    const auto version = bytes::readLE<std::uint32_t>(head.constData() + kVersionOffset);
+    const auto version = bytes::loadLittleEndian<std::uint32_t>(head.constData() + kVersionOffset);
     if (signature == QByteArray(kJetSignature, sizeof kJetSignature)) {
         if (version == kJet3Version)
             return DatabaseFormat::Jet3;
@@ -34,7 +34,7 @@ DatabaseFormat detectDatabaseFormat(const QByteArray& head) {
             return DatabaseFormat::Unknown;
         // A head too short to hold the key is a truncated file, which the reader names.
         if (head.size() >= kDatabaseKeyOffset + 4 &&
-            (bytes::readLE<std::uint32_t>(head.constData() + kDatabaseKeyOffset) ^
+            (bytes::loadLittleEndian<std::uint32_t>(head.constData() + kDatabaseKeyOffset) ^
              kDatabaseKeyMask) != 0)
             return DatabaseFormat::Jet4Encoded;
         return DatabaseFormat::Jet4;

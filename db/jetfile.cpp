@@ -68,12 +68,12 @@ std::vector<std::uint32_t> usedPages(const PageFile& pages, const TableDefinitio
     case 0: // a first page and a bitmap of the pages after it, in the row itself
         if (map.size < 5)
             malformed(QStringLiteral("The table's page usage map is shorter than its header."));
-        scan(map.data + 5, map.size - 5, bytes::readLE<std::uint32_t>(map.data + 1));
+        scan(map.data + 5, map.size - 5, bytes::loadLittleEndian<std::uint32_t>(map.data + 1));
         break;
     case 1: { // pointers to whole pages of bitmap, each covering the pages that follow
         constexpr qsizetype kBitmapBytes = kPageSize - 4;
         for (qsizetype k = 0; 1 + 4 * (k + 1) <= map.size; ++k) {
-            const auto bitmapPage = bytes::readLE<std::uint32_t>(map.data + 1 + 4 * k);
+            const auto bitmapPage = bytes::loadLittleEndian<std::uint32_t>(map.data + 1 + 4 * k);
             if (bitmapPage != 0)
                 scan(pages.page(bitmapPage) + 4, kBitmapBytes,
                      static_cast<std::uint64_t>(k) * kBitmapBytes * 8);
@@ -95,9 +95,9 @@ std::span<const unsigned char> longValue(const PageFile& pages,
     if (field.size() < kLongValueHeader)
         malformed(QStringLiteral("Its long value is %1 bytes, shorter than its header.")
                       .arg(field.size()));
-    const auto header = bytes::readLE<std::uint32_t>(field.data());
+    const auto header = bytes::loadLittleEndian<std::uint32_t>(field.data());
     const qsizetype length = header & kLongValueLengthMask;
-    std::uint32_t pointer = bytes::readLE<std::uint32_t>(field.data() + 4);
+    std::uint32_t pointer = bytes::loadLittleEndian<std::uint32_t>(field.data() + 4);
     switch (header >> 30) {
     case Inline:
         if (kLongValueHeader + length > static_cast<qsizetype>(field.size()))
@@ -134,7 +134,7 @@ std::span<const unsigned char> longValue(const PageFile& pages,
         const RowBytes row = pages.row(rowAt(pointer));
         if (row.size < 4)
             malformed(QStringLiteral("A long-value row of its chain is shorter than its pointer."));
-        pointer = bytes::readLE<std::uint32_t>(row.data);
+        pointer = bytes::loadLittleEndian<std::uint32_t>(row.data);
         const qsizetype take = std::min(row.size - 4, length - buffer.size());
         buffer.append(reinterpret_cast<const char*>(row.data) + 4, take);
     }
@@ -173,19 +173,19 @@ QVariant cellValue(const PageFile& pages, const StoredRow& row, const Column& co
     case Byte:
         return qint64(*need(1));
     case Int:
-        return qint64(bytes::readLE<std::int16_t>(need(2)));
+        return qint64(bytes::loadLittleEndian<std::int16_t>(need(2)));
     case Long:
-        return qint64(bytes::readLE<std::int32_t>(need(4)));
+        return qint64(bytes::loadLittleEndian<std::int32_t>(need(4)));
     case Money:
         // Currency is a count of ten-thousandths; one division rounds it to the double
         // nearest to the decimal value.
-        return static_cast<double>(bytes::readLE<std::int64_t>(need(8))) / 10000.0;
+        return static_cast<double>(bytes::loadLittleEndian<std::int64_t>(need(8))) / 10000.0;
     case Float:
-        return static_cast<double>(bytes::readLE<float>(need(4)));
+        return static_cast<double>(bytes::loadLittleEndian<float>(need(4)));
     case Double:
-        return bytes::readLE<double>(need(8));
+        return bytes::loadLittleEndian<double>(need(8));
     case DateTime:
-        return dateValue(bytes::readLE<double>(need(8)));
+        return dateValue(bytes::loadLittleEndian<double>(need(8)));
     case Text:
         return text(field);
     case Memo:
@@ -218,7 +218,7 @@ StoredRow::StoredRow(const RowBytes& row, const TableDefinition& definition)
     if (row.size < 2)
         malformed(
             QStringLiteral("The row is %1 bytes, too short for its column count.").arg(row.size));
-    m_columnCount = bytes::readLE<std::uint16_t>(row.data);
+    m_columnCount = bytes::loadLittleEndian<std::uint16_t>(row.data);
     m_nullMask = row.size - (m_columnCount + 7) / 8;
     if (m_nullMask < 2)
         malformed(QStringLiteral("The row claims %1 columns, whose null mask does not fit its %2 "
@@ -231,7 +231,7 @@ StoredRow::StoredRow(const RowBytes& row, const TableDefinition& definition)
     if (m_nullMask < 4)
         malformed(QStringLiteral("The row is %1 bytes, too short for its variable columns.")
                       .arg(row.size));
-    m_variableCount = bytes::readLE<std::uint16_t>(row.data + m_nullMask - 2);
+    m_variableCount = bytes::loadLittleEndian<std::uint16_t>(row.data + m_nullMask - 2);
     m_variableTable = m_nullMask - 2 - 2 * (qsizetype(m_variableCount) + 1);
     if (m_variableTable < 2)
         malformed(QStringLiteral("The row claims %1 variable columns, more than fit its %2 "
@@ -249,7 +249,7 @@ StoredRow::StoredRow(const RowBytes& row, const TableDefinition& definition)
 std::uint16_t StoredRow::variableOffset(std::uint16_t index) const {
     // The table is stored backwards from the variable column count; its last entry is
     // where the variable data ends.
-    return bytes::readLE<std::uint16_t>(m_row.data + m_nullMask - 4 - 2 * qsizetype(index));
+    return bytes::loadLittleEndian<std::uint16_t>(m_row.data + m_nullMask - 4 - 2 * qsizetype(index));
 }
 
 bool StoredRow::holds(const Column& column) const {
@@ -336,13 +336,13 @@ void Reader::forEachRow(const TableDefinition& definition, Visit visit) const {
     for (const std::uint32_t page : usedPages(pages, definition)) {
         const unsigned char* p = pages.page(page);
         // Pages a table gave up stay in its map; only its own data pages hold its rows.
-        if (p[0] != DataPage || bytes::readLE<std::uint32_t>(p + 4) != definition.page)
+        if (p[0] != DataPage || bytes::loadLittleEndian<std::uint32_t>(p + 4) != definition.page)
             continue;
         const std::uint16_t rowCount = pages.slotCount(page);
         for (std::uint16_t slot = 0; slot < rowCount; ++slot) {
             const RowLocation at{page, slot};
             // A deleted row's bounds mean nothing; it is passed over unread.
-            if (bytes::readLE<std::uint16_t>(p + kRowCountOffset + 2 + 2 * slot) & kRowDeleted)
+            if (bytes::loadLittleEndian<std::uint16_t>(p + kRowCountOffset + 2 + 2 * slot) & kRowDeleted)
                 continue;
             RowBytes row = pages.row(at);
             // A row that outgrew its page left a pointer to where its data went; that row
@@ -354,7 +354,7 @@ void Reader::forEachRow(const TableDefinition& definition, Visit visit) const {
                                              "where to.")
                                   .arg(slot)
                                   .arg(page));
-                const RowLocation target = rowAt(bytes::readLE<std::uint32_t>(row.data));
+                const RowLocation target = rowAt(bytes::loadLittleEndian<std::uint32_t>(row.data));
                 if (hops.size() >= kMaxRowHops ||
                     std::find(hops.begin(), hops.end(), target) != hops.end() || target == at)
                     malformed(QStringLiteral("Row %1 of page %2 is moved along pointers that "

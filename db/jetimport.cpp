@@ -2,8 +2,8 @@
 
 #include "core/patcherror.h"
 #include "db/jetfile.h"
+#include "db/sqliteconnection.h"
 
-#include <QAtomicInt>
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlDatabase>
@@ -48,31 +48,6 @@ QString sqliteType(std::uint8_t type) {
                      QStringLiteral("%1\nTable %2").arg(db.databaseName(), table), cause);
 }
 
-class Connection {
-public:
-    explicit Connection(const QString& path) {
-        static QAtomicInt counter;
-        m_name = QStringLiteral("jet-import-%1").arg(counter.fetchAndAddRelaxed(1));
-        m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
-        m_db.setDatabaseName(path);
-        if (!m_db.open())
-            throw PatchError(QStringLiteral("Cannot create the SQLite database"), path,
-                             m_db.lastError().text());
-    }
-    ~Connection() {
-        m_db.close();
-        m_db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(m_name);
-    }
-    Connection(const Connection&) = delete;
-    Connection& operator=(const Connection&) = delete;
-    QSqlDatabase& db() { return m_db; }
-
-private:
-    QString m_name;
-    QSqlDatabase m_db;
-};
-
 } // namespace
 
 void copyTableToSqlite(const Table& table, QSqlDatabase& db) {
@@ -114,11 +89,11 @@ void convertJetToSqlite(const QString& jetPath, const QString& sqlitePath) {
     QFile::remove(partial);
     try {
         {
-            Connection target(partial);
+            SqliteConnection target(partial, QStringLiteral("Cannot create the SQLite database"));
             for (const QString& name : reader.tableNames()) {
                 const std::optional<Table> table = reader.readTable(name);
                 if (table)
-                    copyTableToSqlite(*table, target.db());
+                    copyTableToSqlite(*table, target.handle());
             }
         }
         if (!QFile::rename(partial, sqlitePath))

@@ -37,7 +37,7 @@ const unsigned char* PageFile::page(std::uint32_t number) const {
 
 std::uint16_t PageFile::slotCount(std::uint32_t number) const {
     const unsigned char* p = page(number);
-    const auto count = bytes::readLE<std::uint16_t>(p + kRowCountOffset);
+    const auto count = bytes::loadLittleEndian<std::uint16_t>(p + kRowCountOffset);
     if (kRowCountOffset + 2 + 2 * qsizetype(count) > kPageSize)
         malformed(
             QStringLiteral("Page %1 claims %2 rows, more than fit a page.").arg(number).arg(count));
@@ -53,12 +53,12 @@ RowBytes PageFile::row(RowLocation at) const {
                       .arg(at.slot)
                       .arg(count));
     const qsizetype slotTable = kRowCountOffset + 2;
-    const auto slot = bytes::readLE<std::uint16_t>(p + slotTable + 2 * at.slot);
+    const auto slot = bytes::loadLittleEndian<std::uint16_t>(p + slotTable + 2 * at.slot);
     const qsizetype start = slot & kSlotOffsetMask;
     const qsizetype end =
         at.slot == 0
             ? kPageSize
-            : (bytes::readLE<std::uint16_t>(p + slotTable + 2 * (at.slot - 1)) & kSlotOffsetMask);
+            : (bytes::loadLittleEndian<std::uint16_t>(p + slotTable + 2 * (at.slot - 1)) & kSlotOffsetMask);
     if (start < slotTable + 2 * qsizetype(count) || end > kPageSize || start > end)
         malformed(QStringLiteral("Row %1 of page %2 has bounds (%3 to %4) that do not fit its "
                                  "page.")
@@ -85,7 +85,7 @@ QString decodeText(const unsigned char* bytes, qsizetype size) {
         text.resize(size / 2);
         QChar* out = text.data();
         for (qsizetype i = 0; i + 1 < size; i += 2)
-            *out++ = QChar(bytes::readLE<std::uint16_t>(bytes + i));
+            *out++ = QChar(bytes::loadLittleEndian<std::uint16_t>(bytes + i));
         return text;
     }
     text.reserve(size);
@@ -100,7 +100,7 @@ QString decodeText(const unsigned char* bytes, qsizetype size) {
         } else {
             if (i + 1 >= size)
                 oddByte();
-            text.append(QChar(bytes::readLE<std::uint16_t>(bytes + i)));
+            text.append(QChar(bytes::loadLittleEndian<std::uint16_t>(bytes + i)));
             i += 2;
         }
     }

@@ -47,7 +47,7 @@ public:
     void skip(qsizetype count) { seek(m_pos + count); }
     template <class T> T read() {
         need(m_pos, sizeof(T));
-        const auto v = bytes::readLE<T>(m_bytes.constData() + m_pos);
+        const auto v = bytes::loadLittleEndian<T>(m_bytes.constData() + m_pos);
         m_pos += sizeof(T);
         return v;
     }
@@ -88,7 +88,7 @@ QByteArray definitionBytes(const PageFile& file, std::uint32_t first) {
                                .arg(page));
         const qsizetype skip = seen.size() == 1 ? 0 : kContinuationHeader;
         bytes.append(reinterpret_cast<const char*>(p) + skip, kPageSize - skip);
-        page = bytes::readLE<std::uint32_t>(p + 4);
+        page = bytes::loadLittleEndian<std::uint32_t>(p + 4);
     }
     return bytes;
 }

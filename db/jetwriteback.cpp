@@ -78,7 +78,7 @@ Cell locateCell(const PageFile& pages, const TableDefinition& def, const Column&
     };
     try {
         const unsigned char* page = pages.page(at.page);
-        if (page[0] != DataPage || bytes::readLE<std::uint32_t>(page + 4) != def.page)
+        if (page[0] != DataPage || bytes::loadLittleEndian<std::uint32_t>(page + 4) != def.page)
             refuse(problem(QStringLiteral("is not on a data page of the table")));
         const RowBytes bytes = pages.row(at);
         if (bytes.flags != 0)
@@ -107,11 +107,11 @@ qint64 readInteger(const QByteArray& file, qsizetype at, const IntegerType& type
     const char* p = file.constData() + at;
     switch (type.width) {
     case 1:
-        return bytes::readLE<std::uint8_t>(p);
+        return bytes::loadLittleEndian<std::uint8_t>(p);
     case 2:
-        return bytes::readLE<std::int16_t>(p);
+        return bytes::loadLittleEndian<std::int16_t>(p);
     default:
-        return bytes::readLE<std::int32_t>(p);
+        return bytes::loadLittleEndian<std::int32_t>(p);
     }
 }
 
@@ -119,13 +119,13 @@ void writeInteger(QByteArray& file, qsizetype at, const IntegerType& type, qint6
     char* p = file.data() + at;
     switch (type.width) {
     case 1:
-        bytes::writeLE(p, static_cast<std::uint8_t>(value));
+        bytes::storeLittleEndian(p, static_cast<std::uint8_t>(value));
         break;
     case 2:
-        bytes::writeLE(p, static_cast<std::int16_t>(value));
+        bytes::storeLittleEndian(p, static_cast<std::int16_t>(value));
         break;
     default:
-        bytes::writeLE(p, static_cast<std::int32_t>(value));
+        bytes::storeLittleEndian(p, static_cast<std::int32_t>(value));
     }
 }
 

@@ -3,8 +3,8 @@
 #include "core/patcherror.h"
 #include "db/jetimport.h"
 #include "db/jetwriteback.h"
+#include "db/seasonschema.h"
 
-#include <QAtomicInt>
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlError>
@@ -14,13 +14,8 @@
 
 namespace {
 
-const QString kRatings = QStringLiteral("Ratings");
-const QString kOverall = QStringLiteral("overall");
-
-QString nextConnectionName() {
-    static QAtomicInt counter;
-    return QStringLiteral("season-%1").arg(counter.fetchAndAddRelaxed(1));
-}
+const QString kRatings = seasonschema::kRatingsTable;
+const QString kOverall = seasonschema::kRatingsColumns[seasonschema::Overall].name;
 
 } // namespace
 
@@ -31,8 +26,7 @@ struct SeasonDatabase::Jet {
 };
 
 SeasonDatabase::SeasonDatabase(const QString& path)
-    : m_path(path)
-    , m_connectionName(nextConnectionName()) {
+    : m_path(path) {
     const QString operation = openDatabaseOperation();
     if (!QFileInfo(path).isFile())
         throw PatchError(operation, path, QStringLiteral("The file does not exist."));
@@ -44,25 +38,21 @@ SeasonDatabase::SeasonDatabase(const QString& path)
     if (m_format != DatabaseFormat::Sqlite && m_format != DatabaseFormat::Jet4)
         throw PatchError(operation, path, unreadableFormatReason(m_format));
 
-    m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
-    m_db.setDatabaseName(m_format == DatabaseFormat::Jet4 ? QStringLiteral(":memory:") : path);
-    if (!m_db.open())
-        throw PatchError(operation, path, m_db.lastError().text());
+    m_sqlite = std::make_unique<SqliteConnection>(path, operation,
+                                                  m_format == DatabaseFormat::Jet4
+                                                      ? SqliteConnection::Storage::Memory
+                                                      : SqliteConnection::Storage::File);
     if (m_format == DatabaseFormat::Jet4)
         loadJet();
     // SQLite opens lazily; reading the schema proves the file is a database we can use.
-    QSqlQuery schema(m_db);
+    QSqlQuery schema(connection());
     if (!schema.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")))
         throw PatchError(operation, path,
                          QStringLiteral("The file is damaged or is not an SQLite database: %1")
                              .arg(schema.lastError().text()));
 }
 
-SeasonDatabase::~SeasonDatabase() {
-    m_db.close();
-    m_db = QSqlDatabase();
-    QSqlDatabase::removeDatabase(m_connectionName);
-}
+SeasonDatabase::~SeasonDatabase() = default;
 
 void SeasonDatabase::loadJet() {
     m_jet = std::make_unique<Jet>();
@@ -71,9 +61,9 @@ void SeasonDatabase::loadJet() {
     // name it as they would in an SQLite file.
     m_jet->ratings = reader.readTable(kRatings);
     if (m_jet->ratings)
-        jet::copyTableToSqlite(*m_jet->ratings, m_db);
-    if (const std::optional<jet::Table> qz = reader.readTable(QStringLiteral("qz")))
-        jet::copyTableToSqlite(*qz, m_db);
+        jet::copyTableToSqlite(*m_jet->ratings, connection());
+    if (const std::optional<jet::Table> qz = reader.readTable(seasonschema::kQzTable))
+        jet::copyTableToSqlite(*qz, connection());
 }
 
 QString SeasonDatabase::writeBackProblem() const {
@@ -91,7 +81,7 @@ void SeasonDatabase::saveJetChanges() {
     if (column < 0)
         return;
     const QString operation = jet::writeOperation();
-    QSqlQuery query(m_db);
+    QSqlQuery query(connection());
     query.setForwardOnly(true);
     if (!query.exec(QStringLiteral("SELECT rowid, overall FROM Ratings ORDER BY rowid")))
         throw PatchError(operation, m_path, query.lastError().text());
@@ -125,14 +115,14 @@ void SeasonDatabase::saveJetChanges() {
 }
 
 void SeasonDatabase::exec(const QString& sql) {
-    QSqlQuery query(m_db);
+    QSqlQuery query(connection());
     if (!query.exec(sql))
         throw PatchError(QStringLiteral("The season database rejected a statement"),
                          m_path + QStringLiteral("\n") + sql, query.lastError().text());
 }
 
 qint64 SeasonDatabase::scalar(const QString& sql) {
-    QSqlQuery query(m_db);
+    QSqlQuery query(connection());
     if (!query.exec(sql) || !query.next())
         throw PatchError(QStringLiteral("The season database rejected a statement"),
                          m_path + QStringLiteral("\n") + sql, query.lastError().text());
@@ -140,18 +130,19 @@ qint64 SeasonDatabase::scalar(const QString& sql) {
 }
 
 WriteBatch::WriteBatch(SeasonDatabase& db)
-    : m_db(db) {
-    if (!m_db.connection().transaction())
-        throw PatchError(QStringLiteral("Cannot start writing to the season database"), m_db.path(),
-                         m_db.connection().lastError().text());
-}
+    : m_db(db)
+    , m_transaction(db.sqlite(),
+                    QStringLiteral("Cannot save the overall ratings in the season database")) {}
 
 WriteBatch::~WriteBatch() {
     if (!m_open)
         return;
-    m_db.connection().commit();
     // The run is already stopping on an error, which the user sees. A Jet write-back that
     // fails here leaves the file exactly as it was, so its own error can be dropped.
+    try {
+        m_transaction.commit();
+    } catch (const std::exception&) {
+    }
     try {
         m_db.saveJetChanges();
     } catch (const std::exception&) {
@@ -160,8 +151,6 @@ WriteBatch::~WriteBatch() {
 
 void WriteBatch::commit() {
     m_open = false;
-    if (!m_db.connection().commit())
-        throw PatchError(QStringLiteral("Cannot save the overall ratings in the season database"),
-                         m_db.path(), m_db.connection().lastError().text());
+    m_transaction.commit();
     m_db.saveJetChanges();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "db/jetfile.h"
+#include "db/sqliteconnection.h"
 
 #include <QSqlDatabase>
 #include <QString>
@@ -24,7 +25,9 @@ public:
 
     const QString& path() const { return m_path; }
     DatabaseFormat format() const { return m_format; }
-    QSqlDatabase& connection() { return m_db; }
+    SqliteConnection& sqlite() { return *m_sqlite; }
+    // The handle for QSqlQuery.
+    QSqlDatabase& connection() { return m_sqlite->handle(); }
 
     // Why the overall ratings could not be written back into the file, for the user;
     // empty when they can. Only Jet files have such limits.
@@ -44,9 +47,8 @@ private:
     void saveJetChanges();
 
     QString m_path;
-    QString m_connectionName;
     DatabaseFormat m_format = DatabaseFormat::Unknown;
-    QSqlDatabase m_db;
+    std::unique_ptr<SqliteConnection> m_sqlite;
     std::unique_ptr<Jet> m_jet;
 };
 
@@ -65,5 +67,6 @@ public:
 
 private:
     SeasonDatabase& m_db;
+    Transaction m_transaction;
     bool m_open = true;
 };

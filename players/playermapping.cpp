@@ -3,6 +3,7 @@
 #include "core/patcherror.h"
 #include "db/recordset.h"
 #include "db/seasondatabase.h"
+#include "db/seasonschema.h"
 #include "players/playerrecord.h"
 #include "players/qztable.h"
 #include "players/ratingscales.h"
@@ -16,139 +17,7 @@
 
 namespace {
 
-// Every Ratings column the mapping reads, in the order it reads them.
-enum Column : int {
-    Team,
-    Name,
-    Height,
-    Weight,
-    Dob,
-    PreferredPos,
-    SecondaryPos,
-    ThirdPos,
-    KeyPos,
-    Crumbs,
-    LongKick,
-    ShortKick,
-    KickMax,
-    MarkContest,
-    MarkUncontest,
-    HBall,
-    Tack,
-    Strength,
-    Speed,
-    Agility,
-    Health,
-    Ho,
-    GoalAccGrnd,
-    GoalAccMark,
-    FreeKickTend,
-    Discipline,
-    InjTend,
-    RepTend,
-    DefGrnd,
-    DefAir,
-    DefOne,
-    ShortKickPer,
-    LongKickPer,
-    HballPer,
-    RunPer,
-    HealthLimit,
-    Clearance,
-    GoalSense,
-    Leadership,
-    Overall,
-    PlayerType,
-    Potential,
-    LineupType,
-    Contract,
-    Salary,
-    PendingContract,
-    PendingSalary,
-    Debut,
-    State,
-    Town,
-    Pno,
-    ImprR,
-    ImprBf,
-    ImprB,
-    ImprC,
-    ImprF,
-    ImprFf,
-    ImprK,
-    ImprNk,
-    ColumnCount
-};
-
-constexpr std::array<const char*, ColumnCount> kColumnNames = {
-    "team",
-    "Name",
-    "Height",
-    "Weight",
-    "DOB",
-    "preferred pos",
-    "secondary pos",
-    "third pos",
-    "key pos",
-    "crumbs",
-    "Long Kick",
-    "Short Kick",
-    "kickMax",
-    "mark contest",
-    "mark uncontest",
-    "HBall",
-    "tack",
-    "Strength",
-    "Speed",
-    "Agility",
-    "Health",
-    "ho",
-    "goal acc grnd",
-    "goal acc mark",
-    "freeKickTend",
-    "discipline",
-    "Inj Tend",
-    "Rep Tend",
-    "Def Grnd",
-    "Def Air",
-    "Def One",
-    "short kick per",
-    "long kick per",
-    "hball per",
-    "run per",
-    "healthLimit",
-    "clearance",
-    "goalSense",
-    "leadership",
-    "overall",
-    "playerType",
-    "Potential",
-    "lineupType",
-    "contract",
-    "Salary",
-    "PendingContract",
-    "pendingSalary",
-    "Debut",
-    "State",
-    "Town",
-    "pno",
-    "impr_r",
-    "impr_bf",
-    "impr_b",
-    "impr_c",
-    "impr_f",
-    "impr_ff",
-    "impr_k",
-    "impr_nk",
-};
-
-// The 22 raw ratings whose sum is a player's overall points, in the order they are added.
-constexpr std::array<Column, 22> kOverallColumns = {
-    Crumbs,    Clearance,   HBall,      Tack,         Ho,          Strength,
-    Speed,     Agility,     Health,     LongKick,     ShortKick,   GoalAccGrnd,
-    GoalSense, GoalAccMark, Discipline, FreeKickTend, MarkContest, MarkUncontest,
-    DefGrnd,   DefAir,      DefOne,     Leadership,
-};
+using namespace seasonschema;
 
 // Playing-type profiles for types 1 to 7; both of a record's profiles get the same one.
 constexpr std::array<std::array<std::int16_t, 20>, 7> kTypeProfiles = {{
@@ -167,7 +36,7 @@ constexpr float kNoPositionValue = 100.0f;
 
 struct PlayerMapper::Impl {
     SeasonDatabase& db;
-    std::array<int, ColumnCount> columns{};
+    std::array<int, RatingsColumnCount> columns{};
     QzTable qz;
     QSqlQuery overallUpdate;
 
@@ -196,29 +65,30 @@ struct PlayerMapper::Impl {
     }
 
     // Converts one column of the current row, naming the player and column on failure.
-    template <class Convert> auto get(const Recordset& row, Column column, Convert convert) const {
+    template <class Convert>
+    auto get(const Recordset& row, RatingsColumn column, Convert convert) const {
         try {
             return convert(row.value(columns[column]));
         } catch (const values::ValueError& e) {
-            fail(QLatin1String(kColumnNames[column]), e.reason());
+            fail(kRatingsColumns[column].name, e.reason());
             return decltype(convert(QVariant())){};
         }
     }
 
-    float scale(const Recordset& row, Column column, std::uint8_t kind) const {
+    float scale(const Recordset& row, RatingsColumn column, std::uint8_t kind) const {
         const std::optional<double> rating = get(row, column, values::toRating);
         return static_cast<float>(convertRating(rating, kind));
     }
-    std::int16_t int16(const Recordset& row, Column column) const {
+    std::int16_t int16(const Recordset& row, RatingsColumn column) const {
         return get(row, column, values::toInt16);
     }
-    float single(const Recordset& row, Column column) const {
+    float single(const Recordset& row, RatingsColumn column) const {
         return get(row, column, values::toSingle);
     }
-    double real(const Recordset& row, Column column) const {
+    double real(const Recordset& row, RatingsColumn column) const {
         return get(row, column, values::toDouble);
     }
-    QString text(const Recordset& row, Column column) const {
+    QString text(const Recordset& row, RatingsColumn column) const {
         return get(row, column, values::toText);
     }
 
@@ -230,9 +100,8 @@ struct PlayerMapper::Impl {
 
 PlayerMapper::PlayerMapper(SeasonDatabase& db, const Recordset& ratings)
     : d(std::make_unique<Impl>(db)) {
-    for (int c = 0; c < ColumnCount; ++c)
-        d->columns[c] =
-            ratings.requireColumn(QLatin1String(kColumnNames[c]), QStringLiteral("Ratings"));
+    for (int c = 0; c < RatingsColumnCount; ++c)
+        d->columns[c] = ratings.requireColumn(kRatingsColumns[c].name, kRatingsTable);
     if (!d->overallUpdate.prepare(QStringLiteral("UPDATE Ratings SET overall=? WHERE rowid=?")))
         throw PatchError(QStringLiteral("The season database rejected a statement"),
                          db.path() + QStringLiteral("\nUPDATE Ratings SET overall=?"),
@@ -242,9 +111,9 @@ PlayerMapper::PlayerMapper(SeasonDatabase& db, const Recordset& ratings)
 PlayerMapper::~PlayerMapper() = default;
 
 std::int16_t PlayerMapper::overallPoints(const Recordset& row) const {
-    std::array<QVariant, kOverallColumns.size()> raw;
+    std::array<QVariant, kOverallPointColumns.size()> raw;
     for (std::size_t i = 0; i < raw.size(); ++i)
-        raw[i] = row.value(d->columns[kOverallColumns[i]]);
+        raw[i] = row.value(d->columns[kOverallPointColumns[i]]);
     try {
         return values::sumToInt16(raw);
     } catch (const values::ValueError& e) {
@@ -299,16 +168,6 @@ QString PlayerMapper::ratingsStatement() {
     return QStringLiteral("SELECT rowid, * From Ratings order by team, rowid");
 }
 
-const std::vector<QString>& PlayerMapper::ratingsColumns() {
-    static const std::vector<QString> names = [] {
-        std::vector<QString> list;
-        for (const char* name : kColumnNames)
-            list.push_back(QString::fromLatin1(name));
-        return list;
-    }();
-    return names;
-}
-
 void PlayerMapper::Impl::mapAttributes(const Recordset& row, PlayerRecord& r) {
     r.team = text(row, Team);
     const auto split = values::splitName(text(row, Name));
@@ -316,7 +175,7 @@ void PlayerMapper::Impl::mapAttributes(const Recordset& row, PlayerRecord& r) {
         r.firstName = split->first;
         r.lastName = split->second;
     } else {
-        fail(QLatin1String(kColumnNames[Name]),
+        fail(kRatingsColumns[Name].name,
              QStringLiteral("The name has no blank after its first character, so it cannot be "
                             "split into first and last name."));
     }
@@ -425,7 +284,7 @@ void PlayerMapper::Impl::mapPositionValues(PlayerRecord& r) {
         try {
             r.positionValuesA[i] = values::toSingle((*row)[i]);
         } catch (const values::ValueError& e) {
-            fail(QStringLiteral("qz.%1").arg(QLatin1String(QzTable::kColumns[i])), e.reason());
+            fail(QStringLiteral("qz.%1").arg(qzPositionName(i)), e.reason());
         }
     }
     r.positionValuesB = r.positionValuesA;

@@ -44,9 +44,6 @@ public:
     // keep the table's order, so a team's players come in the order the database holds them.
     static QString ratingsStatement();
 
-    // Names of the Ratings columns the mapping reads.
-    static const std::vector<QString>& ratingsColumns();
-
     // The overall points of the current row: 22 raw ratings summed in their own types.
     std::int16_t overallPoints(const Recordset& row) const;
 

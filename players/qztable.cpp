@@ -2,6 +2,7 @@
 
 #include "core/patcherror.h"
 #include "db/seasondatabase.h"
+#include "db/seasonschema.h"
 
 #include <QSqlError>
 #include <QSqlRecord>
@@ -13,15 +14,17 @@ namespace {
                      db.path() + QStringLiteral("\n") + sql, query.lastError().text());
 }
 
-std::array<int, 8> positionColumns(const QSqlRecord& record) {
-    std::array<int, 8> columns{};
+static_assert(std::tuple_size_v<QzTable::Values> == seasonschema::kQzPositionCount);
+
+std::array<int, seasonschema::kQzPositionCount> positionColumns(const QSqlRecord& record) {
+    std::array<int, seasonschema::kQzPositionCount> columns{};
     for (std::size_t i = 0; i < columns.size(); ++i) {
-        columns[i] = record.indexOf(QLatin1String(QzTable::kColumns[i]));
+        const QLatin1String name = seasonschema::qzPositionName(i);
+        columns[i] = record.indexOf(name);
         if (columns[i] < 0)
             throw PatchError(QStringLiteral("The season database lacks a column"),
                              QStringLiteral("Table qz"),
-                             QStringLiteral("The column \"%1\" does not exist.")
-                                 .arg(QLatin1String(QzTable::kColumns[i])));
+                             QStringLiteral("The column \"%1\" does not exist.").arg(name));
     }
     return columns;
 }
@@ -90,7 +93,7 @@ void QzTable::load() {
     const QSqlRecord record = rows.record();
     m_columns = positionColumns(record);
     m_columnsKnown = true;
-    const int nameColumn = record.indexOf(QStringLiteral("name"));
+    const int nameColumn = record.indexOf(seasonschema::kQzColumns[seasonschema::QzName].name);
     while (rows.next()) {
         const QVariant name = rows.value(nameColumn);
         // Only a stored text can equal the text of a player's name.

@@ -9,17 +9,15 @@
 
 class SeasonDatabase;
 
-// The position values of the qz table (columns b, bf, c, f, ff, r, k, nk), found by player
+// The position values of the qz table, found by player
 // name exactly as "SELECT * From qz where name=?" finds them: the first row the engine
 // returns for that name. Where the table's layout lets us be sure that this is the first
 // row in table order with that exact text, the whole table is read once into memory;
 // otherwise every look-up runs the statement.
 class QzTable {
 public:
+    // The position values, in the order of the position columns (seasonschema::kQzColumns).
     using Values = std::array<QVariant, 8>;
-    // The columns of Values, in order.
-    static constexpr std::array<const char*, 8> kColumns = {"b",  "bf", "c", "f",
-                                                            "ff", "r",  "k", "nk"};
 
     explicit QzTable(SeasonDatabase& db);
 
@@ -38,7 +36,7 @@ private:
     bool m_inMemory = false;
     QHash<QString, Values> m_rows;
     QSqlQuery m_lookup;
-    std::array<int, 8> m_columns{};
+    std::array<int, std::tuple_size_v<Values>> m_columns{};
     bool m_columnsKnown = false;
     Values m_current;
 };

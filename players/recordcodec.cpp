@@ -1,5 +1,6 @@
 #include "players/recordcodec.h"
 
+#include "core/bytes.h"
 #include "core/cp1252.h"
 #include "core/patcherror.h"
 #include "players/playerrecord.h"
@@ -52,13 +53,6 @@ QString playerName(const PlayerRecord& record) {
         .arg(elided(record.firstName), elided(record.lastName), elided(record.team));
 }
 
-template <class Unsigned> void putLittleEndian(QByteArray& out, Unsigned value) {
-    char bytes[sizeof(Unsigned)];
-    for (std::size_t i = 0; i < sizeof(Unsigned); ++i)
-        bytes[i] = static_cast<char>((value >> (8 * i)) & 0xFF);
-    out.append(bytes, sizeof bytes);
-}
-
 class Writer {
 public:
     Writer(QByteArray& out, const PlayerRecord& record)
@@ -67,13 +61,13 @@ public:
 
     void operator()(FieldName, std::uint8_t value) { m_out.append(static_cast<char>(value)); }
     void operator()(FieldName, std::int16_t value) {
-        putLittleEndian(m_out, static_cast<std::uint16_t>(value));
+        bytes::appendLittleEndian(m_out, static_cast<std::uint16_t>(value));
     }
     void operator()(FieldName, float value) {
-        putLittleEndian(m_out, std::bit_cast<std::uint32_t>(value));
+        bytes::appendLittleEndian(m_out, std::bit_cast<std::uint32_t>(value));
     }
     void operator()(FieldName, double value) {
-        putLittleEndian(m_out, std::bit_cast<std::uint64_t>(value));
+        bytes::appendLittleEndian(m_out, std::bit_cast<std::uint64_t>(value));
     }
 
     template <std::size_t N> void operator()(FieldName, const std::array<std::uint8_t, N>& bytes) {
@@ -89,7 +83,7 @@ public:
     void operator()(FieldName name, const QString& text) {
         // The count goes first, so the text is encoded in place and the count filled in.
         const qsizetype countAt = m_out.size();
-        putLittleEndian(m_out, std::uint16_t{0});
+        bytes::appendLittleEndian(m_out, std::uint16_t{0});
         appendCp1252(m_out, text);
         const qsizetype length = m_out.size() - countAt - 2;
         if (length > std::numeric_limits<std::uint16_t>::max())
@@ -99,8 +93,7 @@ public:
                                "file holds at most 65535 bytes per text.")
                     .arg(name.toString())
                     .arg(length));
-        m_out[countAt] = static_cast<char>(length & 0xFF);
-        m_out[countAt + 1] = static_cast<char>(length >> 8);
+        bytes::storeLittleEndian(m_out.data() + countAt, static_cast<std::uint16_t>(length));
     }
 
     void operator()(FieldName name, const SubEntryA& entry) {
@@ -117,12 +110,12 @@ public:
     template <class Entry>
     void operator()(FieldName name, const std::optional<std::vector<Entry>>& list) {
         if (!list) {
-            putLittleEndian(m_out, std::uint16_t{0});
+            bytes::appendLittleEndian(m_out, std::uint16_t{0});
             return;
         }
-        putLittleEndian(m_out, std::uint16_t{1});
-        putLittleEndian(m_out, static_cast<std::uint32_t>(list->size()));
-        putLittleEndian(m_out, std::uint32_t{0});
+        bytes::appendLittleEndian(m_out, std::uint16_t{1});
+        bytes::appendLittleEndian(m_out, static_cast<std::uint32_t>(list->size()));
+        bytes::appendLittleEndian(m_out, std::uint32_t{0});
         for (std::size_t i = 0; i < list->size(); ++i)
             (*this)(name.element(static_cast<qsizetype>(i)), (*list)[i]);
     }
@@ -269,11 +262,7 @@ private:
 
     template <class Unsigned> Unsigned take(FieldName name) {
         need(name, sizeof(Unsigned));
-        Unsigned value = 0;
-        for (std::size_t i = 0; i < sizeof(Unsigned); ++i)
-            value |= static_cast<Unsigned>(static_cast<Unsigned>(static_cast<std::uint8_t>(
-                                               m_data[m_offset + static_cast<qsizetype>(i)]))
-                                           << (8 * i));
+        const auto value = bytes::loadLittleEndian<Unsigned>(m_data.data() + m_offset);
         m_offset += sizeof(Unsigned);
         return value;
     }
@@ -322,15 +311,15 @@ PlayerRecord parseRecord(QByteArrayView data, qsizetype& offset) {
 QByteArray teamListHeader(quint32 count) {
     QByteArray header;
     header.reserve(kTeamListHeaderSize);
-    putLittleEndian(header, std::uint16_t{1});
-    putLittleEndian(header, std::uint32_t{count});
-    putLittleEndian(header, std::uint32_t{0});
+    bytes::appendLittleEndian(header, std::uint16_t{1});
+    bytes::appendLittleEndian(header, std::uint32_t{count});
+    bytes::appendLittleEndian(header, std::uint32_t{0});
     return header;
 }
 
 QByteArray teamListNeverCreated() {
     QByteArray header;
-    putLittleEndian(header, std::uint16_t{0});
+    bytes::appendLittleEndian(header, std::uint16_t{0});
     return header;
 }
 

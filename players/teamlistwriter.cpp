@@ -1,5 +1,6 @@
 #include "players/teamlistwriter.h"
 
+#include "core/bytes.h"
 #include "core/fileops.h"
 #include "core/foldername.h"
 #include "core/patcherror.h"
@@ -16,53 +17,26 @@ namespace {
 
 const QString kAppendFailed = QStringLiteral("Cannot append to the team list file");
 
-std::uint32_t readUInt32(const QByteArray& bytes, qsizetype at) {
-    std::uint32_t value = 0;
-    for (qsizetype i = 0; i < 4; ++i)
-        value |= static_cast<std::uint32_t>(static_cast<std::uint8_t>(bytes[at + i])) << (8 * i);
-    return value;
-}
-
-QByteArray littleEndian32(std::uint32_t value) {
-    QByteArray bytes(4, Qt::Uninitialized);
-    for (qsizetype i = 0; i < 4; ++i)
-        bytes[i] = static_cast<char>((value >> (8 * i)) & 0xFF);
-    return bytes;
-}
-
 // Returns the record count of a team list header, after checking that the header is one
 // this program writes: an append to anything else would corrupt it further.
 std::uint32_t checkedRecordCount(const QByteArray& header, const QString& path) {
-    const unsigned dimensions = static_cast<std::uint8_t>(header[0]) |
-                                static_cast<unsigned>(static_cast<std::uint8_t>(header[1])) << 8;
+    const std::uint16_t dimensions = bytes::loadLittleEndian<std::uint16_t>(header.constData());
     if (dimensions != 1)
         throw PatchError(kAppendFailed, path,
                          QStringLiteral("Its header gives %1 dimensions where a team list has 1.")
                              .arg(dimensions));
-    const auto lowerBound = static_cast<std::int32_t>(readUInt32(header, 6));
+    const auto lowerBound = bytes::loadLittleEndian<std::int32_t>(header.constData() + 6);
     if (lowerBound != 0)
         throw PatchError(
             kAppendFailed, path,
             QStringLiteral("Its header gives the lower bound %1 where a team list has 0.")
                 .arg(lowerBound));
-    const std::uint32_t count = readUInt32(header, 2);
+    const std::uint32_t count = bytes::loadLittleEndian<std::uint32_t>(header.constData() + 2);
     if (count == 0)
         throw PatchError(kAppendFailed, path,
                          QStringLiteral("Its header counts no records; a team list starts with "
                                         "the blank record."));
     return count;
-}
-
-// Writes all of data. A write that stops short is retried: on a full disk it is the retry
-// that fails with the system's reason, where the short write reports none.
-bool writeWhole(QIODevice& device, const QByteArray& data) {
-    for (qsizetype done = 0; done < data.size();) {
-        const qint64 written = device.write(data.constData() + done, data.size() - done);
-        if (written <= 0)
-            return false;
-        done += written;
-    }
-    return true;
 }
 
 void flushIfFile(QIODevice& device, const QString& path) {
@@ -87,10 +61,12 @@ void writeRecordThenCount(QIODevice& list, const QString& path, qint64 end, std:
     if (count == std::numeric_limits<std::uint32_t>::max())
         throw PatchError(kAppendFailed, path,
                          QStringLiteral("The list holds as many records as its header can count."));
-    if (!list.seek(end) || !writeWhole(list, record))
+    if (!list.seek(end) || !bytes::writeWhole(list, record))
         throw PatchError(kAppendFailed, path, list.errorString());
     flushIfFile(list, path);
-    if (!list.seek(2) || !writeWhole(list, littleEndian32(count + 1)))
+    char newCount[4];
+    bytes::storeLittleEndian(newCount, count + 1);
+    if (!list.seek(2) || !bytes::writeWhole(list, QByteArrayView(newCount, sizeof newCount)))
         throw PatchError(kAppendFailed, path, list.errorString());
     flushIfFile(list, path);
 }

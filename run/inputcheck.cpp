@@ -2,9 +2,11 @@
 
 #include "core/fileops.h"
 #include "core/foldername.h"
+#include "core/gamepaths.h"
 #include "core/patcherror.h"
 #include "db/recordset.h"
 #include "db/seasondatabase.h"
+#include "db/seasonschema.h"
 #include "players/playermapping.h"
 #include "players/playerrecord.h"
 #include "players/valueconversion.h"
@@ -16,10 +18,6 @@
 #include <limits>
 
 namespace {
-
-const QStringList kQzColumns = {QStringLiteral("name"), QStringLiteral("b"), QStringLiteral("bf"),
-                                QStringLiteral("c"),    QStringLiteral("f"), QStringLiteral("ff"),
-                                QStringLiteral("r"),    QStringLiteral("k"), QStringLiteral("nk")};
 
 QString playerLabel(const QString& team, const QString& name) {
     return QStringLiteral("Player \"%1\" of team \"%2\"").arg(name, team);
@@ -59,26 +57,26 @@ bool InputCheck::run() {
 }
 
 void InputCheck::checkFolders() {
-    const QString lists = m_programFolder + QStringLiteral("/lists");
+    const QString lists = gamepaths::listsFolder(m_programFolder);
     if (!isFolder(lists))
         add(QStringLiteral("The folder %1 does not exist; the roster slots are kept there.")
                 .arg(lists));
-    const QString slot = lists + QLatin1Char('/') + m_slotName;
+    const QString slot = gamepaths::slotFolder(m_programFolder, m_slotName);
     if (fileops::entryExists(slot) && !isFolder(slot))
         add(QStringLiteral("%1 is a file, not a roster slot folder.").arg(slot));
 
-    const QString schedules = m_programFolder + QStringLiteral("/data/schedules");
+    const QString schedules = gamepaths::schedulesFolder(m_programFolder);
     if (!isFolder(schedules))
         add(QStringLiteral("The folder %1 does not exist; the new fixture is installed there.")
                 .arg(schedules));
-    else if (!fileops::isOrdinaryFile(schedules + QStringLiteral("/schedule2008.dat")) &&
-             !fileops::isOrdinaryFile(schedules + QStringLiteral("/schedule2008_actual.dat")))
+    else if (!fileops::isOrdinaryFile(gamepaths::gameFixture(m_programFolder)) &&
+             !fileops::isOrdinaryFile(gamepaths::keptFixture(m_programFolder)))
         add(QStringLiteral("The game's fixture %1 does not exist.")
-                .arg(schedules + QStringLiteral("/schedule2008.dat")));
+                .arg(gamepaths::gameFixture(m_programFolder)));
 }
 
 void InputCheck::checkDatabase() {
-    const QString dbPath = m_programFolder + QStringLiteral("/seasonStats.mdb");
+    const QString dbPath = gamepaths::seasonDatabase(m_programFolder);
     try {
         SeasonDatabase db(dbPath);
 
@@ -94,8 +92,8 @@ void InputCheck::checkDatabase() {
                     .arg(file.absolutePath()));
         else {
             try {
-                db.exec(QStringLiteral("BEGIN IMMEDIATE"));
-                db.exec(QStringLiteral("ROLLBACK"));
+                // Taking the write lock and letting it go writes nothing.
+                const Transaction probe(db.sqlite(), QString(), Transaction::Lock::Immediate);
             } catch (const PatchError& e) {
                 add(QStringLiteral("The season database %1 cannot be written: %2")
                         .arg(dbPath, e.cause()));
@@ -106,7 +104,7 @@ void InputCheck::checkDatabase() {
         }
 
         bool tablesComplete = true;
-        auto requireColumns = [&](const QString& table, const std::vector<QString>& columns) {
+        auto requireColumns = [&](QLatin1String table, const auto& columns) {
             const qint64 exists = db.scalar(
                 QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type IN ('table', 'view') "
                                "AND name = '%1' COLLATE NOCASE")
@@ -117,23 +115,23 @@ void InputCheck::checkDatabase() {
                 return;
             }
             Recordset header(db, QStringLiteral("SELECT * FROM %1 LIMIT 0").arg(table));
-            for (const QString& column : columns) {
-                if (header.columnIndex(column) < 0) {
-                    add(QStringLiteral("The table %1 has no column \"%2\".").arg(table, column));
+            for (const seasonschema::Column& column : columns) {
+                if (header.columnIndex(column.name) < 0) {
+                    add(QStringLiteral("The table %1 has no column \"%2\".")
+                            .arg(table, column.name));
                     tablesComplete = false;
                 }
             }
         };
-        requireColumns(QStringLiteral("Ratings"), PlayerMapper::ratingsColumns());
-        requireColumns(QStringLiteral("qz"),
-                       std::vector<QString>(kQzColumns.begin(), kQzColumns.end()));
+        requireColumns(seasonschema::kRatingsTable, seasonschema::kRatingsColumns);
+        requireColumns(seasonschema::kQzTable, seasonschema::kQzColumns);
         if (!tablesComplete)
             return;
 
         Recordset ratings(db, PlayerMapper::ratingsStatement());
         PlayerMapper mapper(db, ratings);
-        const int teamColumn =
-            ratings.requireColumn(QStringLiteral("team"), QStringLiteral("Ratings"));
+        const int teamColumn = ratings.requireColumn(
+            seasonschema::kRatingsColumns[seasonschema::Team].name, seasonschema::kRatingsTable);
         PlayerRecord scratch;
         QSet<QString> teams;
         QHash<QString, QString> teamsByFoldedName;

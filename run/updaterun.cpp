@@ -3,10 +3,12 @@
 #include "run/inputcheck.h"
 
 #include "core/fileops.h"
+#include "core/gamepaths.h"
 #include "core/patcherror.h"
 #include "core/runui.h"
 #include "db/recordset.h"
 #include "db/seasondatabase.h"
+#include "db/seasonschema.h"
 #include "players/playermapping.h"
 #include "players/playerrecord.h"
 #include "players/teamlistwriter.h"
@@ -15,39 +17,19 @@
 #include "teamsheets/teamsheets.h"
 
 #include <QElapsedTimer>
+#include <QScopedValueRollback>
 
 #include <limits>
+#include <utility>
 
-namespace {
-
-const QString kSeasonDatabase = QStringLiteral("seasonStats.mdb");
-const QString kNewFixture = QStringLiteral("schedule2009.dat");
-
-// Ends a run's "running" state however the run ends.
-class RunningFlag {
-public:
-    explicit RunningFlag(bool& flag)
-        : m_flag(flag) {
-        m_flag = true;
-    }
-    ~RunningFlag() { m_flag = false; }
-    RunningFlag(const RunningFlag&) = delete;
-    RunningFlag& operator=(const RunningFlag&) = delete;
-
-private:
-    bool& m_flag;
-};
-
-} // namespace
-
-void pauseFor(double seconds, bool stop, RunUi& ui) {
+void pauseFor(double seconds, RunUi& ui) {
     // A monotonic clock: the wait cannot be thrown off by midnight or a clock change.
     QElapsedTimer timer;
     timer.start();
     const float wait = static_cast<float>(seconds);
     for (;;) {
         const auto elapsed = static_cast<float>(timer.nsecsElapsed() / 1e9);
-        if (!(wait > elapsed) || stop)
+        if (!(wait > elapsed))
             return;
         ui.processEvents();
     }
@@ -60,11 +42,11 @@ UpdateRun::UpdateRun(QString programFolder, RunUi& ui)
 UpdateRun::~UpdateRun() = default;
 
 QString UpdateRun::slotFolder() const {
-    return m_programFolder + QStringLiteral("/lists/") + m_slotName;
+    return gamepaths::slotFolder(m_programFolder, m_slotName);
 }
 
 bool UpdateRun::selectSlot(const QString& slotName) {
-    m_dbPath = m_programFolder + QLatin1Char('/') + kSeasonDatabase;
+    m_dbPath = gamepaths::seasonDatabase(m_programFolder);
     m_slotName = slotName;
     return fileops::isOrdinaryFile(m_dbPath);
 }
@@ -72,80 +54,93 @@ bool UpdateRun::selectSlot(const QString& slotName) {
 void UpdateRun::run() {
     if (m_running)
         return;
-    RunningFlag running(m_running);
+    const QScopedValueRollback<bool> running(m_running, true);
+    const MessageStyle error{MessageIcon::Critical};
     try {
         runSteps();
     } catch (const PatchError& e) {
         m_ui.setProgressVisible(false);
-        m_ui.message(e.message(), RunUi::Critical, QStringLiteral("Update Error"));
+        m_ui.message(e.message(), error, QStringLiteral("Update Error"));
     } catch (const std::exception& e) {
         m_ui.setProgressVisible(false);
         m_ui.message(QStringLiteral("The update stopped unexpectedly:\n%1")
                          .arg(QString::fromLocal8Bit(e.what())),
-                     RunUi::Critical, QStringLiteral("Update Error"));
+                     error, QStringLiteral("Update Error"));
     }
 }
 
-bool UpdateRun::chkValid() {
-    if (!fileops::isOrdinaryFile(m_programFolder + QLatin1Char('/') + kSeasonDatabase)) {
-        m_ui.message(QStringLiteral("Could not find file seasonStats.mdb. Make sure it has been "
-                                    "copied to ") +
-                         m_programFolder,
-                     RunUi::Exclamation, QStringLiteral("File Not Found"));
-        return false;
+bool UpdateRun::checkInputFiles() {
+    // Only the first missing file is named.
+    for (const auto& [path, name] :
+         {std::pair{gamepaths::seasonDatabase(m_programFolder), gamepaths::kSeasonDatabase},
+          std::pair{gamepaths::newFixture(m_programFolder), gamepaths::kNewFixture}}) {
+        if (!fileops::isOrdinaryFile(path)) {
+            m_ui.message(
+                QStringLiteral("Could not find file %1. Make sure it has been copied to %2")
+                    .arg(name, m_programFolder),
+                {MessageIcon::Warning}, QStringLiteral("File Not Found"));
+            return false;
+        }
     }
-    if (fileops::isOrdinaryFile(m_programFolder + QLatin1Char('/') + kNewFixture))
-        return true;
-    m_ui.message(QStringLiteral("Could not find file schedule2009.dat. Make sure it has been "
-                                "copied to ") +
-                     m_programFolder,
-                 RunUi::Exclamation, QStringLiteral("File Not Found"));
-    return false;
-}
-
-bool UpdateRun::prepareSlot() {
-    const QString slot = slotFolder();
-    if (!fileops::entryExists(slot)) {
-        fileops::createFolder(slot);
-        copyListFilesImport();
-        return true;
-    }
-    const int answer = m_ui.message(
-        QStringLiteral("This will replace your existing player data files with new ones based on "
-                       "the SeasonStats.mdb database. Do you wish to continue?"),
-        RunUi::OkCancel, QStringLiteral("Roster Slot Import"));
-    if (answer == RunUi::Cancel)
-        return false;
-    copyListFilesImport2();
     return true;
 }
 
-void UpdateRun::copyListFilesImport() {
-    // The slot keeps the database as it was before this run writes its overall ratings.
-    fileops::copyFileReplacing(m_dbPath, slotFolder() + QLatin1Char('/') + kSeasonDatabase);
+bool UpdateRun::prepareSlot() {
+    if (!fileops::entryExists(slotFolder())) {
+        fileops::createFolder(slotFolder());
+        fillNewSlot();
+        return true;
+    }
+    const RunUi::Answer answer = m_ui.message(
+        QStringLiteral("This will replace your existing player data files with new ones based on "
+                       "the SeasonStats.mdb database. Do you wish to continue?"),
+        {MessageIcon::None, MessageButtons::OkCancel}, QStringLiteral("Roster Slot Import"));
+    if (answer == RunUi::Cancel)
+        return false;
+    // The team folders come with the player pass.
     loadTeamNames();
-    for (qsizetype i = 1; i <= m_teamCount; ++i)
-        fileops::createFolder(slotFolder() + QLatin1Char('/') + m_teamNames[i]);
+    return true;
 }
 
-void UpdateRun::copyListFilesImport2() {
+void UpdateRun::fillNewSlot() {
+    // The slot keeps the database as it was before this run writes its overall ratings.
+    fileops::copyFileReplacing(m_dbPath, gamepaths::seasonDatabase(slotFolder()));
     loadTeamNames();
+    for (const QString& team : m_teamNames)
+        fileops::createFolder(slotFolder() + QLatin1Char('/') + team);
 }
 
 void UpdateRun::loadTeamNames() {
     SeasonDatabase db(m_dbPath);
     Recordset teams(db, QStringLiteral("SELECT Distinct Ratings.Team FROM Ratings"));
-    QStringList names{QString()};
+    QStringList names;
     for (; !teams.eof(); teams.moveNext()) {
-        if (names.size() > std::numeric_limits<std::int16_t>::max())
+        if (names.size() >= std::numeric_limits<std::int16_t>::max())
             throw PatchError(QStringLiteral("Too many teams in the season database"), m_dbPath,
                              QStringLiteral("At most 32,767 teams can be imported."));
         names << values::toText(teams.value(0));
     }
-    // An empty table leaves the names of an earlier preparation in place.
-    if (names.size() > 1)
-        m_teamNames = names;
-    m_teamCount = static_cast<std::int16_t>(names.size() - 1);
+    m_teamNames = names;
+}
+
+void UpdateRun::convertPlayers(SeasonDatabase& db, double progressStep) {
+    Recordset ratings(db, PlayerMapper::ratingsStatement());
+    PlayerMapper mapper(db, ratings);
+    TeamListWriter writer(slotFolder());
+    WriteBatch batch(db);
+    const int teamColumn = ratings.requireColumn(
+        seasonschema::kRatingsColumns[seasonschema::Team].name, seasonschema::kRatingsTable);
+    PlayerRecord record;
+    float progress = 0;
+    for (; !ratings.eof(); ratings.moveNext()) {
+        const QString team = values::toText(ratings.value(teamColumn));
+        writer.prepareTeam(team);
+        mapper.map(ratings, record);
+        writer.appendPlayer(team, record);
+        progress = static_cast<float>(static_cast<double>(progress) + progressStep);
+        m_ui.setProgress(progress);
+    }
+    batch.commit();
 }
 
 void UpdateRun::runSteps() {
@@ -158,11 +153,11 @@ void UpdateRun::runSteps() {
         clock.restart();
     };
 
-    if (!chkValid())
+    if (!checkInputFiles())
         return;
     InputCheck check(m_programFolder, m_slotName);
     if (!check.run()) {
-        m_ui.message(check.report(), RunUi::Critical, QStringLiteral("Update Error"));
+        m_ui.message(check.report(), {MessageIcon::Critical}, QStringLiteral("Update Error"));
         return;
     }
     lap(m_timings.checkNs);
@@ -172,48 +167,29 @@ void UpdateRun::runSteps() {
 
     SeasonDatabase db(m_dbPath);
     m_ui.setProgressVisible(true);
-    float progress = 0;
-    m_ui.setProgress(progress);
-
+    m_ui.setProgress(0);
     const qint64 rowCount = db.scalar(QStringLiteral("SELECT COUNT(*) FROM Ratings"));
     if (rowCount == 0) {
-        m_ui.message(QStringLiteral("List empty"), RunUi::Information, QStringLiteral("Error"));
+        m_ui.message(QStringLiteral("List empty"), {MessageIcon::Information},
+                     QStringLiteral("Error"));
         m_ui.setProgressVisible(false);
         return;
     }
-    const double step = 90.0 / static_cast<double>(rowCount);
     lap(m_timings.playerPassNs);
-    pauseFor(0.1, false, m_ui);
+    pauseFor(0.1, m_ui);
     lap(m_timings.pauseNs);
 
-    {
-        Recordset ratings(db, PlayerMapper::ratingsStatement());
-        PlayerMapper mapper(db, ratings);
-        TeamListWriter writer(slotFolder());
-        WriteBatch batch(db);
-        const int teamColumn =
-            ratings.requireColumn(QStringLiteral("team"), QStringLiteral("Ratings"));
-        PlayerRecord record;
-        for (; !ratings.eof(); ratings.moveNext()) {
-            const QString team = values::toText(ratings.value(teamColumn));
-            writer.prepareTeam(team);
-            mapper.map(ratings, record);
-            writer.appendPlayer(team, record);
-            progress = static_cast<float>(static_cast<double>(progress) + step);
-            m_ui.setProgress(progress);
-        }
-        batch.commit();
-    }
+    convertPlayers(db, 90.0 / static_cast<double>(rowCount));
     lap(m_timings.playerPassNs);
 
-    teamsheets::resetTeamSheets(slotFolder(), m_teamNames.mid(0, m_teamCount + 1), m_ui);
+    teamsheets::resetTeamSheets(slotFolder(), m_teamNames, m_ui);
     teamsheets::writeLineupLists(db, slotFolder());
     lap(m_timings.sheetsNs);
     installSchedule(m_programFolder);
     lap(m_timings.fixtureNs);
 
     m_ui.setProgress(100);
-    m_ui.message(QStringLiteral("Import Complete!"), RunUi::OkOnly, QString());
+    m_ui.message(QStringLiteral("Import Complete!"), {}, QString());
     m_ui.setProgressVisible(false);
     m_ui.setProgress(0);
 }

@@ -4,9 +4,8 @@
 #include <QStringList>
 #include <QtGlobal>
 
-#include <cstdint>
-
 class RunUi;
+class SeasonDatabase;
 
 // Where the last run spent its time, in nanoseconds, for the benchmarks.
 struct RunTimings {
@@ -29,8 +28,8 @@ public:
     UpdateRun& operator=(const UpdateRun&) = delete;
     ~UpdateRun();
 
-    // Slot selection: dbPath becomes the program folder's season database and slotName
-    // the given name. Returns false when no season database is there (the caller warns).
+    // Makes slotName the roster slot the run fills from the program folder's season
+    // database. Returns false when no season database is there (the caller warns).
     bool selectSlot(const QString& slotName);
 
     // The whole update run. Never throws: a failure is shown in an "Update Error" box
@@ -38,37 +37,37 @@ public:
     void run();
 
     bool isRunning() const { return m_running; }
-    const QString& programFolder() const { return m_programFolder; }
     const QString& dbPath() const { return m_dbPath; }
     const QString& slotName() const { return m_slotName; }
-    QString slotFolder() const;
-    // Distinct team names of the last preparation in entries 1 to teamCount(); entry 0
-    // is unused.
-    const QStringList& teamNames() const { return m_teamNames; }
-    std::int16_t teamCount() const { return m_teamCount; }
     const RunTimings& lastTimings() const { return m_timings; }
 
-    // The steps of a run, public so that tests can drive them one by one.
-    bool chkValid();
-    // Returns false when the user declined replacing an existing slot.
+    // The step that prepares the roster slot, public for tests: a new slot gets a copy of
+    // the season database and a folder per team; an existing one is kept only if the user
+    // agrees that it will be replaced. Returns false when the user declined.
     bool prepareSlot();
-    void copyListFilesImport();
-    void copyListFilesImport2();
+    // The distinct teams of the season database, as the last preparation found them.
+    const QStringList& teamNames() const { return m_teamNames; }
 
 private:
     void runSteps();
+    // Tells the user which of the patch's files is missing from the program folder; false
+    // when one is.
+    bool checkInputFiles();
+    void fillNewSlot();
     void loadTeamNames();
+    // Converts every player into the team lists and writes the overall ratings back.
+    void convertPlayers(SeasonDatabase& db, double progressStep);
+    QString slotFolder() const;
 
     QString m_programFolder;
     RunUi& m_ui;
     QString m_dbPath;
     QString m_slotName;
     QStringList m_teamNames;
-    std::int16_t m_teamCount = 0;
     bool m_running = false;
     RunTimings m_timings;
 };
 
 // Lets the window handle its events for `seconds` (measured on a monotonic clock), or
-// returns at once when stop is set or the wait is not positive.
-void pauseFor(double seconds, bool stop, RunUi& ui);
+// returns at once when the wait is not positive.
+void pauseFor(double seconds, RunUi& ui);

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the core and its tests with clang, AddressSanitizer and UndefinedBehaviorSanitizer,
-# runs them, then runs each libFuzzer target for a bounded time (FUZZ_SECONDS, default 30).
+# runs each libFuzzer target for a bounded time (FUZZ_SECONDS, default 30) on its corpus in
+# tests/fuzz/, then runs the tests, which replay every saved crash input.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -15,19 +16,23 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 seconds=${FUZZ_SECONDS:-30}
 for fuzzer in "$build"/tests/fuzz/*_fuzz; do
     [[ -x $fuzzer ]] || continue
-    name=$(basename "$fuzzer")
-    corpus=$(mktemp -d)
-    # New inputs go to the temporary folder; the committed seeds are only read. The team
-    # list readers share the kept lists.
-    seeds=()
-    [[ -d tests/fuzz/corpus/$name ]] && seeds+=("tests/fuzz/corpus/$name")
-    case $name in
-    recordcodec_fuzz | rosterjson_fuzz) seeds+=(tests/fuzz/corpus/teamlists) ;;
-    esac
+    name=$(basename "$fuzzer" _fuzz)
+    corpus=tests/fuzz/corpus/$name
+    # The JSON round trip of the team list tool reads team lists: it shares their corpus.
+    [[ $name == rosterjson ]] && corpus=tests/fuzz/corpus/recordcodec
+    crashes=tests/fuzz/crashes/$name
+    mkdir -p "$corpus" "$crashes"
+    # New inputs go to a scratch folder first; an input that breaks the fuzzer is saved in
+    # crashes/, to be committed with its fix.
+    found=$(mktemp -d)
     echo "Fuzzing $name for ${seconds}s"
-    "$fuzzer" -max_total_time="$seconds" -print_final_stats=0 "$corpus" "${seeds[@]}" 2>&1 |
-        tail -n 3
-    rm -rf "$corpus"
+    "$fuzzer" -max_total_time="$seconds" -print_final_stats=0 -artifact_prefix="$crashes/" \
+        "$found" "$corpus" 2>&1 | tail -n 3
+    # Outside CI, the inputs that reach code the corpus did not are merged into it.
+    if [[ -z ${CI:-} ]]; then
+        "$fuzzer" -merge=1 "$corpus" "$found" >/dev/null 2>&1
+    fi
+    rm -rf "$found"
 done
 
 ctest --test-dir "$build" --output-on-failure -j2 -E '^(app_|Form57)'

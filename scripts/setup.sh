@@ -6,8 +6,8 @@ cd "$(dirname "$0")/.."
 # mdbtools-dev, libglib2.0-dev and pkg-config serve only the tests' libmdb cross-check of
 # the Jet reader; the program itself does not use them.
 packages=(cmake ninja-build g++ qt6-base-dev libqt6sql6-sqlite sqlite3 libgtest-dev
-          libgmock-dev libbenchmark-dev xvfb xauth xdotool imagemagick fonts-liberation2
-          fonts-dejavu-core clang libclang-rt-14-dev mdbtools-dev libglib2.0-dev pkg-config)
+          libgmock-dev xvfb xdotool imagemagick fonts-liberation2 fonts-dejavu-core
+          clang libclang-rt-dev clang-format mdbtools-dev libglib2.0-dev pkg-config)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")

@@ -5,6 +5,7 @@
 #include "core/runui.h"
 #include "db/recordset.h"
 #include "db/seasondatabase.h"
+#include "db/seasonschema.h"
 #include "players/valueconversion.h"
 
 #include <QDir>
@@ -42,10 +43,9 @@ bool isTeamFolder(const QString& slotFolder, const QString& name, const QSet<QSt
                   const QStringList& teamNames) {
     if (teams.contains(name))
         return true;
-    for (qsizetype i = 1; i < teamNames.size(); ++i) {
-        if (name.compare(teamNames[i], Qt::CaseInsensitive) == 0 &&
-            sameFolder(slotFolder + QLatin1Char('/') + name,
-                       slotFolder + QLatin1Char('/') + teamNames[i]))
+    for (const QString& team : teamNames) {
+        if (name.compare(team, Qt::CaseInsensitive) == 0 &&
+            sameFolder(slotFolder + QLatin1Char('/') + name, slotFolder + QLatin1Char('/') + team))
             return true;
     }
     return false;
@@ -70,7 +70,7 @@ void removeStrayFolder(const QString& folder) {
 }
 
 void sweepFolders(const QString& slotFolder, const QStringList& teamNames) {
-    const QSet<QString> teams(teamNames.begin() + (teamNames.isEmpty() ? 0 : 1), teamNames.end());
+    const QSet<QString> teams(teamNames.begin(), teamNames.end());
     // The listing is taken once; removing a folder does not disturb the walk.
     const QStringList folders =
         QDir(slotFolder).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks);
@@ -91,37 +91,32 @@ void resetTeamSheets(const QString& slotFolder, const QStringList& teamNames, Ru
     sweepFolders(slotFolder, teamNames);
     ui.setProgress(90);
 
-    for (qsizetype j = 1; j < teamNames.size(); ++j) {
+    for (const QString& team : teamNames) {
         for (const QString& suffix : {kNameList, kChanges, kDefault, kCurrent}) {
-            const QString path = sheetPath(slotFolder, teamNames[j], suffix);
+            const QString path = sheetPath(slotFolder, team, suffix);
             if (fileops::entryExists(path))
                 fileops::removeFile(path);
         }
     }
-    for (qsizetype j = 1; j < teamNames.size(); ++j) {
-        const QString& team = teamNames[j];
+    for (const QString& team : teamNames)
         fileops::appendLines(sheetPath(slotFolder, team, kChanges),
                              {team + QStringLiteral(" Changes to Team for current round"),
                               QStringLiteral("IN"), QStringLiteral("OUT")});
-    }
-    for (qsizetype j = 1; j < teamNames.size(); ++j) {
-        const QString& team = teamNames[j];
+    for (const QString& team : teamNames)
         fileops::appendLines(sheetPath(slotFolder, team, kDefault),
                              {team + QStringLiteral(" Default Team")});
-    }
-    for (qsizetype j = 1; j < teamNames.size(); ++j) {
-        const QString& team = teamNames[j];
+    for (const QString& team : teamNames)
         fileops::appendLines(sheetPath(slotFolder, team, kCurrent),
                              {team + QStringLiteral(" Current Team")});
-    }
 }
 
 void writeLineupLists(SeasonDatabase& db, const QString& slotFolder) {
     // The rows of "SELECT * From Ratings", which SQLite returns in table order, with only
     // the two columns the pass reads.
     Recordset rows(db, QStringLiteral("SELECT team, Name From Ratings ORDER BY rowid"));
-    const int teamColumn = rows.requireColumn(QStringLiteral("team"), QStringLiteral("Ratings"));
-    const int nameColumn = rows.requireColumn(QStringLiteral("Name"), QStringLiteral("Ratings"));
+    using namespace seasonschema;
+    const int teamColumn = rows.requireColumn(kRatingsColumns[Team].name, kRatingsTable);
+    const int nameColumn = rows.requireColumn(kRatingsColumns[Name].name, kRatingsTable);
 
     // Names are gathered per team in table order and each file is appended to once: the
     // same bytes as a line at a time, without three opens per player.

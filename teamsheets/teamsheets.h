@@ -12,8 +12,7 @@ namespace teamsheets {
 
 // Sweeps the slot folder of folders that belong to no team (coach folders stay), sets
 // the progress to 90, deletes every team's old sheets and writes the changes, default
-// team and current team files afresh with their header lines. teamNames holds the teams
-// in entries 1 to teamCount; entry 0 is unused.
+// team and current team files afresh with their header lines.
 void resetTeamSheets(const QString& slotFolder, const QStringList& teamNames, RunUi& ui);
 
 // Appends every player's name, in the order of "SELECT * From Ratings", to the name list,

@@ -1,12 +1,13 @@
 #include "run/updaterun.h"
 
+#include "db/seasonschema.h"
+#include "db/sqliteconnection.h"
 #include "support/foldertree.h"
 #include "support/gamefolder.h"
 #include "tools/demofolder.h"
 
 #include <QDir>
 #include <QFile>
-#include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -31,34 +32,23 @@ using Held = std::shared_ptr<void>;
 class ForeignLock {
 public:
     ForeignLock(const QString& path, const QStringList& statements)
-        : m_name(QStringLiteral("foreign-lock-%1").arg(quintptr(this))) {
-        m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
-        m_db.setDatabaseName(path);
-        EXPECT_TRUE(m_db.open()) << m_db.lastError().text().toStdString();
-        QSqlQuery query(m_db);
+        : m_db(path, QStringLiteral("Cannot take the lock")) {
+        QSqlQuery query(m_db.handle());
         for (const QString& sql : statements)
             EXPECT_TRUE(query.exec(sql))
                 << sql.toStdString() << ": " << query.lastError().text().toStdString();
     }
-    ~ForeignLock() {
-        m_db.close();
-        m_db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(m_name);
-    }
-    ForeignLock(const ForeignLock&) = delete;
-    ForeignLock& operator=(const ForeignLock&) = delete;
 
 private:
-    QString m_name;
-    QSqlDatabase m_db;
+    SqliteConnection m_db;
 };
 
 // Drops the column types of Ratings, so that SQLite stores texts such as '180.5cm' or
 // '1e400' as the texts they are instead of converting them by the column's affinity.
 void untypeRatings(demo::SeasonBuilder& builder) {
     QStringList columns;
-    for (const QString& column : demo::ratingsColumns())
-        columns << QLatin1Char('"') + column + QLatin1Char('"');
+    for (const seasonschema::Column& column : seasonschema::kRatingsColumns)
+        columns << QLatin1Char('"') + column.name + QLatin1Char('"');
     builder.exec(QStringLiteral("DROP TABLE Ratings"));
     builder.exec(
         QStringLiteral("CREATE TABLE Ratings (%1)").arg(columns.join(QStringLiteral(", "))));
@@ -482,7 +472,7 @@ TEST_P(BadInputTest, IsReportedBeforeAnythingIsWritten) {
     ASSERT_EQ(game.ui.messages.size(), 1u);
     const FakeUi::Message& message = game.ui.messages[0];
     EXPECT_EQ(message.title, QStringLiteral("Update Error"));
-    EXPECT_EQ(message.style, RunUi::Critical);
+    EXPECT_EQ(message.style, MessageStyle{MessageIcon::Critical});
     for (const QString& fragment : bad.expected)
         EXPECT_TRUE(message.text.contains(expand(fragment, game)))
             << "missing: " << expand(fragment, game).toStdString()

@@ -14,7 +14,7 @@
 
 namespace {
 
-void runUpdate(GameFolder& game, std::deque<int> answers = {}) {
+void runUpdate(GameFolder& game, std::deque<RunUi::Answer> answers = {}) {
     game.ui.messages.clear();
     game.ui.answers = std::move(answers);
     UpdateRun run(game.path(), game.ui);

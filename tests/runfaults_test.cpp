@@ -62,7 +62,7 @@ struct FaultFixture : ::testing::Test {
             return {};
         const FakeUi::Message& message = game.ui.messages.back();
         EXPECT_EQ(message.title, QStringLiteral("Update Error"));
-        EXPECT_EQ(message.style, RunUi::Critical);
+        EXPECT_EQ(message.style, MessageStyle{MessageIcon::Critical});
         return message.text;
     }
 

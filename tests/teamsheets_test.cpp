@@ -46,7 +46,7 @@ TEST_F(SlotFixture, SweepKeepsTeamAndCoachFoldersAndRemovesStrayOnes) {
     file("seasonStats.mdb");
     file("readme.txt");
 
-    teamsheets::resetTeamSheets(slot, {"", "Cats", "North Side"}, ui);
+    teamsheets::resetTeamSheets(slot, {"Cats", "North Side"}, ui);
 
     std::set<QString> paths;
     for (const auto& [path, data] : snapshotTree(slot))
@@ -78,7 +78,7 @@ TEST_F(SlotFixture, SheetsStartAfreshWithTheirHeaderLines) {
     file("North Side/North SideDefault.txt", "old\r\n");
     file("North Side/North Sidecurrent22.txt", "old\r\n");
     // A slot without stray folders: the sweep has nothing to do.
-    teamsheets::resetTeamSheets(slot, {"", "North Side"}, ui);
+    teamsheets::resetTeamSheets(slot, {"North Side"}, ui);
     EXPECT_FALSE(QFile::exists(teamsheets::sheetPath(slot, "North Side", ".txt")));
     EXPECT_EQ(sheet("North Side", "changes.txt"),
               "North Side Changes to Team for current round\r\nIN\r\nOUT\r\n");
@@ -86,7 +86,7 @@ TEST_F(SlotFixture, SheetsStartAfreshWithTheirHeaderLines) {
     EXPECT_EQ(sheet("North Side", "current22.txt"), "North Side Current Team\r\n");
 
     const FolderTree once = snapshotTree(slot);
-    teamsheets::resetTeamSheets(slot, {"", "North Side"}, ui);
+    teamsheets::resetTeamSheets(slot, {"North Side"}, ui);
     EXPECT_EQ(snapshotTree(slot), once);
 }
 
@@ -95,7 +95,7 @@ TEST_F(SlotFixture, StrayFolderWithSubfoldersStopsWithoutDeletingInIt) {
     file("Gone/Gone_List.tvp");
     const FolderTree before = snapshotTree(slot);
     try {
-        teamsheets::resetTeamSheets(slot, {"", "Cats"}, ui);
+        teamsheets::resetTeamSheets(slot, {"Cats"}, ui);
         FAIL() << "expected a PatchError";
     } catch (const PatchError& e) {
         EXPECT_TRUE(e.target().endsWith("/Gone")) << e.message().toStdString();
@@ -109,14 +109,14 @@ TEST_F(SlotFixture, FolderThatIsTheTeamFolderOnDiskIsKept) {
     mkdir("cats");
     file("cats/Cats_List.tvp", "players");
     ASSERT_TRUE(QFile::link(slot + "/cats", slot + "/Cats"));
-    teamsheets::resetTeamSheets(slot, {"", "Cats"}, ui);
+    teamsheets::resetTeamSheets(slot, {"Cats"}, ui);
     EXPECT_EQ(readAll(slot + "/cats/Cats_List.tvp"), "players");
     EXPECT_EQ(readAll(slot + "/cats/CatsDefault.txt"), "Cats Default Team\r\n");
 }
 
 TEST_F(SlotFixture, SheetThatIsAFolderStopsTheReset) {
     mkdir("Cats/Catschanges.txt");
-    EXPECT_THROW(teamsheets::resetTeamSheets(slot, {"", "Cats"}, ui), PatchError);
+    EXPECT_THROW(teamsheets::resetTeamSheets(slot, {"Cats"}, ui), PatchError);
 }
 
 TEST(LineupLists, NamesLandInTheirTeamsFilesInTableOrder) {
@@ -132,7 +132,7 @@ TEST(LineupLists, NamesLandInTheirTeamsFilesInTableOrder) {
     QDir().mkpath(game.slot() + "/Cats");
     QDir().mkpath(game.slot() + "/Dogs");
     FakeUi ui;
-    teamsheets::resetTeamSheets(game.slot(), {"", "Cats", "Dogs"}, ui);
+    teamsheets::resetTeamSheets(game.slot(), {"Cats", "Dogs"}, ui);
     SeasonDatabase db(game.dbPath());
     teamsheets::writeLineupLists(db, game.slot());
 

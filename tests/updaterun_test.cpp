@@ -44,7 +44,7 @@ TEST_F(RunFixture, MissingInputsGiveOneMessageNamingTheProgramFolder) {
                              "to ") +
                   game.path());
     EXPECT_EQ(game.ui.messages[0].title, QStringLiteral("File Not Found"));
-    EXPECT_EQ(game.ui.messages[0].style, 48);
+    EXPECT_EQ(game.ui.messages[0].style, MessageStyle{MessageIcon::Warning});
 
     writeSimpleDatabase(game.dbPath(), {{"Cats", "Sam Jones"}});
     const FolderTree before = snapshotTree(game.path());
@@ -68,8 +68,7 @@ TEST_F(RunFixture, NewSlotGetsDatabaseCopyAndOneFolderPerTeam) {
     EXPECT_TRUE(game.ui.messages.empty());
     EXPECT_EQ(readAll(game.slot() + QStringLiteral("/seasonStats.mdb")), original);
     EXPECT_EQ(subfolders(game.slot()), (QStringList{"Cats", "North Side", "Rivertown"}));
-    EXPECT_EQ(run.teamCount(), 3);
-    EXPECT_EQ(run.teamNames(), (QStringList{"", "Cats", "North Side", "Rivertown"}));
+    EXPECT_EQ(run.teamNames(), (QStringList{"Cats", "North Side", "Rivertown"}));
 }
 
 TEST_F(RunFixture, ExistingSlotAsksAndCancelChangesNothing) {
@@ -80,7 +79,8 @@ TEST_F(RunFixture, ExistingSlotAsksAndCancelChangesNothing) {
     run.run();
     ASSERT_EQ(game.ui.messages.size(), 1u);
     EXPECT_EQ(game.ui.messages[0].title, kAsk);
-    EXPECT_EQ(game.ui.messages[0].style, 1);
+    EXPECT_EQ(game.ui.messages[0].style,
+              (MessageStyle{MessageIcon::None, MessageButtons::OkCancel}));
     EXPECT_EQ(game.ui.messages[0].text,
               QStringLiteral("This will replace your existing player data files with new ones "
                              "based on the SeasonStats.mdb database. Do you wish to continue?"));
@@ -106,15 +106,14 @@ TEST_F(RunFixture, FileNamedLikeTheSlotIsAnExistingSlotThatCannotBeUsed) {
 TEST_F(RunFixture, PreparingAnExistingSlotKeepsOnlyTheNewTeams) {
     writeSimpleDatabase(game.dbPath(), {{"A", "Sam Jones"}, {"B", "Jo Bell"}, {"C", "Al Fox"}});
     ASSERT_TRUE(run.prepareSlot());
-    EXPECT_EQ(run.teamCount(), 3);
+    EXPECT_EQ(run.teamNames().size(), 3);
 
     QFile::remove(game.dbPath());
     writeSimpleDatabase(game.dbPath(), {{"B", "Jo Bell"}});
     const FolderTree before = snapshotTree(game.path());
     ASSERT_TRUE(run.prepareSlot());
     EXPECT_EQ(game.ui.titles(), QStringList{kAsk});
-    EXPECT_EQ(run.teamCount(), 1);
-    EXPECT_EQ(run.teamNames(), (QStringList{"", "B"}));
+    EXPECT_EQ(run.teamNames(), (QStringList{"B"}));
     // Preparing an existing slot writes nothing.
     EXPECT_EQ(snapshotTree(game.path()), before);
 }
@@ -125,7 +124,7 @@ TEST_F(RunFixture, EmptyRatingsSaysListEmptyAndTouchesNoTeamFolder) {
     ASSERT_EQ(game.ui.messages.size(), 1u);
     EXPECT_EQ(game.ui.messages[0].text, QStringLiteral("List empty"));
     EXPECT_EQ(game.ui.messages[0].title, QStringLiteral("Error"));
-    EXPECT_EQ(game.ui.messages[0].style, 64);
+    EXPECT_EQ(game.ui.messages[0].style, MessageStyle{MessageIcon::Information});
     EXPECT_EQ(game.ui.visibility, (std::vector<bool>{true, false}));
     EXPECT_TRUE(subfolders(game.slot()).isEmpty());
     EXPECT_TRUE(QFile::exists(game.slot() + QStringLiteral("/seasonStats.mdb")));
@@ -138,7 +137,7 @@ TEST_F(RunFixture, OneRowAdvancesTheBarTo90ThenCompletes) {
     run.run();
     ASSERT_EQ(game.ui.titles(), QStringList{QString()});
     EXPECT_EQ(game.ui.messages[0].text, QStringLiteral("Import Complete!"));
-    EXPECT_EQ(game.ui.messages[0].style, 0);
+    EXPECT_EQ(game.ui.messages[0].style, MessageStyle{});
     // 0 at the start, 90 after the only row, 90 again from the sheet reset, 100, then 0.
     EXPECT_EQ(game.ui.progressValues, (std::vector<float>{0, 90, 90, 100, 0}));
     EXPECT_FALSE(game.ui.progressVisible());
@@ -168,13 +167,12 @@ TEST_F(RunFixture, PressingUpdateDuringThePauseStartsNoSecondRun) {
     EXPECT_FALSE(run.isRunning());
 }
 
-TEST(PauseFor, ReturnsAtOnceWhenStoppedOrNotPositive) {
+TEST(PauseFor, ReturnsAtOnceWhenNotPositive) {
     FakeUi ui;
-    pauseFor(0, false, ui);
-    pauseFor(-1, false, ui);
-    pauseFor(5, true, ui);
+    pauseFor(0, ui);
+    pauseFor(-1, ui);
     EXPECT_EQ(ui.eventRounds, 0);
-    pauseFor(0.02, false, ui);
+    pauseFor(0.02, ui);
     EXPECT_GT(ui.eventRounds, 0);
 }
 
@@ -184,7 +182,7 @@ TEST_F(RunFixture, FailureIsReportedAndTheRunStops) {
     run.run();
     ASSERT_EQ(game.ui.messages.size(), 1u);
     EXPECT_EQ(game.ui.messages[0].title, QStringLiteral("Update Error"));
-    EXPECT_EQ(game.ui.messages[0].style, 16);
+    EXPECT_EQ(game.ui.messages[0].style, MessageStyle{MessageIcon::Critical});
     EXPECT_TRUE(game.ui.messages[0].text.contains(QStringLiteral("schedule2008.dat")));
     EXPECT_FALSE(game.ui.progressVisible());
     EXPECT_FALSE(run.isRunning());

@@ -1,69 +1,30 @@
 #include "tools/demofolder.h"
 
+#include "core/bytes.h"
 #include "core/fileops.h"
+#include "core/gamepaths.h"
 #include "core/patcherror.h"
+#include "db/seasonschema.h"
+#include "db/sqliteconnection.h"
 
 #include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
-#include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 
 #include <algorithm>
-#include <atomic>
 #include <optional>
 #include <random>
+#include <span>
 #include <stdexcept>
 #include <string_view>
 #include <vector>
 
 namespace demo {
 namespace {
-
-constexpr std::string_view ratingsTable = R"(CREATE TABLE Ratings (
-  team TEXT, Name TEXT, Height REAL, Weight REAL, DOB TEXT,
-  "preferred pos" TEXT, "secondary pos" TEXT, "third pos" TEXT, "key pos" INTEGER,
-  crumbs INTEGER, "Long Kick" INTEGER, "Short Kick" INTEGER, kickMax REAL,
-  "mark contest" INTEGER, "mark uncontest" INTEGER, HBall INTEGER, tack INTEGER,
-  Strength INTEGER, Speed INTEGER, Agility INTEGER, Health INTEGER, ho INTEGER,
-  "goal acc grnd" INTEGER, "goal acc mark" INTEGER, freeKickTend INTEGER,
-  discipline INTEGER, "Inj Tend" REAL, "Rep Tend" REAL,
-  "Def Grnd" INTEGER, "Def Air" INTEGER, "Def One" INTEGER,
-  "short kick per" REAL, "long kick per" REAL, "hball per" REAL, "run per" REAL,
-  healthLimit REAL, clearance INTEGER, goalSense INTEGER, leadership INTEGER,
-  overall INTEGER, playerType INTEGER, Potential REAL, lineupType TEXT,
-  contract INTEGER, Salary REAL, PendingContract INTEGER, pendingSalary REAL,
-  Debut INTEGER, State TEXT, Town TEXT, pno INTEGER,
-  impr_r INTEGER, impr_bf INTEGER, impr_b INTEGER, impr_c INTEGER,
-  impr_f INTEGER, impr_ff INTEGER, impr_k INTEGER, impr_nk INTEGER
-))";
-
-constexpr std::string_view qzTable = R"(CREATE TABLE qz (
-  name TEXT, b REAL, bf REAL, c REAL, f REAL, ff REAL, r REAL, k REAL, nk REAL
-))";
-
-// clang-format off
-constexpr std::array<std::string_view, 59> ratingsColumnNames{
-    "team", "Name", "Height", "Weight", "DOB",
-    "preferred pos", "secondary pos", "third pos", "key pos",
-    "crumbs", "Long Kick", "Short Kick", "kickMax",
-    "mark contest", "mark uncontest", "HBall", "tack",
-    "Strength", "Speed", "Agility", "Health", "ho",
-    "goal acc grnd", "goal acc mark", "freeKickTend",
-    "discipline", "Inj Tend", "Rep Tend",
-    "Def Grnd", "Def Air", "Def One",
-    "short kick per", "long kick per", "hball per", "run per",
-    "healthLimit", "clearance", "goalSense", "leadership",
-    "overall", "playerType", "Potential", "lineupType",
-    "contract", "Salary", "PendingContract", "pendingSalary",
-    "Debut", "State", "Town", "pno",
-    "impr_r", "impr_bf", "impr_b", "impr_c",
-    "impr_f", "impr_ff", "impr_k", "impr_nk",
-};
-// clang-format on
 
 QString fromUtf8(std::string_view text) {
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
@@ -93,33 +54,6 @@ private:
     std::mt19937 m_engine;
 };
 
-// Indexes of the 22 ratings that add up to a player's overall points.
-enum Skill {
-    Crumbs,
-    LongKick,
-    ShortKick,
-    MarkContest,
-    MarkUncontest,
-    HBall,
-    Tackling,
-    Strength,
-    Speed,
-    Agility,
-    Health,
-    HitOuts,
-    GoalAccGround,
-    GoalAccMark,
-    FreeKickTend,
-    Discipline,
-    DefGround,
-    DefAir,
-    DefOne,
-    Clearance,
-    GoalSense,
-    Leadership,
-    SkillCount
-};
-
 // In the order of the qz columns b, bf, c, f, ff, r, k, nk.
 constexpr std::array<std::string_view, 8> positions{"B", "BF", "C", "F", "FF", "R", "K", "NK"};
 constexpr std::array<std::string_view, 4> lineupTypes{"A", "B", "C", "R"};
@@ -139,7 +73,8 @@ struct Player {
     QDate dateOfBirth;
     std::array<std::uint8_t, 3> positions{};
     int keyPos = 0;
-    std::array<int, SkillCount> skills{};
+    // The ratings summed into the overall points, in the order of their columns.
+    std::array<int, seasonschema::kOverallPointColumns.size()> skills{};
     double kickMax = 0;
     double injuryTendency = 0;
     double reputationTendency = 0;
@@ -172,33 +107,51 @@ template <std::size_t N> QStringList toStrings(const std::array<std::string_view
     return strings;
 }
 
-// Laid out like the reference schema, a line of it per line here.
+// The player's Ratings row, a value for each column in the table's order.
 QVariantList ratingsRow(const Player& p, const QString& team) {
+    using namespace seasonschema;
     static const QStringList positionTexts = toStrings(positions);
     static const QStringList lineupTexts = toStrings(lineupTypes);
     static const QStringList stateTexts = toStrings(states);
     static const QStringList townTexts = toStrings(towns);
-    const auto& s = p.skills;
-    const auto& i = p.improvement;
-    // clang-format off
-    return {
-        team, p.name, p.height, p.weight, p.dateOfBirth.toString(Qt::ISODate),
-        positionTexts[p.positions[0]], positionTexts[p.positions[1]], positionTexts[p.positions[2]], p.keyPos,
-        s[Crumbs], s[LongKick], s[ShortKick], p.kickMax,
-        s[MarkContest], s[MarkUncontest], s[HBall], s[Tackling],
-        s[Strength], s[Speed], s[Agility], s[Health], s[HitOuts],
-        s[GoalAccGround], s[GoalAccMark], s[FreeKickTend],
-        s[Discipline], p.injuryTendency, p.reputationTendency,
-        s[DefGround], s[DefAir], s[DefOne],
-        p.shortKickPercent, p.longKickPercent, p.handballPercent, p.runPercent,
-        p.healthLimit, s[Clearance], s[GoalSense], s[Leadership],
-        p.overall, p.playerType, p.potential, lineupTexts[p.lineupType],
-        p.contract, p.salary, p.pendingContract, p.pendingSalary,
-        p.debut, stateTexts[p.state], townTexts[p.town], p.playerNumber,
-        i[0], i[1], i[2], i[3],
-        i[4], i[5], i[6], i[7],
-    };
-    // clang-format on
+    QVariantList row(RatingsColumnCount);
+    auto skill = p.skills.begin();
+    for (int column = 0; column < RatingsColumnCount; ++column) {
+        if (kRatingsColumns[column].role == Role::OverallPoint)
+            row[column] = *skill++;
+    }
+    row[Team] = team;
+    row[Name] = p.name;
+    row[Height] = p.height;
+    row[Weight] = p.weight;
+    row[Dob] = p.dateOfBirth.toString(Qt::ISODate);
+    row[PreferredPos] = positionTexts[p.positions[0]];
+    row[SecondaryPos] = positionTexts[p.positions[1]];
+    row[ThirdPos] = positionTexts[p.positions[2]];
+    row[KeyPos] = p.keyPos;
+    row[KickMax] = p.kickMax;
+    row[InjTend] = p.injuryTendency;
+    row[RepTend] = p.reputationTendency;
+    row[ShortKickPer] = p.shortKickPercent;
+    row[LongKickPer] = p.longKickPercent;
+    row[HballPer] = p.handballPercent;
+    row[RunPer] = p.runPercent;
+    row[HealthLimit] = p.healthLimit;
+    row[Overall] = p.overall;
+    row[PlayerType] = p.playerType;
+    row[Potential] = p.potential;
+    row[LineupType] = lineupTexts[p.lineupType];
+    row[Contract] = p.contract;
+    row[Salary] = p.salary;
+    row[PendingContract] = p.pendingContract;
+    row[PendingSalary] = p.pendingSalary;
+    row[Debut] = p.debut;
+    row[State] = stateTexts[p.state];
+    row[Town] = townTexts[p.town];
+    row[Pno] = p.playerNumber;
+    for (std::size_t i = 0; i < p.improvement.size(); ++i)
+        row[ImprR + int(i)] = p.improvement[i];
+    return row;
 }
 
 // A player in the middle of every range, for rows that tests shape by hand.
@@ -431,54 +384,68 @@ std::vector<Player> randomPlayers(const Options& options) {
     return players;
 }
 
-QString quoted(std::string_view column) {
-    return QLatin1Char('"') + fromUtf8(column) + QLatin1Char('"');
+QString quoted(QLatin1String name) {
+    return QLatin1Char('"') + name + QLatin1Char('"');
 }
 
-QString ratingsInsert() {
-    QStringList columns;
+QString sqlType(seasonschema::ColumnType type) {
+    switch (type) {
+    case seasonschema::ColumnType::Integer:
+        return QStringLiteral("INTEGER");
+    case seasonschema::ColumnType::Real:
+        return QStringLiteral("REAL");
+    case seasonschema::ColumnType::Text:
+        break;
+    }
+    return QStringLiteral("TEXT");
+}
+
+// The table as the reference schema declares it.
+QString createTable(QLatin1String table, std::span<const seasonschema::Column> columns) {
+    QStringList definitions;
+    for (const seasonschema::Column& column : columns)
+        definitions << QStringLiteral("  ") + quoted(column.name) + QLatin1Char(' ') +
+                           sqlType(column.type);
+    // A column a line, for whoever reads the schema in the sqlite3 shell.
+    return QStringLiteral("CREATE TABLE %1 (\n%2\n)")
+        .arg(table, definitions.join(QStringLiteral(",\n")));
+}
+
+// A statement that inserts a row with a value for every column.
+QString insertRow(QLatin1String table, std::span<const seasonschema::Column> columns) {
+    QStringList names;
     QStringList marks;
-    for (std::string_view column : ratingsColumnNames) {
-        columns << quoted(column);
+    for (const seasonschema::Column& column : columns) {
+        names << quoted(column.name);
         marks << QStringLiteral("?");
     }
-    return QStringLiteral("INSERT INTO Ratings (%1) VALUES (%2)")
-        .arg(columns.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
+    return QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+        .arg(table, names.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
 }
 
-const QString qzInsert =
-    QStringLiteral("INSERT INTO qz (name,b,bf,c,f,ff,r,k,nk) VALUES (?,?,?,?,?,?,?,?,?)");
+const QString ratingsSchema =
+    createTable(seasonschema::kRatingsTable, seasonschema::kRatingsColumns);
+const QString qzSchema = createTable(seasonschema::kQzTable, seasonschema::kQzColumns);
+const QString ratingsInsert = insertRow(seasonschema::kRatingsTable, seasonschema::kRatingsColumns);
+const QString qzInsert = insertRow(seasonschema::kQzTable, seasonschema::kQzColumns);
 
-// Qt keeps its connections in a registry by name. A name of its own for every handle lets
-// writers run side by side, and the registry entry goes once the last handle has.
+// Statements on a database being written; a failure names the operation and the file.
 class Connection {
 public:
     Connection(const QString& path, const QString& operation)
-        : m_name(QStringLiteral("tolvane-demo-%1").arg(++s_counter))
-        , m_path(path)
-        , m_operation(operation) {
-        m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
-        m_db.setDatabaseName(path);
-        if (!m_db.open()) {
-            const QString cause = m_db.lastError().text();
-            release();
-            throw PatchError(operation, path, cause);
-        }
-    }
-    ~Connection() { release(); }
-    Connection(const Connection&) = delete;
-    Connection& operator=(const Connection&) = delete;
+        : m_sqlite(path, operation)
+        , m_operation(operation) {}
 
-    QSqlDatabase& database() { return m_db; }
-    const QString& path() const { return m_path; }
+    SqliteConnection& sqlite() { return m_sqlite; }
+    const QString& operation() const { return m_operation; }
 
     void exec(const QString& sql) {
-        QSqlQuery query(m_db);
+        QSqlQuery query(m_sqlite.handle());
         if (!query.exec(sql))
             fail(query, sql);
     }
     QSqlQuery prepare(const QString& sql) {
-        QSqlQuery query(m_db);
+        QSqlQuery query(m_sqlite.handle());
         if (!query.prepare(sql))
             fail(query, sql);
         return query;
@@ -487,53 +454,15 @@ public:
         if (!query.exec())
             fail(query, query.lastQuery());
     }
+
+private:
     [[noreturn]] void fail(const QSqlQuery& query, const QString& sql) const {
-        throw PatchError(m_operation, m_path,
+        throw PatchError(m_operation, m_sqlite.path(),
                          query.lastError().text() + QStringLiteral("\nStatement: ") + sql);
     }
-    [[noreturn]] void fail(const QSqlError& error) const {
-        throw PatchError(m_operation, m_path, error.text());
-    }
 
-private:
-    void release() {
-        if (m_db.isOpen())
-            m_db.close();
-        m_db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(m_name);
-    }
-
-    static inline std::atomic<unsigned> s_counter{0};
-    QString m_name;
-    QString m_path;
+    SqliteConnection m_sqlite;
     QString m_operation;
-    QSqlDatabase m_db;
-};
-
-// Rolls back unless committed, so a failed writer leaves no half-filled tables behind.
-class Transaction {
-public:
-    explicit Transaction(Connection& connection)
-        : m_connection(connection) {
-        if (!m_connection.database().transaction())
-            m_connection.fail(m_connection.database().lastError());
-    }
-    ~Transaction() {
-        if (!m_committed)
-            m_connection.database().rollback();
-    }
-    Transaction(const Transaction&) = delete;
-    Transaction& operator=(const Transaction&) = delete;
-
-    void commit() {
-        if (!m_connection.database().commit())
-            m_connection.fail(m_connection.database().lastError());
-        m_committed = true;
-    }
-
-private:
-    Connection& m_connection;
-    bool m_committed = false;
 };
 
 void bindRow(QSqlQuery& query, const QVariantList& values) {
@@ -565,10 +494,10 @@ void fillDatabase(Connection& connection, const Options& options,
 
     // The file is removed again if anything fails, so waiting for the disk buys nothing.
     connection.exec(QStringLiteral("PRAGMA synchronous = OFF"));
-    Transaction transaction(connection);
-    for (const QString& statement : referenceSchema())
-        connection.exec(statement);
-    QSqlQuery ratings = connection.prepare(ratingsInsert());
+    Transaction transaction(connection.sqlite(), connection.operation());
+    connection.exec(ratingsSchema);
+    connection.exec(qzSchema);
+    QSqlQuery ratings = connection.prepare(ratingsInsert);
     QSqlQuery qz = connection.prepare(qzInsert);
     for (std::size_t index : order) {
         const Player& p = players[index];
@@ -584,12 +513,11 @@ void fillDatabase(Connection& connection, const Options& options,
 
 QByteArray scheduleBytes(std::uint32_t seed, int year, int size) {
     Random random(seed ^ std::uint32_t(year) * 2654435761u);
-    QByteArray bytes("TRQZ");
-    bytes.append(char(year & 0xff));
-    bytes.append(char(year >> 8));
-    while (bytes.size() < size)
-        bytes.append(char(random.below(256)));
-    return bytes;
+    QByteArray schedule("TRQZ");
+    bytes::appendLittleEndian(schedule, std::uint16_t(year));
+    while (schedule.size() < size)
+        schedule.append(char(random.below(256)));
+    return schedule;
 }
 
 void makeFolder(const QString& path) {
@@ -600,20 +528,6 @@ void makeFolder(const QString& path) {
 }
 
 } // namespace
-
-const QStringList& ratingsColumns() {
-    static const QStringList columns = [] {
-        QStringList list;
-        for (std::string_view column : ratingsColumnNames)
-            list << fromUtf8(column);
-        return list;
-    }();
-    return columns;
-}
-
-QStringList referenceSchema() {
-    return {fromUtf8(ratingsTable), fromUtf8(qzTable)};
-}
 
 QString teamName(int index) {
     const auto count = int(teamNameList.size());
@@ -644,11 +558,11 @@ void writeSeasonDatabase(const QString& path, const Options& options) {
 }
 
 void writeProgramFolder(const QString& folder, const Options& options) {
-    const QDir dir(folder);
-    const QString database = dir.filePath(QStringLiteral("seasonStats.mdb"));
-    const QString newSchedule = dir.filePath(QStringLiteral("schedule2009.dat"));
-    const QString schedules = dir.filePath(QStringLiteral("data/schedules"));
-    const QString gameSchedule = schedules + QStringLiteral("/schedule2008.dat");
+    const QString root = QDir(folder).path();
+    const QString database = gamepaths::seasonDatabase(root);
+    const QString newSchedule = gamepaths::newFixture(root);
+    const QString schedules = gamepaths::schedulesFolder(root);
+    const QString gameSchedule = gamepaths::gameFixture(root);
 
     // Pointed at a real installation by mistake, the tool must not replace the game's own
     // files, so it refuses before writing anything.
@@ -661,7 +575,7 @@ void writeProgramFolder(const QString& folder, const Options& options) {
     }
     makeFolder(folder);
     makeFolder(schedules);
-    makeFolder(dir.filePath(QStringLiteral("lists")));
+    makeFolder(gamepaths::listsFolder(root));
     writeSeasonDatabase(database, options);
     fileops::writeFileAtomically(newSchedule, scheduleBytes(options.seed, 2009, 4096));
     fileops::writeFileAtomically(gameSchedule, scheduleBytes(options.seed, 2008, 3584));
@@ -683,9 +597,9 @@ SeasonBuilder::SeasonBuilder(const QString& path, bool withQz)
     // Test databases need no protection against power loss, and row-by-row commits would
     // otherwise wait on the disk for each row.
     d->connection->exec(QStringLiteral("PRAGMA synchronous = OFF"));
-    d->connection->exec(fromUtf8(ratingsTable));
+    d->connection->exec(ratingsSchema);
     if (withQz)
-        d->connection->exec(fromUtf8(qzTable));
+        d->connection->exec(qzSchema);
 }
 
 SeasonBuilder::~SeasonBuilder() = default;
@@ -695,10 +609,11 @@ void SeasonBuilder::addPlayer(const QString& team, const QString& name,
     Connection& connection = d->open();
     QVariantList values = ratingsRow(midRangePlayer(name), team);
     for (auto it = overrides.begin(); it != overrides.end(); ++it) {
-        const QStringList& columns = ratingsColumns();
-        const auto column = std::find_if(columns.begin(), columns.end(), [&](const QString& c) {
-            return c.compare(it.key(), Qt::CaseInsensitive) == 0;
-        });
+        const auto& columns = seasonschema::kRatingsColumns;
+        const auto column =
+            std::find_if(columns.begin(), columns.end(), [&](const seasonschema::Column& c) {
+                return it.key().compare(c.name, Qt::CaseInsensitive) == 0;
+            });
         if (column == columns.end())
             throw std::invalid_argument("demo::SeasonBuilder::addPlayer: no Ratings column named " +
                                         it.key().toStdString());
@@ -706,7 +621,7 @@ void SeasonBuilder::addPlayer(const QString& team, const QString& name,
     }
     // Prepared afresh for each row: a statement kept open would lock the tables against the
     // schema changes that tests make through exec().
-    QSqlQuery query = connection.prepare(ratingsInsert());
+    QSqlQuery query = connection.prepare(ratingsInsert);
     bindRow(query, values);
     connection.run(query);
 }

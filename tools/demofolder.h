@@ -24,10 +24,6 @@ struct Options {
 // the name lists run short beyond this.
 inline constexpr int maxPlayers = 200'000;
 
-// Column names of the reference Ratings table, in table order.
-const QStringList& ratingsColumns();
-// The CREATE TABLE statements of the reference schema (Ratings, then qz).
-QStringList referenceSchema();
 // The name of the team with this index (from 0) in a generated database; names are safe as
 // folder names and no two differ only in letter case.
 QString teamName(int index);

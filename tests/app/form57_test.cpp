@@ -245,23 +245,38 @@ TEST_F(Form57Test, MessageStylesPickIconsButtonsAndAnswers) {
     placeDatabase();
     Form57 form(folder());
     struct Row {
-        int style;
+        MessageStyle style;
         QMessageBox::Icon icon;
         QMessageBox::StandardButtons buttons;
         QMessageBox::StandardButton press;
         int answer;
     };
     const Row rows[] = {
-        {0, QMessageBox::NoIcon, QMessageBox::Ok, QMessageBox::Ok, RunUi::Ok},
-        {1, QMessageBox::NoIcon, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel,
+        {{}, QMessageBox::NoIcon, QMessageBox::Ok, QMessageBox::Ok, RunUi::Ok},
+        {{MessageIcon::None, MessageButtons::OkCancel},
+         QMessageBox::NoIcon,
+         QMessageBox::Ok | QMessageBox::Cancel,
+         QMessageBox::Cancel,
          RunUi::Cancel},
-        {1, QMessageBox::NoIcon, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok, RunUi::Ok},
-        {16, QMessageBox::Critical, QMessageBox::Ok, QMessageBox::Ok, RunUi::Ok},
-        {48, QMessageBox::Warning, QMessageBox::Ok, QMessageBox::Ok, RunUi::Ok},
-        {64, QMessageBox::Information, QMessageBox::Ok, QMessageBox::Ok, RunUi::Ok},
+        {{MessageIcon::None, MessageButtons::OkCancel},
+         QMessageBox::NoIcon,
+         QMessageBox::Ok | QMessageBox::Cancel,
+         QMessageBox::Ok,
+         RunUi::Ok},
+        {{MessageIcon::Critical},
+         QMessageBox::Critical,
+         QMessageBox::Ok,
+         QMessageBox::Ok,
+         RunUi::Ok},
+        {{MessageIcon::Warning}, QMessageBox::Warning, QMessageBox::Ok, QMessageBox::Ok, RunUi::Ok},
+        {{MessageIcon::Information},
+         QMessageBox::Information,
+         QMessageBox::Ok,
+         QMessageBox::Ok,
+         RunUi::Ok},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.style);
+        SCOPED_TRACE(static_cast<int>(row.style.icon));
         m_operator.boxes.clear();
         m_operator.answers = {row.press};
         EXPECT_EQ(form.message(QStringLiteral("text"), row.style, QStringLiteral("Title")),
@@ -273,7 +288,7 @@ TEST_F(Form57Test, MessageStylesPickIconsButtonsAndAnswers) {
     }
 
     m_operator.boxes.clear();
-    form.message(QStringLiteral("Import Complete!"), 0, QString());
+    form.message(QStringLiteral("Import Complete!"), {}, QString());
     ASSERT_EQ(m_operator.boxes.size(), 1U);
     EXPECT_EQ(m_operator.boxes[0].title, QStringLiteral("Tolvane Rally 2009 Patch"));
 }

@@ -126,25 +126,25 @@ QString difference(const QVariant& ours, std::uint8_t type, const std::optional<
         expected = needs(1) ? qint64(static_cast<std::uint8_t>(b[0])) : QVariant();
         break;
     case jet::Int:
-        expected = needs(2) ? qint64(bytes::readLE<std::int16_t>(b)) : QVariant();
+        expected = needs(2) ? qint64(bytes::loadLittleEndian<std::int16_t>(b)) : QVariant();
         break;
     case jet::Long:
-        expected = needs(4) ? qint64(bytes::readLE<std::int32_t>(b)) : QVariant();
+        expected = needs(4) ? qint64(bytes::loadLittleEndian<std::int32_t>(b)) : QVariant();
         break;
     case jet::Money:
         expected =
-            needs(8) ? static_cast<double>(bytes::readLE<std::int64_t>(b)) / 10000.0 : QVariant();
+            needs(8) ? static_cast<double>(bytes::loadLittleEndian<std::int64_t>(b)) / 10000.0 : QVariant();
         break;
     case jet::Float:
-        expected = needs(4) ? static_cast<double>(bytes::readLE<float>(b)) : QVariant();
+        expected = needs(4) ? static_cast<double>(bytes::loadLittleEndian<float>(b)) : QVariant();
         break;
     case jet::Double:
-        expected = needs(8) ? bytes::readLE<double>(b) : QVariant();
+        expected = needs(8) ? bytes::loadLittleEndian<double>(b) : QVariant();
         break;
     case jet::DateTime: {
         if (!needs(8))
             return describe(QStringLiteral("a short date"));
-        const double day = bytes::readLE<double>(b);
+        const double day = bytes::loadLittleEndian<double>(b);
         const bool same = ours.typeId() == QMetaType::QString
                               ? oledate::fromText(ours.toString()).day == day
                               : std::bit_cast<std::uint64_t>(ours.toDouble()) ==

@@ -1,12 +1,12 @@
 #include "support/fakeui.h"
 
-int FakeUi::message(const QString& text, int style, const QString& title) {
+RunUi::Answer FakeUi::message(const QString& text, MessageStyle style, const QString& title) {
     messages.push_back({text, style, title});
     if (onMessage)
         onMessage(messages.back());
     if (answers.empty())
         return Ok;
-    const int answer = answers.front();
+    const Answer answer = answers.front();
     answers.pop_front();
     return answer;
 }

@@ -15,16 +15,16 @@ class FakeUi : public RunUi {
 public:
     struct Message {
         QString text;
-        int style;
+        MessageStyle style;
         QString title;
     };
 
-    int message(const QString& text, int style, const QString& title) override;
+    Answer message(const QString& text, MessageStyle style, const QString& title) override;
     void setProgressVisible(bool visible) override;
     void setProgress(float value) override;
     void processEvents() override;
 
-    std::deque<int> answers;
+    std::deque<Answer> answers;
     std::vector<Message> messages;
     std::vector<float> progressValues;
     std::vector<bool> visibility;

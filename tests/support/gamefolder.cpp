@@ -1,5 +1,6 @@
 #include "support/gamefolder.h"
 
+#include "db/seasonschema.h"
 #include "support/foldertree.h"
 #include "tools/demofolder.h"
 
@@ -9,11 +10,10 @@
 
 GameFolder::GameFolder() {
     EXPECT_TRUE(dir.isValid());
-    QDir root(dir.path());
-    root.mkpath(QStringLiteral("lists"));
-    root.mkpath(QStringLiteral("data/schedules"));
-    writeAll(file(QStringLiteral("data/schedules/schedule2008.dat")), "old fixture\0\x01\x02");
-    writeAll(file(QStringLiteral("schedule2009.dat")), "new fixture\r\n\xff");
+    QDir().mkpath(gamepaths::listsFolder(path()));
+    QDir().mkpath(gamepaths::schedulesFolder(path()));
+    writeAll(gamepaths::gameFixture(path()), "old fixture\0\x01\x02");
+    writeAll(gamepaths::newFixture(path()), "new fixture\r\n\xff");
 }
 
 void GameFolder::writeDemo(int teams, int players) {
@@ -33,12 +33,7 @@ void writeSimpleDatabase(const QString& path,
 
 QVariantMap allRatings(const QVariant& value) {
     QVariantMap map;
-    for (const char* column :
-         {"crumbs",       "clearance",     "HBall",          "tack",          "ho",
-          "Strength",     "Speed",         "Agility",        "Health",        "Long Kick",
-          "Short Kick",   "goal acc grnd", "goalSense",      "goal acc mark", "discipline",
-          "freeKickTend", "mark contest",  "mark uncontest", "Def Grnd",      "Def Air",
-          "Def One",      "leadership"})
-        map.insert(QString::fromLatin1(column), value);
+    for (const seasonschema::RatingsColumn column : seasonschema::kOverallPointColumns)
+        map.insert(seasonschema::kRatingsColumns[column].name, value);
     return map;
 }

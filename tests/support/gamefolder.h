@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/gamepaths.h"
 #include "support/fakeui.h"
 
 #include <QTemporaryDir>
@@ -12,8 +13,8 @@ struct GameFolder {
 
     QString path() const { return dir.path(); }
     QString file(const QString& relative) const { return dir.filePath(relative); }
-    QString dbPath() const { return file(QStringLiteral("seasonStats.mdb")); }
-    QString slot() const { return file(QStringLiteral("lists/default2009")); }
+    QString dbPath() const { return gamepaths::seasonDatabase(path()); }
+    QString slot() const { return gamepaths::slotFolder(path(), gamepaths::kDefaultSlot); }
     // Fills the folder from the demo generator with teams x players.
     void writeDemo(int teams, int players);
 

@@ -7,7 +7,7 @@ namespace jetedit {
 namespace {
 
 std::uint16_t get16(const QByteArray& file, qsizetype at) {
-    return bytes::readLE<std::uint16_t>(file.constData() + at);
+    return bytes::loadLittleEndian<std::uint16_t>(file.constData() + at);
 }
 
 constexpr qsizetype kSlots = jet::kRowCountOffset + 2;
@@ -15,11 +15,11 @@ constexpr qsizetype kSlots = jet::kRowCountOffset + 2;
 } // namespace
 
 void put16(QByteArray& file, qsizetype at, std::uint16_t value) {
-    bytes::writeLE(file.data() + at, value);
+    bytes::storeLittleEndian(file.data() + at, value);
 }
 
 void put32(QByteArray& file, qsizetype at, std::uint32_t value) {
-    bytes::writeLE(file.data() + at, value);
+    bytes::storeLittleEndian(file.data() + at, value);
 }
 
 Place slotPlace(const QByteArray&, jet::RowLocation at) {
@@ -87,7 +87,7 @@ void moveRow(QByteArray& file, const jet::Table& table, std::size_t row) {
 std::vector<std::uint32_t> moveMemo(QByteArray& file, const jet::Table& table, std::size_t row,
                                     const QString& column, bool chained) {
     const Place field = fieldPlace(file, table, row, column);
-    const auto header = bytes::readLE<std::uint32_t>(file.constData() + field.offset);
+    const auto header = bytes::loadLittleEndian<std::uint32_t>(file.constData() + field.offset);
     const std::uint32_t length = header & 0x3fffffff;
     const QByteArray data = file.mid(field.offset + 12, length);
     std::vector<std::uint32_t> pointers;
@@ -126,7 +126,7 @@ void inlineUsageMap(QByteArray& file, std::uint32_t definitionPage, std::uint32_
     for (std::uint32_t page = first; page < pages.pageCount(); ++page) {
         const unsigned char* p = pages.page(page);
         const std::uint32_t bit = page - first;
-        if (p[0] == jet::DataPage && bytes::readLE<std::uint32_t>(p + 4) == definitionPage &&
+        if (p[0] == jet::DataPage && bytes::loadLittleEndian<std::uint32_t>(p + 4) == definitionPage &&
             5 + bit / 8 < static_cast<std::uint32_t>(map.size))
             inlineMap[5 + bit / 8] = static_cast<char>(inlineMap[5 + bit / 8] | (1 << (bit % 8)));
     }
