@@ -36,13 +36,13 @@ fresh_game() {
 
 offscreen_run() {
     fresh_game
-    QT_QPA_PLATFORM=offscreen "$harness" --program-folder "$work/game" | cut -f1 | cut -d' ' -f1
+    QT_QPA_PLATFORM=offscreen "$harness" --program-folder "$work/game" 2>/dev/null | cut -f1 | cut -d' ' -f1
 }
 
 xvfb_run() {
     fresh_game
     coproc harness_proc { QT_QPA_PLATFORM=xcb "$harness" --external-click \
-        --program-folder "$work/game"; }
+        --program-folder "$work/game" 2>/dev/null; }
     local line
     read -r line <&"${harness_proc[0]}"
     [[ $line == ready ]] || fail "the harness did not start: $line"

@@ -10,8 +10,7 @@
 #include "players/recordcodec.h"
 #include "players/valueconversion.h"
 
-#include <QSqlError>
-#include <QSqlQuery>
+#include <QScopeGuard>
 
 #include <array>
 
@@ -38,16 +37,17 @@ struct PlayerMapper::Impl {
     SeasonDatabase& db;
     std::array<int, RatingsColumnCount> columns{};
     QzTable qz;
-    QSqlQuery overallUpdate;
 
-    // The player the current row describes, for messages.
+    // The player the current row describes, for messages; texts of ours where the row's
+    // own cannot be read.
     QString team;
     QString name;
+    // Whether name is the row's own, and so the key of its qz look-up.
+    bool nameIsText = false;
 
     explicit Impl(SeasonDatabase& database)
         : db(database)
-        , qz(database)
-        , overallUpdate(database.connection()) {}
+        , qz(database) {}
 
     // Where a check collects problems instead of stopping at the first; null in a run.
     std::vector<MappingProblem>* problems = nullptr;
@@ -92,8 +92,8 @@ struct PlayerMapper::Impl {
         return get(row, column, values::toText);
     }
 
+    void readIdentity(const Recordset& row);
     void mapAttributes(const Recordset& row, PlayerRecord& r);
-    void writeBackOverall(const Recordset& row, std::int16_t rating);
     void mapCareer(const Recordset& row, PlayerRecord& r);
     void mapPositionValues(PlayerRecord& r);
 };
@@ -102,10 +102,6 @@ PlayerMapper::PlayerMapper(SeasonDatabase& db, const Recordset& ratings)
     : d(std::make_unique<Impl>(db)) {
     for (int c = 0; c < RatingsColumnCount; ++c)
         d->columns[c] = ratings.requireColumn(kRatingsColumns[c].name, kRatingsTable);
-    if (!d->overallUpdate.prepare(QStringLiteral("UPDATE Ratings SET overall=? WHERE rowid=?")))
-        throw PatchError(QStringLiteral("The season database rejected a statement"),
-                         db.path() + QStringLiteral("\nUPDATE Ratings SET overall=?"),
-                         d->overallUpdate.lastError().text());
 }
 
 PlayerMapper::~PlayerMapper() = default;
@@ -122,59 +118,61 @@ std::int16_t PlayerMapper::overallPoints(const Recordset& row) const {
     }
 }
 
-void PlayerMapper::map(const Recordset& row, PlayerRecord& record) {
-    d->team = values::toText(row.value(d->columns[Team]));
-    d->name = values::toText(row.value(d->columns[Name]));
-
+std::int16_t PlayerMapper::map(const Recordset& row, PlayerRecord& record,
+                               std::vector<MappingProblem>* problems) {
+    d->problems = problems;
+    const auto noLongerCollecting = qScopeGuard([this] { d->problems = nullptr; });
+    d->readIdentity(row);
     d->mapAttributes(row, record);
     const std::int16_t rating = overallToRating(overallPoints(row));
-    if (!d->problems)
-        d->writeBackOverall(row, rating);
     record.overall = static_cast<float>(convertRating(rating, TenthsKind));
     d->mapCareer(row, record);
     d->mapPositionValues(record);
+    return rating;
 }
 
-std::vector<MappingProblem> PlayerMapper::check(const Recordset& row, PlayerRecord& scratch) {
-    std::vector<MappingProblem> problems;
-    d->problems = &problems;
-    try {
-        map(row, scratch);
-    } catch (...) {
-        d->problems = nullptr;
-        throw;
-    }
-    d->problems = nullptr;
-    // A text stored in the game's files holds at most 65,535 bytes, one per character in
-    // its code page; only a text with more characters than that needs the codec's verdict.
-    const auto tooLong = [](const QString& text) { return text.size() > 0xFFFF; };
-    const bool suspect = tooLong(scratch.firstName) || tooLong(scratch.lastName) ||
-                         tooLong(scratch.team) || tooLong(scratch.fullName) ||
-                         tooLong(scratch.preferredPos) || tooLong(scratch.secondaryPos) ||
-                         tooLong(scratch.thirdPos) || tooLong(scratch.lineupType) ||
-                         tooLong(scratch.state) || tooLong(scratch.town);
-    if (problems.empty() && suspect) {
-        try {
-            QByteArray bytes;
-            recordcodec::serialiseRecord(bytes, scratch);
-        } catch (const PatchError& e) {
-            problems.push_back({d->team, d->name, QString(), e.cause()});
-        }
-    }
-    return problems;
+const QString& PlayerMapper::team() const {
+    return d->team;
+}
+
+const QString& PlayerMapper::name() const {
+    return d->name;
 }
 
 QString PlayerMapper::ratingsStatement() {
     return QStringLiteral("SELECT rowid, * From Ratings order by team, rowid");
 }
 
+void PlayerMapper::Impl::readIdentity(const Recordset& row) {
+    // Every message about the row names its player and team, so these two are read
+    // first; a value that is no text is described by what it is and where it lies.
+    QString teamProblem;
+    QString nameProblem;
+    const auto identity = [&](RatingsColumn column, QString& problem) {
+        try {
+            return values::toText(row.value(columns[column]));
+        } catch (const values::ValueError& e) {
+            problem = e.reason();
+            return QStringLiteral("(row %1)").arg(row.value(0).toString());
+        }
+    };
+    team = identity(Team, teamProblem);
+    name = identity(Name, nameProblem);
+    nameIsText = nameProblem.isEmpty();
+    if (!teamProblem.isEmpty())
+        fail(kRatingsColumns[Team].name, teamProblem);
+    if (!nameProblem.isEmpty())
+        fail(kRatingsColumns[Name].name, nameProblem);
+}
+
 void PlayerMapper::Impl::mapAttributes(const Recordset& row, PlayerRecord& r) {
-    r.team = text(row, Team);
-    const auto split = values::splitName(text(row, Name));
+    // Read with the player's identity; a value that is no text has been reported there.
+    r.team = team;
+    const auto split = nameIsText ? values::splitName(name) : std::nullopt;
     if (split) {
         r.firstName = split->first;
         r.lastName = split->second;
-    } else {
+    } else if (nameIsText) {
         fail(kRatingsColumns[Name].name,
              QStringLiteral("The name has no blank after its first character, so it cannot be "
                             "split into first and last name."));
@@ -213,15 +211,6 @@ void PlayerMapper::Impl::mapAttributes(const Recordset& row, PlayerRecord& r) {
     r.handballPercent = single(row, HballPer);
     r.runPercent = single(row, RunPer);
     r.healthLimit = real(row, HealthLimit);
-}
-
-void PlayerMapper::Impl::writeBackOverall(const Recordset& row, std::int16_t rating) {
-    overallUpdate.bindValue(0, static_cast<int>(rating));
-    overallUpdate.bindValue(1, row.value(0));
-    if (!overallUpdate.exec())
-        throw PatchError(QStringLiteral("Cannot save the overall rating in the season database"),
-                         QStringLiteral("Player \"%1\" of team \"%2\"").arg(name, team),
-                         overallUpdate.lastError().text());
 }
 
 void PlayerMapper::Impl::mapCareer(const Recordset& row, PlayerRecord& r) {
@@ -274,7 +263,7 @@ void PlayerMapper::Impl::mapCareer(const Recordset& row, PlayerRecord& r) {
 }
 
 void PlayerMapper::Impl::mapPositionValues(PlayerRecord& r) {
-    const QzTable::Values* row = qz.find(name);
+    const QzTable::Values* row = nameIsText ? qz.find(name) : nullptr;
     if (!row) {
         r.positionValuesA.fill(kNoPositionValue);
         r.positionValuesB.fill(kNoPositionValue);

@@ -20,25 +20,30 @@ class SeasonDatabase;
 struct PlayerRecord;
 
 // Turns the current row of the player pass's Ratings statement into the game's player
-// record: identity, body and skills, then the overall rating (which it writes back into
-// the row), career, contract and development. The statement's first column must be the
-// row's rowid, which identifies the row for the write-back.
+// record: identity, body and skills, then the overall rating, career, contract and
+// development. The statement's first column must be the row's rowid, which names the row
+// where its values cannot.
 class PlayerMapper {
 public:
     // Finds every column the mapping reads (a missing one throws) and prepares the qz
-    // look-up and the write-back.
+    // look-up.
     PlayerMapper(SeasonDatabase& db, const Recordset& ratings);
     ~PlayerMapper();
     PlayerMapper(const PlayerMapper&) = delete;
     PlayerMapper& operator=(const PlayerMapper&) = delete;
 
-    // Overwrites the mapped fields of record from the current row. Fields the row does
-    // not set keep what the previous player left, as the game's own import always did.
-    void map(const Recordset& row, PlayerRecord& record);
+    // Overwrites the mapped fields of record from the current row and returns the player's
+    // new overall rating, for the caller to write back. Fields the row does not set keep
+    // what the previous player left, as the game's own import always did. A value that
+    // cannot be converted throws a PatchError naming player, team and column; with
+    // problems given, it is noted there instead and the mapping goes on.
+    std::int16_t map(const Recordset& row, PlayerRecord& record,
+                     std::vector<MappingProblem>* problems = nullptr);
 
-    // Maps the current row into scratch without writing anything back, and returns every
-    // value that would stop a run, rather than stopping at the first.
-    std::vector<MappingProblem> check(const Recordset& row, PlayerRecord& scratch);
+    // The team and name of the row last mapped, for messages. Where the row holds no text
+    // there, they describe the value instead.
+    const QString& team() const;
+    const QString& name() const;
 
     // The statement of the player pass: every Ratings row by team, its rowid first. Ties
     // keep the table's order, so a team's players come in the order the database holds them.

@@ -317,6 +317,11 @@ QByteArray teamListHeader(quint32 count) {
     return header;
 }
 
+void setTeamListCount(QByteArray& list, quint32 count) {
+    Q_ASSERT(list.size() >= kTeamListHeaderSize);
+    bytes::storeLittleEndian(list.data() + 2, std::uint32_t{count});
+}
+
 QByteArray teamListNeverCreated() {
     QByteArray header;
     bytes::appendLittleEndian(header, std::uint16_t{0});

@@ -37,6 +37,8 @@ std::vector<PlayerRecord> parseTeamList(QByteArrayView data, qsizetype& end);
 
 // The team list header for count records.
 QByteArray teamListHeader(quint32 count);
+// Sets the count in the header that starts list, a team list file held in memory.
+void setTeamListCount(QByteArray& list, quint32 count);
 
 // The file the game writes for a team list it never created: a list header of no
 // dimensions and nothing else. parseTeamList reads it as an empty list.

@@ -4,17 +4,21 @@
 #include "core/foldername.h"
 #include "core/gamepaths.h"
 #include "core/patcherror.h"
+#include "db/overallratings.h"
 #include "db/recordset.h"
 #include "db/seasondatabase.h"
 #include "db/seasonschema.h"
 #include "players/playermapping.h"
 #include "players/playerrecord.h"
+#include "players/recordcodec.h"
 #include "players/valueconversion.h"
 
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
+#include <QSqlQuery>
 
+#include <algorithm>
 #include <limits>
 
 namespace {
@@ -34,6 +38,8 @@ InputCheck::InputCheck(QString programFolder, QString slotName)
     : m_programFolder(std::move(programFolder))
     , m_slotName(std::move(slotName)) {}
 
+InputCheck::~InputCheck() = default;
+
 void InputCheck::add(const QString& problem) {
     if (m_listed.size() < kListedProblems)
         m_listed << problem;
@@ -51,6 +57,10 @@ QString InputCheck::report() const {
 bool InputCheck::run() {
     m_listed.clear();
     m_count = 0;
+    m_db.reset();
+    m_season.clear();
+    m_teams.clear();
+    m_teamsByFoldedName.clear();
     checkFolders();
     checkDatabase();
     return m_count == 0;
@@ -78,10 +88,11 @@ void InputCheck::checkFolders() {
 void InputCheck::checkDatabase() {
     const QString dbPath = gamepaths::seasonDatabase(m_programFolder);
     try {
-        SeasonDatabase db(dbPath);
+        m_db = std::make_unique<SeasonDatabase>(dbPath);
 
         // The run writes every overall rating back; find out now if it could not.
         const QFileInfo file(dbPath);
+        bool writable = false;
         if (!file.isWritable())
             add(QStringLiteral("The season database %1 is read-only, so the overall ratings "
                                "cannot be written back.")
@@ -93,76 +104,137 @@ void InputCheck::checkDatabase() {
         else {
             try {
                 // Taking the write lock and letting it go writes nothing.
-                const Transaction probe(db.sqlite(), QString(), Transaction::Lock::Immediate);
+                const Transaction probe(m_db->sqlite(), QString(), Transaction::Lock::Immediate);
+                writable = true;
             } catch (const PatchError& e) {
                 add(QStringLiteral("The season database %1 cannot be written: %2")
                         .arg(dbPath, e.cause()));
             }
-            const QString writeBack = db.writeBackProblem();
+            const QString writeBack = m_db->writeBackProblem();
             if (!writeBack.isEmpty())
                 add(writeBack);
         }
-
-        bool tablesComplete = true;
-        auto requireColumns = [&](QLatin1String table, const auto& columns) {
-            const qint64 exists = db.scalar(
-                QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type IN ('table', 'view') "
-                               "AND name = '%1' COLLATE NOCASE")
-                    .arg(table));
-            if (exists == 0) {
-                add(QStringLiteral("The season database has no table %1.").arg(table));
-                tablesComplete = false;
-                return;
-            }
-            Recordset header(db, QStringLiteral("SELECT * FROM %1 LIMIT 0").arg(table));
-            for (const seasonschema::Column& column : columns) {
-                if (header.columnIndex(column.name) < 0) {
-                    add(QStringLiteral("The table %1 has no column \"%2\".")
-                            .arg(table, column.name));
-                    tablesComplete = false;
-                }
-            }
-        };
-        requireColumns(seasonschema::kRatingsTable, seasonschema::kRatingsColumns);
-        requireColumns(seasonschema::kQzTable, seasonschema::kQzColumns);
-        if (!tablesComplete)
+        if (!checkTables())
             return;
 
-        Recordset ratings(db, PlayerMapper::ratingsStatement());
-        PlayerMapper mapper(db, ratings);
-        const int teamColumn = ratings.requireColumn(
-            seasonschema::kRatingsColumns[seasonschema::Team].name, seasonschema::kRatingsTable);
-        PlayerRecord scratch;
-        QSet<QString> teams;
-        QHash<QString, QString> teamsByFoldedName;
-        for (; !ratings.eof(); ratings.moveNext()) {
-            const QString team = values::toText(ratings.value(teamColumn));
-            if (!teams.contains(team)) {
-                teams.insert(team);
-                const QString problem = folderNameProblem(team);
-                if (!problem.isEmpty())
-                    add(QStringLiteral("Team \"%1\": %2").arg(team, problem));
-                const QString folded = team.toCaseFolded();
-                const auto other = teamsByFoldedName.constFind(folded);
-                if (other != teamsByFoldedName.constEnd())
-                    add(QStringLiteral("The teams \"%1\" and \"%2\" differ only in letter case; "
-                                       "they would share one folder.")
-                            .arg(*other, team));
-                else
-                    teamsByFoldedName.insert(folded, team);
-            }
-            for (const MappingProblem& p : mapper.check(ratings, scratch)) {
-                const QString where = playerLabel(p.team, p.name);
-                add(p.column.isEmpty()
-                        ? QStringLiteral("%1: %2").arg(where, p.reason)
-                        : QStringLiteral("%1, column \"%2\": %3").arg(where, p.column, p.reason));
-            }
-        }
-        if (teams.size() > std::numeric_limits<std::int16_t>::max())
+        Recordset ratings(*m_db, PlayerMapper::ratingsStatement());
+        PlayerMapper mapper(*m_db, ratings);
+        convertPlayers(ratings, mapper);
+        if (m_teams.size() > std::numeric_limits<std::int16_t>::max())
             add(QStringLiteral("The season database has %1 teams; at most 32,767 can be "
                                "imported.")
-                    .arg(teams.size()));
+                    .arg(m_teams.size()));
+        // Only a season whose every player converted has every new rating to try.
+        if (writable && m_count == 0)
+            checkWriteBack();
     } catch (const PatchError& e) {
         add(e.message());
     }
+}
+
+bool InputCheck::checkTables() {
+    bool complete = true;
+    auto requireColumns = [&](QLatin1String table, const auto& columns) {
+        const qint64 exists = m_db->scalar(
+            QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type IN ('table', 'view') "
+                           "AND name = '%1' COLLATE NOCASE")
+                .arg(table));
+        if (exists == 0) {
+            add(QStringLiteral("The season database has no table %1.").arg(table));
+            complete = false;
+            return;
+        }
+        Recordset header(*m_db, QStringLiteral("SELECT * FROM %1 LIMIT 0").arg(table));
+        for (const seasonschema::Column& column : columns) {
+            if (header.columnIndex(column.name) < 0) {
+                add(QStringLiteral("The table %1 has no column \"%2\".").arg(table, column.name));
+                complete = false;
+            }
+        }
+    };
+    requireColumns(seasonschema::kRatingsTable, seasonschema::kRatingsColumns);
+    requireColumns(seasonschema::kQzTable, seasonschema::kQzColumns);
+    return complete;
+}
+
+void InputCheck::checkTeam(const QString& team) {
+    if (m_teams.contains(team))
+        return;
+    m_teams.insert(team);
+    const QString problem = folderNameProblem(team);
+    if (!problem.isEmpty())
+        add(QStringLiteral("Team \"%1\": %2").arg(team, problem));
+    const QString folded = team.toCaseFolded();
+    const auto other = m_teamsByFoldedName.constFind(folded);
+    if (other != m_teamsByFoldedName.constEnd())
+        add(QStringLiteral("The teams \"%1\" and \"%2\" differ only in letter case; they would "
+                           "share one folder.")
+                .arg(*other, team));
+    else
+        m_teamsByFoldedName.insert(folded, team);
+}
+
+void InputCheck::convertPlayers(Recordset& ratings, PlayerMapper& mapper) {
+    // The working record carries fields from one player to the next, as in the run itself,
+    // so the records kept are exactly those the run writes.
+    PlayerRecord record;
+    QByteArray bytes;
+    std::vector<MappingProblem> problems;
+    for (; !ratings.eof(); ratings.moveNext()) {
+        problems.clear();
+        const std::int16_t rating = mapper.map(ratings, record, &problems);
+        const QString& team = mapper.team();
+        const QString& name = mapper.name();
+        const bool teamIsText = std::none_of(problems.begin(), problems.end(), [](const auto& p) {
+            return p.column == seasonschema::kRatingsColumns[seasonschema::Team].name;
+        });
+        if (teamIsText)
+            checkTeam(team);
+        if (problems.empty()) {
+            bytes.clear();
+            try {
+                recordcodec::serialiseRecord(bytes, record);
+            } catch (const PatchError& e) {
+                // A text longer than the format can hold.
+                problems.push_back({team, name, QString(), e.cause()});
+            }
+        }
+        for (const MappingProblem& p : problems) {
+            const QString where = playerLabel(p.team, p.name);
+            add(p.column.isEmpty()
+                    ? QStringLiteral("%1: %2").arg(where, p.reason)
+                    : QStringLiteral("%1, column \"%2\": %3").arg(where, p.column, p.reason));
+        }
+        // Once anything is wrong, the run will not start: converting goes on only to find
+        // every problem, and keeps nothing.
+        if (m_count == 0)
+            m_season.addPlayer(team, bytes, {ratings.value(0).toLongLong(), rating});
+        else
+            m_season.clear();
+    }
+    m_season.finish();
+}
+
+void InputCheck::checkWriteBack() {
+    const std::vector<overallratings::Refusal> refusals =
+        overallratings::findRefusals(*m_db, m_season.ratings(), kListedProblems);
+    if (refusals.empty())
+        return;
+    // The refusals name rows, which had their texts read before.
+    QSqlQuery player(m_db->connection());
+    player.prepare(QStringLiteral("SELECT team, Name FROM Ratings WHERE rowid=?"));
+    for (const overallratings::Refusal& refusal : refusals) {
+        player.bindValue(0, refusal.rowid);
+        QString team;
+        QString name;
+        if (player.exec() && player.next()) {
+            team = values::toText(player.value(0));
+            name = values::toText(player.value(1));
+        }
+        add(QStringLiteral("%1, column \"%2\": The season database refuses the new overall "
+                           "rating: %3")
+                .arg(playerLabel(team, name),
+                     seasonschema::kRatingsColumns[seasonschema::Overall].name, refusal.reason));
+    }
+    m_season.clear();
 }

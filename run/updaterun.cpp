@@ -1,16 +1,16 @@
 #include "run/updaterun.h"
 
+#include "run/convertedseason.h"
 #include "run/inputcheck.h"
 
 #include "core/fileops.h"
 #include "core/gamepaths.h"
 #include "core/patcherror.h"
 #include "core/runui.h"
+#include "db/overallratings.h"
 #include "db/recordset.h"
 #include "db/seasondatabase.h"
 #include "db/seasonschema.h"
-#include "players/playermapping.h"
-#include "players/playerrecord.h"
 #include "players/teamlistwriter.h"
 #include "players/valueconversion.h"
 #include "schedule/scheduleinstall.h"
@@ -85,10 +85,10 @@ bool UpdateRun::checkInputFiles() {
     return true;
 }
 
-bool UpdateRun::prepareSlot() {
+bool UpdateRun::prepareSlot(SeasonDatabase& db) {
     if (!fileops::entryExists(slotFolder())) {
         fileops::createFolder(slotFolder());
-        fillNewSlot();
+        fillNewSlot(db);
         return true;
     }
     const RunUi::Answer answer = m_ui.message(
@@ -98,20 +98,19 @@ bool UpdateRun::prepareSlot() {
     if (answer == RunUi::Cancel)
         return false;
     // The team folders come with the player pass.
-    loadTeamNames();
+    loadTeamNames(db);
     return true;
 }
 
-void UpdateRun::fillNewSlot() {
+void UpdateRun::fillNewSlot(SeasonDatabase& db) {
     // The slot keeps the database as it was before this run writes its overall ratings.
     fileops::copyFileReplacing(m_dbPath, gamepaths::seasonDatabase(slotFolder()));
-    loadTeamNames();
+    loadTeamNames(db);
     for (const QString& team : m_teamNames)
         fileops::createFolder(slotFolder() + QLatin1Char('/') + team);
 }
 
-void UpdateRun::loadTeamNames() {
-    SeasonDatabase db(m_dbPath);
+void UpdateRun::loadTeamNames(SeasonDatabase& db) {
     Recordset teams(db, QStringLiteral("SELECT Distinct Ratings.Team FROM Ratings"));
     QStringList names;
     for (; !teams.eof(); teams.moveNext()) {
@@ -123,22 +122,20 @@ void UpdateRun::loadTeamNames() {
     m_teamNames = names;
 }
 
-void UpdateRun::convertPlayers(SeasonDatabase& db, double progressStep) {
-    Recordset ratings(db, PlayerMapper::ratingsStatement());
-    PlayerMapper mapper(db, ratings);
-    TeamListWriter writer(slotFolder());
+void UpdateRun::writePlayers(SeasonDatabase& db, const ConvertedSeason& season,
+                             double progressStep) {
     WriteBatch batch(db);
-    const int teamColumn = ratings.requireColumn(
-        seasonschema::kRatingsColumns[seasonschema::Team].name, seasonschema::kRatingsTable);
-    PlayerRecord record;
+    overallratings::store(db, season.ratings());
+    TeamListWriter writer(slotFolder());
     float progress = 0;
-    for (; !ratings.eof(); ratings.moveNext()) {
-        const QString team = values::toText(ratings.value(teamColumn));
-        writer.prepareTeam(team);
-        mapper.map(ratings, record);
-        writer.appendPlayer(team, record);
-        progress = static_cast<float>(static_cast<double>(progress) + progressStep);
-        m_ui.setProgress(progress);
+    for (const ConvertedSeason::Team& team : season.teams()) {
+        writer.writeList(team.name, team.listFile);
+        // The bar moves one step a player, summed in single precision as it always has;
+        // the window draws only the steps it can show.
+        for (std::uint32_t i = 0; i < team.players; ++i) {
+            progress = static_cast<float>(static_cast<double>(progress) + progressStep);
+            m_ui.setProgress(progress);
+        }
     }
     batch.commit();
 }
@@ -161,25 +158,25 @@ void UpdateRun::runSteps() {
         return;
     }
     lap(m_timings.checkNs);
-    if (!prepareSlot())
+    // The check leaves the database open and every player converted.
+    SeasonDatabase& db = check.database();
+    if (!prepareSlot(db))
         return;
     lap(m_timings.prepareNs);
 
-    SeasonDatabase db(m_dbPath);
     m_ui.setProgressVisible(true);
     m_ui.setProgress(0);
-    const qint64 rowCount = db.scalar(QStringLiteral("SELECT COUNT(*) FROM Ratings"));
-    if (rowCount == 0) {
+    const ConvertedSeason& season = check.season();
+    if (season.playerCount() == 0) {
         m_ui.message(QStringLiteral("List empty"), {MessageIcon::Information},
                      QStringLiteral("Error"));
         m_ui.setProgressVisible(false);
         return;
     }
-    lap(m_timings.playerPassNs);
     pauseFor(0.1, m_ui);
     lap(m_timings.pauseNs);
 
-    convertPlayers(db, 90.0 / static_cast<double>(rowCount));
+    writePlayers(db, season, 90.0 / static_cast<double>(season.playerCount()));
     lap(m_timings.playerPassNs);
 
     teamsheets::resetTeamSheets(slotFolder(), m_teamNames, m_ui);

@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <QtGlobal>
 
+class ConvertedSeason;
 class RunUi;
 class SeasonDatabase;
 
@@ -42,9 +43,9 @@ public:
     const RunTimings& lastTimings() const { return m_timings; }
 
     // The step that prepares the roster slot, public for tests: a new slot gets a copy of
-    // the season database and a folder per team; an existing one is kept only if the user
-    // agrees that it will be replaced. Returns false when the user declined.
-    bool prepareSlot();
+    // the season database and a folder per team of db; an existing one is kept only if the
+    // user agrees that it will be replaced. Returns false when the user declined.
+    bool prepareSlot(SeasonDatabase& db);
     // The distinct teams of the season database, as the last preparation found them.
     const QStringList& teamNames() const { return m_teamNames; }
 
@@ -53,10 +54,10 @@ private:
     // Tells the user which of the patch's files is missing from the program folder; false
     // when one is.
     bool checkInputFiles();
-    void fillNewSlot();
-    void loadTeamNames();
-    // Converts every player into the team lists and writes the overall ratings back.
-    void convertPlayers(SeasonDatabase& db, double progressStep);
+    void fillNewSlot(SeasonDatabase& db);
+    void loadTeamNames(SeasonDatabase& db);
+    // Writes the team lists of the converted players and their overall ratings back.
+    void writePlayers(SeasonDatabase& db, const ConvertedSeason& season, double progressStep);
     QString slotFolder() const;
 
     QString m_programFolder;

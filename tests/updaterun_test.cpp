@@ -64,7 +64,8 @@ TEST_F(RunFixture, NewSlotGetsDatabaseCopyAndOneFolderPerTeam) {
                                         {"Cats", "Jo Bell"},
                                         {"Rivertown", "Al Fox"}});
     const QByteArray original = readAll(game.dbPath());
-    ASSERT_TRUE(run.prepareSlot());
+    SeasonDatabase db(game.dbPath());
+    ASSERT_TRUE(run.prepareSlot(db));
     EXPECT_TRUE(game.ui.messages.empty());
     EXPECT_EQ(readAll(game.slot() + QStringLiteral("/seasonStats.mdb")), original);
     EXPECT_EQ(subfolders(game.slot()), (QStringList{"Cats", "North Side", "Rivertown"}));
@@ -91,7 +92,10 @@ TEST_F(RunFixture, FileNamedLikeTheSlotIsAnExistingSlotThatCannotBeUsed) {
     writeSimpleDatabase(game.dbPath(), {{"Cats", "Sam Jones"}});
     writeAll(game.slot(), "not a folder");
     game.ui.answers = {RunUi::Cancel};
-    EXPECT_FALSE(run.prepareSlot());
+    {
+        SeasonDatabase db(game.dbPath());
+        EXPECT_FALSE(run.prepareSlot(db));
+    }
     EXPECT_EQ(game.ui.titles(), QStringList{kAsk});
 
     // A whole run finds it before it asks anything.
@@ -105,13 +109,17 @@ TEST_F(RunFixture, FileNamedLikeTheSlotIsAnExistingSlotThatCannotBeUsed) {
 
 TEST_F(RunFixture, PreparingAnExistingSlotKeepsOnlyTheNewTeams) {
     writeSimpleDatabase(game.dbPath(), {{"A", "Sam Jones"}, {"B", "Jo Bell"}, {"C", "Al Fox"}});
-    ASSERT_TRUE(run.prepareSlot());
+    {
+        SeasonDatabase db(game.dbPath());
+        ASSERT_TRUE(run.prepareSlot(db));
+    }
     EXPECT_EQ(run.teamNames().size(), 3);
 
     QFile::remove(game.dbPath());
     writeSimpleDatabase(game.dbPath(), {{"B", "Jo Bell"}});
     const FolderTree before = snapshotTree(game.path());
-    ASSERT_TRUE(run.prepareSlot());
+    SeasonDatabase db(game.dbPath());
+    ASSERT_TRUE(run.prepareSlot(db));
     EXPECT_EQ(game.ui.titles(), QStringList{kAsk});
     EXPECT_EQ(run.teamNames(), (QStringList{"B"}));
     // Preparing an existing slot writes nothing.

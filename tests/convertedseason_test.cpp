@@ -1,0 +1,57 @@
+#include "run/convertedseason.h"
+
+#include "players/playerrecord.h"
+#include "players/recordcodec.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+PlayerRecord player(const QString& first, const QString& last, const QString& team) {
+    PlayerRecord r;
+    r.firstName = first;
+    r.lastName = last;
+    r.team = team;
+    r.fullName = first + " " + last;
+    r.overall = 71.5f;
+    r.subListA = std::vector{SubEntryA{}};
+    r.subListB = std::vector{SubEntryB{}};
+    return r;
+}
+
+// Each team's list is the blank record and then its players in the order they came, with
+// a header that counts them all; the ratings keep the order of the rows.
+TEST(ConvertedSeason, BuildsEachTeamsListInRowOrder) {
+    const std::vector<PlayerRecord> cats = {
+        player("Jo", "Bell", "Cats"), player("Sam", "Jones", "Cats"), player("Al", "Fox", "Cats")};
+    const PlayerRecord dog = player("Rex", "Ray", "Dogs");
+    ConvertedSeason season;
+    qint64 rowid = 10;
+    for (const PlayerRecord& p : cats)
+        season.addPlayer("Cats", recordcodec::serialiseRecord(p), {rowid++, 50});
+    season.addPlayer("Dogs", recordcodec::serialiseRecord(dog), {3, 61});
+    season.finish();
+
+    ASSERT_EQ(season.teams().size(), 2u);
+    const ConvertedSeason::Team& catsTeam = season.teams()[0];
+    EXPECT_EQ(catsTeam.name, "Cats");
+    EXPECT_EQ(catsTeam.players, 3u);
+    EXPECT_EQ(catsTeam.listFile.left(10), QByteArray::fromHex("01000400000000000000"));
+    // Header, blank record, and three records of 681 bytes plus their name texts.
+    EXPECT_EQ(catsTeam.listFile.size(),
+              631 + 3 * 681 + (2 + 4 + 4 + 7) + (3 + 5 + 4 + 9) + (2 + 3 + 4 + 6));
+    std::vector<PlayerRecord> expected = {recordcodec::blankRecord()};
+    expected.insert(expected.end(), cats.begin(), cats.end());
+    EXPECT_EQ(recordcodec::parseTeamList(catsTeam.listFile), expected);
+    EXPECT_EQ(recordcodec::parseTeamList(season.teams()[1].listFile),
+              (std::vector{recordcodec::blankRecord(), dog}));
+
+    ASSERT_EQ(season.playerCount(), 4);
+    EXPECT_EQ(season.ratings()[0].rowid, 10);
+    EXPECT_EQ(season.ratings()[3].rowid, 3);
+    EXPECT_EQ(season.ratings()[3].value, 61);
+}
+
+} // namespace
