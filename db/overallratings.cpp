@@ -103,8 +103,8 @@ std::vector<Refusal> findRefusals(SeasonDatabase& db, std::span<const Rating> ra
             if (!control.exec(QStringLiteral("ROLLBACK TO tolvane_row")))
                 break;
         } else if (update.numRowsAffected() != 1) {
-            refusals.push_back({rating.rowid, QStringLiteral("The database did not store the "
-                                                             "value; a trigger dropped it.")});
+            refusals.push_back(
+                {rating.rowid, QStringLiteral("a trigger drops it without an error.")});
         }
         control.exec(QStringLiteral("RELEASE tolvane_row"));
     }

@@ -54,6 +54,19 @@ void untypeRatings(demo::SeasonBuilder& builder) {
         QStringLiteral("CREATE TABLE Ratings (%1)").arg(columns.join(QStringLiteral(", "))));
 }
 
+// Rebuilds Ratings without column types and with a table constraint, rows kept.
+void constrainRatings(demo::SeasonBuilder& builder, const QString& constraint) {
+    QStringList columns;
+    for (const seasonschema::Column& column : seasonschema::kRatingsColumns)
+        columns << QLatin1Char('"') + column.name + QLatin1Char('"');
+    builder.exec(QStringLiteral("CREATE TABLE Constrained (%1, %2)")
+                     .arg(columns.join(QStringLiteral(", ")), constraint));
+    builder.exec(QStringLiteral("INSERT INTO Constrained SELECT %1 FROM Ratings")
+                     .arg(columns.join(QStringLiteral(", "))));
+    builder.exec(QStringLiteral("DROP TABLE Ratings"));
+    builder.exec(QStringLiteral("ALTER TABLE Constrained RENAME TO Ratings"));
+}
+
 struct Season {
     QVariantMap sam;      // overrides for Sam Jones of the Cats
     bool untyped = false; // Ratings without column types
@@ -103,6 +116,17 @@ QByteArray randomBytes(int size, std::uint32_t seed) {
     for (char& c : data)
         c = static_cast<char>(engine() & 0xff);
     return data;
+}
+
+// A season whose database runs a statement of the case's once the players are in.
+std::function<Held(GameFolder&)> withSql(const QStringList& statements) {
+    return [statements](GameFolder& game) {
+        writeSeason(game, {}, [&](demo::SeasonBuilder& b) {
+            for (const QString& sql : statements)
+                b.exec(sql);
+        });
+        return Held();
+    };
 }
 
 QString samColumn(const char* column, const QString& reason) {
@@ -191,6 +215,54 @@ const std::vector<BadInput>& catalogue() {
          {},
          {},
          true},
+
+        // Values the column cannot hold, in the columns that name the player.
+        {"BinaryTeam",
+         sam({{"team", QByteArray("\x01\x02", 2)}}),
+         {"Player \"Sam Jones\" of team \"(row 2)\", column \"team\": holds binary data, not "
+          "text"}},
+        {"BinaryName",
+         sam({{"Name", QByteArray("\x01\x02", 2)}}),
+         {"Player \"(row 2)\" of team \"Cats\", column \"Name\": holds binary data, not text"}},
+
+        // A database that would refuse the new overall ratings.
+        {"TriggerRefusesTheRating",
+         withSql({"CREATE TRIGGER keep BEFORE UPDATE OF overall ON Ratings WHEN NEW.Name = "
+                  "'Sam Jones' BEGIN SELECT RAISE(ABORT, 'Sam keeps his rating'); END"}),
+         {samColumn("overall",
+                    "The season database refuses the new overall rating: Sam keeps his rating")},
+         {"Al Fox"}},
+        {"TriggerRollsEverythingBack",
+         withSql({"CREATE TRIGGER undo BEFORE UPDATE OF overall ON Ratings WHEN NEW.Name = "
+                  "'Sam Jones' BEGIN SELECT RAISE(ROLLBACK, 'not now'); END"}),
+         {samColumn("overall", "The season database refuses the new overall rating: not now")}},
+        {"TriggerDropsTheRating",
+         withSql({"CREATE TRIGGER drop_it BEFORE UPDATE OF overall ON Ratings BEGIN SELECT "
+                  "RAISE(IGNORE); END"}),
+         {samColumn("overall", "The season database refuses the new overall rating: a trigger "
+                               "drops it without an error."),
+          "Player \"Al Fox\" of team \"Bears\", column \"overall\""}},
+        {"CheckConstraintOnOverall",
+         [](GameFolder& game) {
+             writeSeason(game, {}, [](auto& b) {
+                 b.exec("UPDATE Ratings SET overall = NULL");
+                 constrainRatings(b, "CHECK (overall IS NULL OR overall > 1000)");
+             });
+             return Held();
+         },
+         {samColumn("overall", "The season database refuses the new overall rating: CHECK "
+                               "constraint failed")}},
+        {"UniqueOverallRatings",
+         withSql({"UPDATE Ratings SET overall = rowid",
+                  "CREATE UNIQUE INDEX one_each ON Ratings(overall)"}),
+         {samColumn("overall", "The season database refuses the new overall rating: UNIQUE "
+                               "constraint failed: Ratings.overall")},
+         {"Al Fox"}},
+        {"RatingsIsAView",
+         withSql({"ALTER TABLE Ratings RENAME TO Players",
+                  "CREATE VIEW Ratings AS SELECT * FROM Players"}),
+         {"Cannot save the overall ratings in the season database:\n{db}",
+          "cannot modify Ratings because it is a view"}},
 
         // Tables and columns.
         {"NoRatingsTable",
