@@ -117,7 +117,13 @@ void UpdateRun::loadTeamNames(SeasonDatabase& db) {
         if (names.size() >= std::numeric_limits<std::int16_t>::max())
             throw PatchError(QStringLiteral("Too many teams in the season database"), m_dbPath,
                              QStringLiteral("At most 32,767 teams can be imported."));
-        names << values::toText(teams.value(0));
+        try {
+            names << values::toText(teams.value(0));
+        } catch (const values::ValueError& e) {
+            // The check has seen every team; the database changed since.
+            throw PatchError(QStringLiteral("Cannot read the teams of the season database"),
+                             m_dbPath, e.reason());
+        }
     }
     m_teamNames = names;
 }

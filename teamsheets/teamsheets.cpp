@@ -113,7 +113,7 @@ void resetTeamSheets(const QString& slotFolder, const QStringList& teamNames, Ru
 void writeLineupLists(SeasonDatabase& db, const QString& slotFolder) {
     // The rows of "SELECT * From Ratings", which SQLite returns in table order, with only
     // the two columns the pass reads.
-    Recordset rows(db, QStringLiteral("SELECT team, Name From Ratings ORDER BY rowid"));
+    Recordset rows(db, QStringLiteral("SELECT team, Name, rowid From Ratings ORDER BY rowid"));
     using namespace seasonschema;
     const int teamColumn = rows.requireColumn(kRatingsColumns[Team].name, kRatingsTable);
     const int nameColumn = rows.requireColumn(kRatingsColumns[Name].name, kRatingsTable);
@@ -123,15 +123,25 @@ void writeLineupLists(SeasonDatabase& db, const QString& slotFolder) {
     QHash<QString, qsizetype> teamIndex;
     std::vector<std::pair<QString, QStringList>> lineups;
     for (; !rows.eof(); rows.moveNext()) {
-        const QString team = values::toText(rows.value(teamColumn));
-        const QVariant name = rows.value(nameColumn);
+        QString team;
+        QString name;
+        try {
+            team = values::toText(rows.value(teamColumn));
+            const QVariant value = rows.value(nameColumn);
+            // The game's tools print an empty database value as the word Null.
+            name = value.isNull() ? QStringLiteral("Null") : values::toText(value);
+        } catch (const values::ValueError& e) {
+            // The check has read every name; the database changed since.
+            throw PatchError(QStringLiteral("Cannot read the players' names"),
+                             QStringLiteral("Table Ratings, row %1").arg(rows.value(2).toString()),
+                             e.reason());
+        }
         auto it = teamIndex.constFind(team);
         if (it == teamIndex.constEnd()) {
             it = teamIndex.insert(team, qsizetype(lineups.size()));
             lineups.emplace_back(team, QStringList());
         }
-        // The game's tools print an empty database value as the word Null.
-        lineups[*it].second << (name.isNull() ? QStringLiteral("Null") : values::toText(name));
+        lineups[*it].second << name;
     }
     for (const auto& [team, names] : lineups) {
         fileops::appendLines(sheetPath(slotFolder, team, kNameList), names);
