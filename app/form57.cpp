@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QFont>
 #include <QGroupBox>
 #include <QIcon>
@@ -17,10 +18,14 @@
 #include <QPixmap>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QScopedValueRollback>
 #include <QShortcut>
+#include <QThread>
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 namespace {
 
@@ -175,7 +180,7 @@ void Form57::buildControls() {
     updateButton->setGeometry(twipsRect(2280, 3000, 1575, 555));
     updateButton->setAutoDefault(false);
     setFaceColours(updateButton, kSkyBlue, Qt::black);
-    connect(updateButton, &QPushButton::clicked, this, [this] { m_run.run(); });
+    connect(updateButton, &QPushButton::clicked, this, [this] { runUpdate(); });
 
     auto* aboutText = makeLabel(
         this, "lblMsg",
@@ -231,38 +236,102 @@ void Form57::selectChosenSlot() {
     }
 }
 
+void Form57::runUpdate() {
+    if (m_running)
+        return;
+    const QScopedValueRollback<bool> running(m_running, true);
+    // Held back while the run works: a click or key meant for the window is dropped, not
+    // kept for later, so that nothing reaches it when the run is over.
+    qApp->installEventFilter(this);
+    const auto stopHoldingBack = qScopeGuard([this] { qApp->removeEventFilter(this); });
+
+    QEventLoop loop;
+    std::unique_ptr<QThread> worker(QThread::create([this] { m_run.run(); }));
+    // The run's own stack, whatever the platform gives a new thread by default.
+    worker->setStackSize(8 * 1024 * 1024);
+    connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
+    worker->start();
+    loop.exec();
+    worker->wait();
+}
+
+bool Form57::eventFilter(QObject* target, QEvent* event) {
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ContextMenu:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+    case QEvent::Drop: {
+        // Only this window's input: the run's message boxes are windows of their own.
+        auto* widget = qobject_cast<QWidget*>(target);
+        return widget && (widget == this || isAncestorOf(widget));
+    }
+    default:
+        return false;
+    }
+}
+
 void Form57::closeEvent(QCloseEvent* event) {
     // A run stopped half-way would leave a slot with some teams converted and others not.
-    if (m_run.isRunning()) {
+    if (m_running) {
         event->ignore();
         return;
     }
     QWidget::closeEvent(event);
 }
 
+template <class Work> auto Form57::onWindowThread(Work work) {
+    if (QThread::currentThread() == thread())
+        return work();
+    decltype(work()) result{};
+    QMetaObject::invokeMethod(
+        this, [&] { result = work(); }, Qt::BlockingQueuedConnection);
+    return result;
+}
+
 RunUi::Answer Form57::message(const QString& text, MessageStyle style, const QString& title) {
-    const QMessageBox::StandardButtons buttons = style.buttons == MessageButtons::OkCancel
-                                                     ? QMessageBox::Ok | QMessageBox::Cancel
-                                                     : QMessageBox::Ok;
-    QMessageBox box(boxIcon(style.icon), title.isEmpty() ? appTitle() : title, text, buttons, this);
-    box.setDefaultButton(QMessageBox::Ok);
-    return box.exec() == QMessageBox::Cancel ? RunUi::Cancel : RunUi::Ok;
+    return onWindowThread([&] {
+        const QMessageBox::StandardButtons buttons = style.buttons == MessageButtons::OkCancel
+                                                         ? QMessageBox::Ok | QMessageBox::Cancel
+                                                         : QMessageBox::Ok;
+        QMessageBox box(boxIcon(style.icon), title.isEmpty() ? appTitle() : title, text, buttons,
+                        this);
+        box.setDefaultButton(QMessageBox::Ok);
+        return box.exec() == QMessageBox::Cancel ? RunUi::Cancel : RunUi::Ok;
+    });
 }
 
 void Form57::setProgressVisible(bool visible) {
-    m_progressFrame->setVisible(visible);
-    if (visible) {
-        m_progressFrame->raise();
-        m_progressFrame->repaint();
-    }
+    onWindowThread([&] {
+        m_progressFrame->setVisible(visible);
+        if (visible)
+            m_progressFrame->raise();
+        return true;
+    });
 }
 
 void Form57::setProgress(float value) {
-    // The run keeps the UI thread busy between rows, so the bar is drawn at once.
-    m_progressBar->setValue(static_cast<int>(std::lround(std::clamp(value, 0.0F, 100.0F))));
-    m_progressBar->repaint();
+    // Only a new position of the bar reaches the window, and after everything the run
+    // sent before it.
+    const int position = static_cast<int>(std::lround(std::clamp(value, 0.0F, 100.0F)));
+    if (m_shownProgress.exchange(position) == position)
+        return;
+    QMetaObject::invokeMethod(
+        m_progressBar, [bar = m_progressBar, position] { bar->setValue(position); },
+        Qt::AutoConnection);
 }
 
 void Form57::processEvents() {
-    QCoreApplication::processEvents();
+    // The run's wait for the window to paint: beside the window's own thread there is
+    // nothing to hand over, only time to let pass.
+    if (QThread::currentThread() == thread())
+        QCoreApplication::processEvents();
+    else
+        QThread::msleep(1);
 }

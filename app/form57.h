@@ -6,6 +6,8 @@
 #include <QString>
 #include <QWidget>
 
+#include <atomic>
+
 class QCloseEvent;
 class QComboBox;
 class QGroupBox;
@@ -13,7 +15,10 @@ class QLabel;
 class QProgressBar;
 
 // The patch's one window: says what the patch does, shows the roster slot and the season
-// database that "Update" will use, and shows the run's messages and progress.
+// database that "Update" will use, and shows the run's messages and progress. The run
+// works on a thread of its own while the window goes on painting and answering the system,
+// so that it never looks hung; the person at the screen can do nothing to it but answer
+// its messages until it ends.
 class Form57 : public QWidget, public RunUi {
     Q_OBJECT
 
@@ -26,23 +31,36 @@ public:
     explicit Form57(const QString& programFolder, QWidget* parent = nullptr);
     ~Form57() override;
 
+    // The run's side of the window, callable from the run's thread as from the window's.
     Answer message(const QString& text, MessageStyle style, const QString& title) override;
     void setProgressVisible(bool visible) override;
     void setProgress(float value) override;
     void processEvents() override;
 
     UpdateRun& updateRun() { return m_run; }
+    // True from the press of "Update" until its run has ended.
+    bool isRunning() const { return m_running; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* target, QEvent* event) override;
 
 private:
     void buildControls();
+    // The press of "Update": the whole run, on a thread of its own, while this thread
+    // keeps the window painted and holds back the user's input to it.
+    void runUpdate();
+    // Runs work on the window's thread and waits for it.
+    template <class Work> auto onWindowThread(Work work);
     // Makes the slot chosen in the list the run's slot, and shows it and the database the
     // run will read.
     void selectChosenSlot();
 
     UpdateRun m_run;
+    bool m_running = false;
+    // The bar position last sent to the window's thread, so that a run's thousands of
+    // steps cost one repaint per position the bar can show.
+    std::atomic<int> m_shownProgress{0};
 
     // The controls that change after the window is built; object names in quotes.
     QComboBox* m_slotList = nullptr;       // "cmbTeamlist2"

@@ -59,14 +59,20 @@ void UpdateRun::run() {
     try {
         runSteps();
     } catch (const PatchError& e) {
-        m_ui.setProgressVisible(false);
+        stopShowingProgress();
         m_ui.message(e.message(), error, QStringLiteral("Update Error"));
     } catch (const std::exception& e) {
-        m_ui.setProgressVisible(false);
+        stopShowingProgress();
         m_ui.message(QStringLiteral("The update stopped unexpectedly:\n%1")
                          .arg(QString::fromLocal8Bit(e.what())),
                      error, QStringLiteral("Update Error"));
     }
+}
+
+void UpdateRun::stopShowingProgress() {
+    // The next run's bar starts from nothing, as after a completed run.
+    m_ui.setProgressVisible(false);
+    m_ui.setProgress(0);
 }
 
 bool UpdateRun::checkInputFiles() {

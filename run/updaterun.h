@@ -51,6 +51,7 @@ public:
 
 private:
     void runSteps();
+    void stopShowingProgress();
     // Tells the user which of the patch's files is missing from the program folder; false
     // when one is.
     bool checkInputFiles();

@@ -97,6 +97,9 @@ struct FaultFixture : ::testing::Test {
     void expectStopped() {
         EXPECT_FALSE(game.ui.progressVisible());
         EXPECT_FALSE(run.isRunning());
+        // The next run's bar starts from nothing.
+        ASSERT_FALSE(game.ui.progressValues.empty());
+        EXPECT_EQ(game.ui.progressValues.back(), 0.0f);
     }
 };
 
