@@ -31,6 +31,8 @@ public:
     virtual void setProgressVisible(bool visible) = 0;
     // Sets the progress bar (0 to 100); the run keeps its own single-precision total.
     virtual void setProgress(float value) = 0;
-    // Lets the window handle its pending events (painting, clicks).
+    // Called over and over through the tenth of a second before the player pass, in which
+    // the window paints: one that shares the run's thread handles its pending events, one
+    // that has a thread of its own only lets the time pass.
     virtual void processEvents() = 0;
 };
