@@ -141,7 +141,7 @@ void UpdateRun::writePlayers(SeasonDatabase& db, const ConvertedSeason& season,
     TeamListWriter writer(slotFolder());
     float progress = 0;
     for (const ConvertedSeason::Team& team : season.teams()) {
-        writer.writeList(team.name, team.listFile);
+        writer.writeList(team.name, season.teamList(team));
         // The bar moves one step a player, summed in single precision as it always has;
         // the window draws only the steps it can show.
         for (std::uint32_t i = 0; i < team.players; ++i) {

@@ -38,14 +38,15 @@ TEST(ConvertedSeason, BuildsEachTeamsListInRowOrder) {
     const ConvertedSeason::Team& catsTeam = season.teams()[0];
     EXPECT_EQ(catsTeam.name, "Cats");
     EXPECT_EQ(catsTeam.players, 3u);
-    EXPECT_EQ(catsTeam.listFile.left(10), QByteArray::fromHex("01000400000000000000"));
+    const QByteArray catsList = season.teamList(catsTeam);
+    EXPECT_EQ(catsList.left(10), QByteArray::fromHex("01000400000000000000"));
     // Header, blank record, and three records of 681 bytes plus their name texts.
-    EXPECT_EQ(catsTeam.listFile.size(),
+    EXPECT_EQ(catsList.size(),
               631 + 3 * 681 + (2 + 4 + 4 + 7) + (3 + 5 + 4 + 9) + (2 + 3 + 4 + 6));
     std::vector<PlayerRecord> expected = {recordcodec::blankRecord()};
     expected.insert(expected.end(), cats.begin(), cats.end());
-    EXPECT_EQ(recordcodec::parseTeamList(catsTeam.listFile), expected);
-    EXPECT_EQ(recordcodec::parseTeamList(season.teams()[1].listFile),
+    EXPECT_EQ(recordcodec::parseTeamList(catsList), expected);
+    EXPECT_EQ(recordcodec::parseTeamList(season.teamList(season.teams()[1])),
               (std::vector{recordcodec::blankRecord(), dog}));
 
     ASSERT_EQ(season.playerCount(), 4);

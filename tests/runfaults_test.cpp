@@ -1,3 +1,4 @@
+#include "run/inputcheck.h"
 #include "run/updaterun.h"
 
 #include "core/fileops.h"
@@ -232,22 +233,46 @@ private:
 
 } // namespace
 
-TEST_F(FaultFixture, DiskFullWhileWritingATeamList) {
-    // One team whose list outgrows the limit long before the database or its journal does.
-    constexpr int kPlayers = 400;
+// One team whose list outgrows a limit long before the database or its journal does.
+constexpr int kBigTeam = 400;
+
+void writeBigTeam(GameFolder& game) {
+    demo::SeasonBuilder builder(game.dbPath());
+    builder.exec(QStringLiteral("BEGIN"));
+    for (int i = 0; i < kBigTeam; ++i)
+        builder.addPlayer(QStringLiteral("Cats"), QStringLiteral("Player %1").arg(i));
+    builder.exec(QStringLiteral("COMMIT"));
+}
+
+// The converted players wait in a temporary file as large as the list: a disk too full
+// for it is found by the check, before anything is written.
+TEST_F(FaultFixture, DiskFullWhileConvertingIsFoundBeforeAnythingIsWritten) {
+    writeBigTeam(game);
+    const FolderTree before = snapshotTree(game.path());
     {
-        demo::SeasonBuilder builder(game.dbPath());
-        builder.exec(QStringLiteral("BEGIN"));
-        for (int i = 0; i < kPlayers; ++i)
-            builder.addPlayer(QStringLiteral("Cats"), QStringLiteral("Player %1").arg(i));
-        builder.exec(QStringLiteral("COMMIT"));
+        FileSizeLimit full(static_cast<rlim_t>(QFileInfo(game.dbPath()).size() + 4096));
+        ASSERT_TRUE(full.ok());
+        run.run();
     }
-    const qint64 database = QFileInfo(game.dbPath()).size();
-    // Room for the database's journal and the slot's copy of it, which are as large.
-    const qint64 limit = database + database / 8 + 32 * 1024;
-    const qint64 fullList = teamlist::blankListFile().size() +
-                            kPlayers * recordcodec::serialiseRecord(PlayerRecord()).size();
-    ASSERT_GT(fullList, limit + 32 * 1024) << "the list would not reach the limit";
+    const QString text = errorMessage();
+    EXPECT_TRUE(text.contains(QStringLiteral("Cannot keep the converted players")))
+        << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("File too large"))) << text.toStdString();
+    EXPECT_EQ(snapshotTree(game.path()), before);
+}
+
+TEST_F(FaultFixture, DiskFullWhileWritingATeamList) {
+    writeBigTeam(game);
+    // Room for the converted records but not for the list, which adds the header and the
+    // blank record to them.
+    qint64 records = 0;
+    {
+        InputCheck check(game.path(), QStringLiteral("default2009"));
+        ASSERT_TRUE(check.run()) << check.report().toStdString();
+        records = check.season().teams().at(0).size;
+    }
+    const qint64 limit = records + teamlist::blankListFile().size() / 2;
+    ASSERT_GT(limit, QFileInfo(game.dbPath()).size() * 2) << "the database would not fit";
 
     // An earlier run's list stays as it was; no part of the new one takes its place.
     const QString list = teamFile("Cats", "_List.tvp");
@@ -267,7 +292,7 @@ TEST_F(FaultFixture, DiskFullWhileWritingATeamList) {
     expectStopped();
     EXPECT_EQ(readAll(list), earlier);
     EXPECT_EQ(QDir(QFileInfo(list).path()).entryList(QDir::Files), QStringList{"Cats_List.tvp"});
-    expectGameIntact(kPlayers);
+    expectGameIntact(kBigTeam);
 }
 
 // The file steps on a full disk: each names the path and the system's reason, and the file
