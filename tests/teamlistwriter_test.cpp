@@ -4,6 +4,7 @@
 #include "players/playerrecord.h"
 #include "players/recordcodec.h"
 #include "support/foldertree.h"
+#include "support/ordinaryuser.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -12,8 +13,6 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
-
-#include <unistd.h>
 
 #include <vector>
 
@@ -173,24 +172,29 @@ TEST_F(TeamListWriterTest, TooLongTextLeavesTheListAlone) {
     EXPECT_EQ(readAll(listOf("Cats")), kBlankFile);
 }
 
+// Root may write any file whatever its permissions, so this runs as an ordinary user.
 TEST_F(TeamListWriterTest, ReadOnlyListGivesErrorAndStaysReadable) {
-    if (geteuid() == 0)
-        GTEST_SKIP() << "file permissions do not bind root";
-    const PlayerRecord first = player("Jo", "Bell", "Cats");
-    TeamListWriter writer(slot);
-    writer.prepareTeam("Cats");
-    writer.appendPlayer("Cats", first);
-    ASSERT_TRUE(QFile::setPermissions(listOf("Cats"), QFile::ReadOwner | QFile::ReadUser));
-    try {
-        writer.appendPlayer("Cats", player("Sam", "Jones", "Cats"));
-        ADD_FAILURE() << "no error for a read-only list";
-    } catch (const PatchError& error) {
-        EXPECT_EQ(error.operation(), "Cannot open the team list file");
-        EXPECT_EQ(error.target(), listOf("Cats"));
-        EXPECT_FALSE(error.cause().isEmpty());
-    }
-    const std::vector<PlayerRecord> expected = {PlayerRecord{}, first};
-    EXPECT_EQ(recordcodec::parseTeamList(readAll(listOf("Cats"))), expected);
+    runAsOrdinaryUser(tmp.path(), [&] {
+        const PlayerRecord first = player("Jo", "Bell", "Cats");
+        {
+            TeamListWriter writer(slot);
+            writer.prepareTeam("Cats");
+            writer.appendPlayer("Cats", first);
+        }
+        ASSERT_TRUE(QFile::setPermissions(listOf("Cats"), QFile::ReadOwner | QFile::ReadUser));
+        // A writer holds its team's list open while the rows last; this one opens it anew.
+        TeamListWriter writer(slot);
+        try {
+            writer.appendPlayer("Cats", player("Sam", "Jones", "Cats"));
+            ADD_FAILURE() << "no error for a read-only list";
+        } catch (const PatchError& error) {
+            EXPECT_EQ(error.operation(), "Cannot open the team list file");
+            EXPECT_EQ(error.target(), listOf("Cats"));
+            EXPECT_FALSE(error.cause().isEmpty());
+        }
+        const std::vector<PlayerRecord> expected = {PlayerRecord{}, first};
+        EXPECT_EQ(recordcodec::parseTeamList(readAll(listOf("Cats"))), expected);
+    });
 }
 
 // A device that accepts a fixed number of bytes and then fails, as a full disk does.
