@@ -4,6 +4,7 @@
 
 #include <QSqlDatabase>
 #include <QSqlDriver>
+#include <QSqlQuery>
 #include <QVariant>
 
 #include <sqlite3.h>
@@ -59,6 +60,16 @@ void addTo(QSqlDatabase& db, const QString& operation, const QString& path) {
     sqlite3* connection = *static_cast<sqlite3* const*>(handle.constData());
     if (!connection)
         throw PatchError(operation, path, QStringLiteral("The connection is not open."));
+    // The handle belongs to the SQLite that Qt's driver runs on; handing it to another copy
+    // of SQLite would corrupt memory. Two versions are two copies for certain.
+    QSqlQuery version(db);
+    if (!version.exec(QStringLiteral("SELECT sqlite_version()")) || !version.next() ||
+        version.value(0).toString() != QLatin1String(sqlite3_libversion()))
+        throw PatchError(
+            operation, path,
+            QStringLiteral("Qt's SQLite driver runs on SQLite %1, the program was "
+                           "built with SQLite %2; they must be one library.")
+                .arg(version.value(0).toString(), QLatin1String(sqlite3_libversion())));
     const QByteArray name = QByteArray(kCollation.data(), kCollation.size());
     const int result = sqlite3_create_collation_v2(connection, name.constData(), SQLITE_UTF8,
                                                    nullptr, &compare, nullptr);
