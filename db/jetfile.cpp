@@ -249,7 +249,8 @@ StoredRow::StoredRow(const RowBytes& row, const TableDefinition& definition)
 std::uint16_t StoredRow::variableOffset(std::uint16_t index) const {
     // The table is stored backwards from the variable column count; its last entry is
     // where the variable data ends.
-    return bytes::loadLittleEndian<std::uint16_t>(m_row.data + m_nullMask - 4 - 2 * qsizetype(index));
+    return bytes::loadLittleEndian<std::uint16_t>(m_row.data + m_nullMask - 4 -
+                                                  2 * qsizetype(index));
 }
 
 bool StoredRow::holds(const Column& column) const {
@@ -342,7 +343,8 @@ void Reader::forEachRow(const TableDefinition& definition, Visit visit) const {
         for (std::uint16_t slot = 0; slot < rowCount; ++slot) {
             const RowLocation at{page, slot};
             // A deleted row's bounds mean nothing; it is passed over unread.
-            if (bytes::loadLittleEndian<std::uint16_t>(p + kRowCountOffset + 2 + 2 * slot) & kRowDeleted)
+            if (bytes::loadLittleEndian<std::uint16_t>(p + kRowCountOffset + 2 + 2 * slot) &
+                kRowDeleted)
                 continue;
             RowBytes row = pages.row(at);
             // A row that outgrew its page left a pointer to where its data went; that row

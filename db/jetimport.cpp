@@ -50,11 +50,15 @@ QString sqliteType(std::uint8_t type) {
 
 } // namespace
 
-void copyTableToSqlite(const Table& table, QSqlDatabase& db) {
+void copyTableToSqlite(const Table& table, QSqlDatabase& db, const QString& textCollation) {
     QStringList columns;
     QStringList marks;
     for (const Column& c : table.columns) {
-        columns << quoted(c.name) + QLatin1Char(' ') + sqliteType(c.type);
+        const QString type = sqliteType(c.type);
+        QString column = quoted(c.name) + QLatin1Char(' ') + type;
+        if (!textCollation.isEmpty() && type == QLatin1String("TEXT"))
+            column += QStringLiteral(" COLLATE ") + textCollation;
+        columns << column;
         marks << QStringLiteral("?");
     }
     QSqlQuery query(db);

@@ -56,9 +56,9 @@ RowBytes PageFile::row(RowLocation at) const {
     const auto slot = bytes::loadLittleEndian<std::uint16_t>(p + slotTable + 2 * at.slot);
     const qsizetype start = slot & kSlotOffsetMask;
     const qsizetype end =
-        at.slot == 0
-            ? kPageSize
-            : (bytes::loadLittleEndian<std::uint16_t>(p + slotTable + 2 * (at.slot - 1)) & kSlotOffsetMask);
+        at.slot == 0 ? kPageSize
+                     : (bytes::loadLittleEndian<std::uint16_t>(p + slotTable + 2 * (at.slot - 1)) &
+                        kSlotOffsetMask);
     if (start < slotTable + 2 * qsizetype(count) || end > kPageSize || start > end)
         malformed(QStringLiteral("Row %1 of page %2 has bounds (%3 to %4) that do not fit its "
                                  "page.")

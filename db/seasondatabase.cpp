@@ -1,6 +1,7 @@
 #include "db/seasondatabase.h"
 
 #include "core/patcherror.h"
+#include "db/caselesscollation.h"
 #include "db/jetimport.h"
 #include "db/jetwriteback.h"
 #include "db/seasonschema.h"
@@ -57,13 +58,17 @@ SeasonDatabase::~SeasonDatabase() = default;
 void SeasonDatabase::loadJet() {
     m_jet = std::make_unique<Jet>();
     jet::Reader reader(m_path);
+    // The Jet engine ignores letter case where it compares texts: a qz name finds its
+    // player whatever the case it was typed in. The copies' text columns do the same.
+    caseless::addTo(connection(), openDatabaseOperation(), m_path);
+    const QString collation = caseless::kCollation;
     // Only the two tables the run uses; a missing one is left missing, for the checks to
     // name it as they would in an SQLite file.
     m_jet->ratings = reader.readTable(kRatings);
     if (m_jet->ratings)
-        jet::copyTableToSqlite(*m_jet->ratings, connection());
+        jet::copyTableToSqlite(*m_jet->ratings, connection(), collation);
     if (const std::optional<jet::Table> qz = reader.readTable(seasonschema::kQzTable))
-        jet::copyTableToSqlite(*qz, connection());
+        jet::copyTableToSqlite(*qz, connection(), collation);
 }
 
 QString SeasonDatabase::writeBackProblem() const {

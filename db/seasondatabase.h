@@ -11,11 +11,18 @@
 // An open season database, reached through Qt Sql whatever the file is. An SQLite file is
 // used directly. A Microsoft Jet 4 file (Access 2000 to 2003) is read once into an SQLite
 // database in memory, with the same rows in the same order and values typed as the Jet
-// columns hold them, so every statement runs there unchanged; the overall ratings a pass
-// changes are written back into the Jet file when its WriteBatch commits. Move-only;
-// closing happens in the destructor, after every query on it has gone.
+// columns hold them, so every statement runs there unchanged; its text columns compare as
+// the Jet engine compares them, without regard to letter case. The overall ratings a pass
+// changes are written back into the Jet file when its WriteBatch commits. Neither copyable
+// nor movable; closing happens in the destructor, after every query on it has gone.
 class SeasonDatabase {
 public:
+    // How the statements compare the database's texts.
+    enum class TextComparison {
+        Exact,    // SQLite's own comparison, character for character
+        Caseless, // as the Jet engine: letter case ignored (caseless::kCollation)
+    };
+
     // Opens the database at path for reading and writing. A missing file is an error,
     // never a new empty database; so is a file of any other kind, named by its format.
     explicit SeasonDatabase(const QString& path);
@@ -25,6 +32,11 @@ public:
 
     const QString& path() const { return m_path; }
     DatabaseFormat format() const { return m_format; }
+    // Caseless for a Jet file, whose tables are copies the program made: ordinary tables,
+    // every text column in the caseless collation.
+    TextComparison textComparison() const {
+        return m_jet ? TextComparison::Caseless : TextComparison::Exact;
+    }
     SqliteConnection& sqlite() { return *m_sqlite; }
     // The handle for QSqlQuery.
     QSqlDatabase& connection() { return m_sqlite->handle(); }

@@ -1,6 +1,7 @@
 #include "players/qztable.h"
 
 #include "core/patcherror.h"
+#include "db/caselesscollation.h"
 #include "db/seasondatabase.h"
 #include "db/seasonschema.h"
 
@@ -34,57 +35,64 @@ std::array<int, seasonschema::kQzPositionCount> positionColumns(const QSqlRecord
 QzTable::QzTable(SeasonDatabase& db)
     : m_db(db)
     , m_lookup(db.connection()) {
-    if (canHoldInMemory()) {
-        load();
+    if (const Keys keys = memoryKeys(); keys != Keys::None) {
+        load(keys);
         return;
     }
+    // A Jet file's copy lives in memory without indexes: without one, the statement would
+    // read all of qz for every player.
+    if (m_db.textComparison() == SeasonDatabase::TextComparison::Caseless)
+        m_db.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS qz_lookup ON qz(name)"));
     const QString sql = QStringLiteral("SELECT * From qz where name=?");
     m_lookup.setForwardOnly(true);
     if (!m_lookup.prepare(sql))
         rejected(m_db, sql, m_lookup);
 }
 
-// The statement compares names as exact text and returns equal names in table order
-// when qz is an ordinary table whose name column has text affinity and the default
-// collation, and no index other than a plain one on name could change that order.
-bool QzTable::canHoldInMemory() {
+// The statement compares names as text and returns equal names in table order when qz is
+// an ordinary table whose name column has text affinity and no index other than a plain
+// one on name could change that order. It compares exactly in the default collation, and
+// without regard to letter case in a Jet file's copy, whose layout the program made.
+QzTable::Keys QzTable::memoryKeys() {
     QSqlQuery query(m_db.connection());
-    if (!query.exec(QStringLiteral("SELECT sql FROM sqlite_master WHERE type = 'table' AND "
-                                   "name = 'qz' COLLATE NOCASE")) ||
-        !query.next())
-        return false;
-    const QString create = query.value(0).toString();
-    if (create.contains(QLatin1String("COLLATE"), Qt::CaseInsensitive) ||
-        create.contains(QLatin1String("WITHOUT ROWID"), Qt::CaseInsensitive))
-        return false;
-
     if (!query.exec(QStringLiteral("SELECT type FROM pragma_table_info('qz') WHERE name = "
                                    "'name' COLLATE NOCASE")) ||
         !query.next())
-        return false;
+        return Keys::None;
     const QString type = query.value(0).toString().toUpper();
     const bool textAffinity =
         !type.contains(QLatin1String("INT")) &&
         (type.contains(QLatin1String("CHAR")) || type.contains(QLatin1String("CLOB")) ||
          type.contains(QLatin1String("TEXT")));
     if (!textAffinity)
-        return false;
+        return Keys::None;
+    if (m_db.textComparison() == SeasonDatabase::TextComparison::Caseless)
+        return Keys::CaselessText;
+
+    if (!query.exec(QStringLiteral("SELECT sql FROM sqlite_master WHERE type = 'table' AND "
+                                   "name = 'qz' COLLATE NOCASE")) ||
+        !query.next())
+        return Keys::None;
+    const QString create = query.value(0).toString();
+    if (create.contains(QLatin1String("COLLATE"), Qt::CaseInsensitive) ||
+        create.contains(QLatin1String("WITHOUT ROWID"), Qt::CaseInsensitive))
+        return Keys::None;
 
     // Every index must be a plain, complete one on name alone.
     if (!query.exec(
             QStringLiteral("SELECT il.partial, (SELECT count(*) FROM pragma_index_info(il.name)), "
                            "(SELECT ii.name FROM pragma_index_info(il.name) ii WHERE ii.seqno = 0) "
                            "FROM pragma_index_list('qz') il")))
-        return false;
+        return Keys::None;
     while (query.next()) {
         if (query.value(0).toInt() != 0 || query.value(1).toInt() != 1 ||
             query.value(2).toString().compare(QLatin1String("name"), Qt::CaseInsensitive) != 0)
-            return false;
+            return Keys::None;
     }
-    return true;
+    return Keys::ExactText;
 }
 
-void QzTable::load() {
+void QzTable::load(Keys keys) {
     const QString sql = QStringLiteral("SELECT * FROM qz ORDER BY rowid");
     QSqlQuery rows(m_db.connection());
     rows.setForwardOnly(true);
@@ -99,7 +107,8 @@ void QzTable::load() {
         // Only a stored text can equal the text of a player's name.
         if (name.isNull() || name.typeId() != QMetaType::QString)
             continue;
-        const QString key = name.toString();
+        const QString key =
+            keys == Keys::CaselessText ? caseless::key(name.toString()) : name.toString();
         if (m_rows.contains(key))
             continue;
         Values& values = m_rows[key];
@@ -108,12 +117,12 @@ void QzTable::load() {
     }
     if (rows.lastError().isValid())
         rejected(m_db, sql, rows);
-    m_inMemory = true;
+    m_keys = keys;
 }
 
 const QzTable::Values* QzTable::find(const QString& name) {
-    if (m_inMemory) {
-        const auto it = m_rows.constFind(name);
+    if (inMemory()) {
+        const auto it = m_rows.constFind(m_keys == Keys::CaselessText ? caseless::key(name) : name);
         return it == m_rows.constEnd() ? nullptr : &*it;
     }
     m_lookup.bindValue(0, name);

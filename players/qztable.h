@@ -9,11 +9,11 @@
 
 class SeasonDatabase;
 
-// The position values of the qz table, found by player
-// name exactly as "SELECT * From qz where name=?" finds them: the first row the engine
-// returns for that name. Where the table's layout lets us be sure that this is the first
-// row in table order with that exact text, the whole table is read once into memory;
-// otherwise every look-up runs the statement.
+// The position values of the qz table, found by player name exactly as
+// "SELECT * From qz where name=?" finds them: the first row the engine returns for that
+// name. Where the table's layout lets us be sure that this is the first row in table order
+// whose text equals the name (exactly, or without regard to letter case in a Jet file), the
+// whole table is read once into memory; otherwise every look-up runs the statement.
 class QzTable {
 public:
     // The position values, in the order of the position columns (seasonschema::kQzColumns).
@@ -26,14 +26,17 @@ public:
     const Values* find(const QString& name);
 
     // Whether look-ups are served from memory.
-    bool inMemory() const { return m_inMemory; }
+    bool inMemory() const { return m_keys != Keys::None; }
 
 private:
-    bool canHoldInMemory();
-    void load();
+    // What a name is looked up by in memory; None when only the statement can tell.
+    enum class Keys { None, ExactText, CaselessText };
+
+    Keys memoryKeys();
+    void load(Keys keys);
 
     SeasonDatabase& m_db;
-    bool m_inMemory = false;
+    Keys m_keys = Keys::None;
     QHash<QString, Values> m_rows;
     QSqlQuery m_lookup;
     std::array<int, std::tuple_size_v<Values>> m_columns{};

@@ -27,9 +27,10 @@ xsession_start_display() {
     export QT_QPA_PLATFORM=xcb
 }
 
-# Starts the program on a game folder; sets app_pid, and window once the window shows.
+# Starts the program on a game folder, with any further arguments after it; sets app_pid,
+# and window once the window shows.
 xsession_start_program() {
-    "$1" --program-folder "$2" >"$work/app.log" 2>&1 &
+    "$1" --program-folder "$2" "${@:3}" >"$work/app.log" 2>&1 &
     app_pid=$!
     window=$(timeout 20 xdotool search --sync --onlyvisible --name "^$title\$" | head -n 1) || true
     [[ -n $window ]] || fail "the window '$title' did not appear"

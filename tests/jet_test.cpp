@@ -4,6 +4,8 @@
 #include "db/jetwriteback.h"
 #include "db/recordset.h"
 #include "db/seasondatabase.h"
+#include "db/sqliteconnection.h"
+#include "players/qztable.h"
 #include "run/updaterun.h"
 #include "support/foldertree.h"
 #include "support/gamefolder.h"
@@ -81,15 +83,55 @@ FolderTree slotWithoutDatabase(const GameFolder& game) {
     return tree;
 }
 
-class JetRunTest : public testing::TestWithParam<const char*> {};
+// The Jet engine finds a player's qz row without regard to letter case, SQLite's exact
+// comparison only by the same spelling: once every qz name in an SQLite file is spelled as
+// the player it equals ignoring case, both find the same rows.
+void spellQzNamesAsPlayers(const QString& sqlitePath) {
+    SqliteConnection db(sqlitePath, QStringLiteral("Respelling qz names"));
+    QSqlQuery query(db.handle());
+    ASSERT_TRUE(query.exec(QStringLiteral("SELECT Name FROM Ratings")));
+    QHash<QString, QString> players;
+    while (query.next()) {
+        const QString name = query.value(0).toString();
+        const QString folded = name.toCaseFolded();
+        ASSERT_EQ(players.value(folded, name), name) << "two players differ only in case";
+        players.insert(folded, name);
+    }
+    std::vector<std::pair<qint64, QString>> respelled;
+    ASSERT_TRUE(query.exec(QStringLiteral("SELECT rowid, name FROM qz")));
+    while (query.next()) {
+        const QString name = query.value(1).toString();
+        const QString player = players.value(name.toCaseFolded(), name);
+        if (player != name)
+            respelled.emplace_back(query.value(0).toLongLong(), player);
+    }
+    ASSERT_TRUE(query.prepare(QStringLiteral("UPDATE qz SET name = ? WHERE rowid = ?")));
+    for (const auto& [rowid, name] : respelled) {
+        query.bindValue(0, name);
+        query.bindValue(1, rowid);
+        ASSERT_TRUE(query.exec());
+    }
+}
+
+struct JetRun {
+    const char* jet;  // NAME.mdb
+    const char* twin; // NAME.sqlite, whose run it must match once qz is respelled
+};
+
+void PrintTo(const JetRun& run, std::ostream* out) {
+    *out << run.jet << ".mdb against " << run.twin << ".sqlite";
+}
+
+class JetRunTest : public testing::TestWithParam<JetRun> {};
 
 TEST_P(JetRunTest, MatchesTheSqliteTwinAndWritesOnlyOverall) {
     REQUIRE_FIXTURES();
-    const QString name = QString::fromLatin1(GetParam());
+    const QString jetFile = QString::fromLatin1(GetParam().jet) + QStringLiteral(".mdb");
     GameFolder jetGame;
     GameFolder twinGame;
-    install(jetGame, name + QStringLiteral(".mdb"));
-    install(twinGame, name + QStringLiteral(".sqlite"));
+    install(jetGame, jetFile);
+    install(twinGame, QString::fromLatin1(GetParam().twin) + QStringLiteral(".sqlite"));
+    spellQzNamesAsPlayers(twinGame.dbPath());
     const std::vector<QStringList> before = tableText(jetGame.dbPath(), QStringLiteral("Ratings"));
 
     ASSERT_EQ(runUpdate(twinGame), "Import Complete!");
@@ -105,7 +147,7 @@ TEST_P(JetRunTest, MatchesTheSqliteTwinAndWritesOnlyOverall) {
     }
     EXPECT_EQ(jetSlot.size(), twinSlot.size());
     EXPECT_EQ(readAll(jetGame.slot() + QStringLiteral("/seasonStats.mdb")),
-              readAll(fixture(name + QStringLiteral(".mdb"))));
+              readAll(fixture(jetFile)));
 
     const std::vector<qint64> recomputed = overallColumn(twinGame.dbPath());
     const std::vector<QStringList> after = tableText(jetGame.dbPath(), QStringLiteral("Ratings"));
@@ -136,8 +178,84 @@ TEST_P(JetRunTest, MatchesTheSqliteTwinAndWritesOnlyOverall) {
               QStringList({"schedule2009.dat", "seasonStats.mdb"}));
 }
 
+// season-qz-case.mdb is season-a.mdb with two qz names retyped in another letter case.
 INSTANTIATE_TEST_SUITE_P(Fixtures, JetRunTest,
-                         testing::Values("season-a", "season-b", "season-byte-overall"));
+                         testing::Values(JetRun{"season-a", "season-a"},
+                                         JetRun{"season-b", "season-b"},
+                                         JetRun{"season-byte-overall", "season-byte-overall"},
+                                         JetRun{"season-qz-case", "season-a"}),
+                         [](const auto& info) {
+                             QString name = QString::fromLatin1(info.param.jet);
+                             return name.remove(QLatin1Char('-')).toStdString();
+                         });
+
+QStringList column(SeasonDatabase& db, const QString& sql) {
+    Recordset rows(db, sql);
+    QStringList values;
+    for (; !rows.eof(); rows.moveNext())
+        values << rows.value(0).toString();
+    return values;
+}
+
+// The same season in both forms: the Jet file's texts compare without regard to letter
+// case (accents stay distinct), its SQLite twin's exactly.
+TEST(JetText, IgnoresLetterCaseWhereSqliteComparesExactly) {
+    REQUIRE_FIXTURES();
+    for (const bool jet : {true, false}) {
+        SCOPED_TRACE(jet ? "Jet" : "SQLite");
+        GameFolder game;
+        install(game, jet ? QStringLiteral("season-qz-case.mdb")
+                          : QStringLiteral("season-qz-case.sqlite"));
+        SeasonDatabase db(game.dbPath());
+
+        // qz holds "ELI JONES", then "sam jones" ahead of two rows "Sam Jones", and
+        // "Zoë Łukasz". The look-up is served from memory, as the statement would serve it.
+        QzTable qz(db);
+        EXPECT_TRUE(qz.inMemory());
+        QSqlQuery statement(db.connection());
+        ASSERT_TRUE(statement.prepare(QStringLiteral("SELECT b FROM qz where name=?")));
+        const std::pair<const char*, double> expected[] = {
+            {"Eli Jones", jet ? 72.57 : 0},
+            {"eli jones", jet ? 72.57 : 0},
+            {"Sam Jones", jet ? 25.0 : 76.0},
+            {"SAM JONES", jet ? 25.0 : 0},
+            {"ZOË łUKASZ", jet ? 15.6 : 0},
+            {"Zoe Łukasz", 0},
+            {"Zoë Łukasz", 15.6},
+            {"Sam  Jones", 0},
+        };
+        for (const auto& [name, b] : expected) {
+            const QString player = QString::fromUtf8(name);
+            SCOPED_TRACE(name);
+            const QzTable::Values* found = qz.find(player);
+            statement.bindValue(0, player);
+            ASSERT_TRUE(statement.exec());
+            if (b == 0) {
+                EXPECT_EQ(found, nullptr);
+                EXPECT_FALSE(statement.next());
+                continue;
+            }
+            ASSERT_NE(found, nullptr);
+            EXPECT_EQ((*found)[0].toDouble(), b);
+            ASSERT_TRUE(statement.next());
+            EXPECT_EQ(statement.value(0).toDouble(), b);
+        }
+
+        // The run's list of teams and the player pass's order fold letter case likewise.
+        db.exec(QStringLiteral("DELETE FROM Ratings"));
+        for (const char* team : {"Zebra", "cats", "apple", "Cats", "ZOË", "Zoe", "zoë"})
+            db.exec(QStringLiteral("INSERT INTO Ratings (Team) VALUES ('%1')")
+                        .arg(QString::fromUtf8(team)));
+        const QStringList teams =
+            column(db, QStringLiteral("SELECT Distinct Ratings.Team FROM Ratings"));
+        EXPECT_EQ(teams.size(), jet ? 5 : 7) << teams.join(',').toStdString();
+        const QStringList order = column(db, QStringLiteral("SELECT team From Ratings order by "
+                                                            "team, rowid"));
+        EXPECT_EQ(order,
+                  jet ? QStringList({"apple", "cats", "Cats", "Zebra", "Zoe", "ZOË", "zoë"})
+                      : QStringList({"Cats", "ZOË", "Zebra", "Zoe", "apple", "cats", "zoë"}));
+    }
+}
 
 TEST(JetRefusal, StopsBeforeAnythingIsWritten) {
     REQUIRE_FIXTURES();

@@ -9,6 +9,7 @@
 #include "players/teamlistwriter.h"
 #include "support/foldertree.h"
 #include "support/gamefolder.h"
+#include "support/ordinaryuser.h"
 #include "tools/demofolder.h"
 
 #include <QDir>
@@ -163,23 +164,23 @@ TEST_F(FaultFixture, StrayFolderHoldingAFolder) {
     expectGameIntact(4);
 }
 
-// Root may write any file whatever its permissions, so this needs an ordinary user.
+// Root may write any file whatever its permissions, so this runs as an ordinary user.
 TEST_F(FaultFixture, ReadOnlyTeamList) {
-    if (geteuid() == 0)
-        GTEST_SKIP() << "root is not held back by file permissions";
-    writeTwoTeams();
-    const QString list = teamFile("Bears", "_List.tvp");
-    ASSERT_TRUE(QDir().mkpath(QFileInfo(list).path()));
-    writeAll(list, "an older list");
-    ASSERT_TRUE(QFile::setPermissions(list, QFile::ReadOwner));
-    run.run();
+    runAsOrdinaryUser(game.path(), [&] {
+        writeTwoTeams();
+        const QString list = teamFile("Bears", "_List.tvp");
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(list).path()));
+        writeAll(list, "an older list");
+        ASSERT_TRUE(QFile::setPermissions(list, QFile::ReadOwner));
+        run.run();
 
-    const QString text = errorMessage();
-    EXPECT_TRUE(text.startsWith(QStringLiteral("Cannot write the file:\n") + list + "\n\n"))
-        << text.toStdString();
-    expectStopped();
-    EXPECT_EQ(readAll(list), "an older list");
-    expectGameIntact(4);
+        const QString text = errorMessage();
+        EXPECT_TRUE(text.startsWith(QStringLiteral("Cannot write the file:\n") + list + "\n\n"))
+            << text.toStdString();
+        expectStopped();
+        EXPECT_EQ(readAll(list), "an older list");
+        expectGameIntact(4);
+    });
 }
 
 // A team sheet that links elsewhere (here to a device that is always full) is a link in the

@@ -4,6 +4,7 @@
 #include "players/playerrecord.h"
 #include "players/recordcodec.h"
 #include "support/foldertree.h"
+#include "support/ordinaryuser.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,8 +12,6 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
-
-#include <unistd.h>
 
 #include <vector>
 
@@ -89,22 +88,23 @@ TEST_F(TeamListWriterTest, TeamNamesStayInsideTheSlot) {
     EXPECT_EQ(snapshotTree(tmp.path()), before);
 }
 
+// Root may write any file whatever its permissions, so this runs as an ordinary user.
 TEST_F(TeamListWriterTest, ReadOnlyListGivesErrorAndStaysAsItWas) {
-    if (geteuid() == 0)
-        GTEST_SKIP() << "file permissions do not bind root";
-    TeamListWriter writer(slot);
-    const QByteArray first = listOfPlayers({player("Jo", "Bell", "Cats")});
-    writer.writeList("Cats", first);
-    ASSERT_TRUE(QFile::setPermissions(listOf("Cats"), QFile::ReadOwner | QFile::ReadUser));
-    try {
-        writer.writeList("Cats", listOfPlayers({player("Sam", "Jones", "Cats")}));
-        ADD_FAILURE() << "no error for a read-only list";
-    } catch (const PatchError& error) {
-        EXPECT_EQ(error.operation(), "Cannot write the file");
-        EXPECT_EQ(error.target(), listOf("Cats"));
-        EXPECT_FALSE(error.cause().isEmpty());
-    }
-    EXPECT_EQ(readAll(listOf("Cats")), first);
+    runAsOrdinaryUser(tmp.path(), [&] {
+        TeamListWriter writer(slot);
+        const QByteArray first = listOfPlayers({player("Jo", "Bell", "Cats")});
+        writer.writeList("Cats", first);
+        ASSERT_TRUE(QFile::setPermissions(listOf("Cats"), QFile::ReadOwner | QFile::ReadUser));
+        try {
+            writer.writeList("Cats", listOfPlayers({player("Sam", "Jones", "Cats")}));
+            ADD_FAILURE() << "no error for a read-only list";
+        } catch (const PatchError& error) {
+            EXPECT_EQ(error.operation(), "Cannot write the file");
+            EXPECT_EQ(error.target(), listOf("Cats"));
+            EXPECT_FALSE(error.cause().isEmpty());
+        }
+        EXPECT_EQ(readAll(listOf("Cats")), first);
+    });
 }
 
 } // namespace

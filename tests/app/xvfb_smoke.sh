@@ -27,7 +27,12 @@ xsession_start_display
 
 "$make_folder" --teams 3 --players 5 "$work/game" >/dev/null || fail "make-demo-folder failed"
 
-xsession_start_program "$program" "$work/game"
+# A launcher's option and a file dropped on the program are ignored, each with a note.
+xsession_start_program "$program" "$work/game" --launched-by=shell "$work/dropped file.mdb"
+for note in 'Ignoring the unknown option "launched-by".' \
+            "Ignoring the argument \"$work/dropped file.mdb\"."; do
+    grep -qxF "$note" "$work/app.log" || fail "no note '$note' on standard error"
+done
 xsession_press_update "$window"
 
 # Every message box is a window of its own; the closing "Import Complete!" carries the

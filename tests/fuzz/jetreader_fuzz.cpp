@@ -78,8 +78,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::size_t pos = 1;
     while (pos + 4 <= size) {
         const std::uint32_t page = fixture.pages[data[pos] % fixture.pages.size()];
-        const qsizetype offset = page * jet::kPageSize +
-                                 bytes::loadLittleEndian<std::uint16_t>(data + pos + 1) % jet::kPageSize;
+        const qsizetype offset =
+            page * jet::kPageSize +
+            bytes::loadLittleEndian<std::uint16_t>(data + pos + 1) % jet::kPageSize;
         const std::size_t length = data[pos + 3];
         pos += 4;
         if (length == 0) {

@@ -132,8 +132,9 @@ QString difference(const QVariant& ours, std::uint8_t type, const std::optional<
         expected = needs(4) ? qint64(bytes::loadLittleEndian<std::int32_t>(b)) : QVariant();
         break;
     case jet::Money:
-        expected =
-            needs(8) ? static_cast<double>(bytes::loadLittleEndian<std::int64_t>(b)) / 10000.0 : QVariant();
+        expected = needs(8)
+                       ? static_cast<double>(bytes::loadLittleEndian<std::int64_t>(b)) / 10000.0
+                       : QVariant();
         break;
     case jet::Float:
         expected = needs(4) ? static_cast<double>(bytes::loadLittleEndian<float>(b)) : QVariant();

@@ -126,7 +126,8 @@ void inlineUsageMap(QByteArray& file, std::uint32_t definitionPage, std::uint32_
     for (std::uint32_t page = first; page < pages.pageCount(); ++page) {
         const unsigned char* p = pages.page(page);
         const std::uint32_t bit = page - first;
-        if (p[0] == jet::DataPage && bytes::loadLittleEndian<std::uint32_t>(p + 4) == definitionPage &&
+        if (p[0] == jet::DataPage &&
+            bytes::loadLittleEndian<std::uint32_t>(p + 4) == definitionPage &&
             5 + bit / 8 < static_cast<std::uint32_t>(map.size))
             inlineMap[5 + bit / 8] = static_cast<char>(inlineMap[5 + bit / 8] | (1 << (bit % 8)));
     }
