@@ -47,6 +47,14 @@ QzTable::QzTable(SeasonDatabase& db)
     m_lookup.setForwardOnly(true);
     if (!m_lookup.prepare(sql))
         rejected(m_db, sql, m_lookup);
+    if (m_db.textComparison() == SeasonDatabase::TextComparison::Caseless) {
+        const QString exact = QStringLiteral("SELECT * From qz where name=? COLLATE BINARY");
+        m_exactLookup = QSqlQuery(m_db.connection());
+        m_exactLookup.setForwardOnly(true);
+        if (!m_exactLookup.prepare(exact))
+            rejected(m_db, exact, m_exactLookup);
+        m_exactFirst = true;
+    }
 }
 
 // The statement compares names as text and returns equal names in table order when qz is
@@ -107,11 +115,15 @@ void QzTable::load(Keys keys) {
         // Only a stored text can equal the text of a player's name.
         if (name.isNull() || name.typeId() != QMetaType::QString)
             continue;
-        const QString key =
-            keys == Keys::CaselessText ? caseless::key(name.toString()) : name.toString();
-        if (m_rows.contains(key))
+        const QString text = name.toString();
+        if (keys == Keys::CaselessText) {
+            const QString key = caseless::key(text);
+            if (!m_caselessNames.contains(key))
+                m_caselessNames.insert(key, text);
+        }
+        if (m_rows.contains(text))
             continue;
-        Values& values = m_rows[key];
+        Values& values = m_rows[text];
         for (std::size_t i = 0; i < values.size(); ++i)
             values[i] = rows.value(m_columns[i]);
     }
@@ -122,21 +134,34 @@ void QzTable::load(Keys keys) {
 
 const QzTable::Values* QzTable::find(const QString& name) {
     if (inMemory()) {
-        const auto it = m_rows.constFind(m_keys == Keys::CaselessText ? caseless::key(name) : name);
+        auto it = m_rows.constFind(name);
+        if (it == m_rows.constEnd() && m_keys == Keys::CaselessText) {
+            const auto spelled = m_caselessNames.constFind(caseless::key(name));
+            if (spelled != m_caselessNames.constEnd())
+                it = m_rows.constFind(*spelled);
+        }
         return it == m_rows.constEnd() ? nullptr : &*it;
     }
-    m_lookup.bindValue(0, name);
-    if (!m_lookup.exec())
+    if (m_exactFirst) {
+        if (const Values* found = runLookup(m_exactLookup, name))
+            return found;
+    }
+    return runLookup(m_lookup, name);
+}
+
+const QzTable::Values* QzTable::runLookup(QSqlQuery& lookup, const QString& name) {
+    lookup.bindValue(0, name);
+    if (!lookup.exec())
         throw PatchError(QStringLiteral("Cannot look up the player's qz row"),
-                         QStringLiteral("Player \"%1\"").arg(name), m_lookup.lastError().text());
-    if (!m_lookup.next())
+                         QStringLiteral("Player \"%1\"").arg(name), lookup.lastError().text());
+    if (!lookup.next())
         return nullptr;
     if (!m_columnsKnown) {
-        m_columns = positionColumns(m_lookup.record());
+        m_columns = positionColumns(lookup.record());
         m_columnsKnown = true;
     }
     for (std::size_t i = 0; i < m_current.size(); ++i)
-        m_current[i] = m_lookup.value(m_columns[i]);
-    m_lookup.finish();
+        m_current[i] = lookup.value(m_columns[i]);
+    lookup.finish();
     return &m_current;
 }

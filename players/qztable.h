@@ -9,11 +9,12 @@
 
 class SeasonDatabase;
 
-// The position values of the qz table, found by player name exactly as
+// The position values of the qz table, found by player name as
 // "SELECT * From qz where name=?" finds them: the first row the engine returns for that
 // name. Where the table's layout lets us be sure that this is the first row in table order
-// whose text equals the name (exactly, or without regard to letter case in a Jet file), the
-// whole table is read once into memory; otherwise every look-up runs the statement.
+// whose text equals the name, the whole table is read once into memory; otherwise every
+// look-up runs the statement. A Jet file compares names without regard to letter case;
+// a row spelled exactly as the player is still preferred to one that equals him only so.
 class QzTable {
 public:
     // The position values, in the order of the position columns (seasonschema::kQzColumns).
@@ -34,11 +35,17 @@ private:
 
     Keys memoryKeys();
     void load(Keys keys);
+    // Runs a prepared look-up; its first row's values, or nullptr.
+    const Values* runLookup(QSqlQuery& lookup, const QString& name);
 
     SeasonDatabase& m_db;
     Keys m_keys = Keys::None;
-    QHash<QString, Values> m_rows;
+    QHash<QString, Values> m_rows; // by the exact text of the name
+    // In a Jet file: the exact name of the first row of each folded name.
+    QHash<QString, QString> m_caselessNames;
     QSqlQuery m_lookup;
+    QSqlQuery m_exactLookup; // in a Jet file, tried before m_lookup
+    bool m_exactFirst = false;
     std::array<int, std::tuple_size_v<Values>> m_columns{};
     bool m_columnsKnown = false;
     Values m_current;
