@@ -57,8 +57,50 @@ void store(SeasonDatabase& db, std::span<const Rating> ratings) {
     }
 }
 
+// Whether anything in the database could refuse a whole number in Ratings.overall. An
+// ordinary table takes any value into a column without a constraint on it, so only these
+// can: a trigger, a CHECK, a STRICT type, an unknown collation, a generated column, a key
+// or index that holds the column, a foreign key in force, or a Ratings that is no table.
+// Anything unusual counts; the trial then settles it.
+bool mayRefuse(SeasonDatabase& db) {
+    QSqlQuery query(db.connection());
+    const auto single = [&](const QString& sql) {
+        return query.exec(sql) && query.next() ? query.value(0) : QVariant();
+    };
+    const QString table = seasonschema::kRatingsTable;
+    const QString overall = seasonschema::kRatingsColumns[seasonschema::Overall].name;
+
+    const QString create = single(QStringLiteral("SELECT sql FROM sqlite_master WHERE type = "
+                                                 "'table' AND name = '%1' COLLATE NOCASE")
+                                      .arg(table))
+                               .toString();
+    if (create.isEmpty() || !create.startsWith(QLatin1String("CREATE TABLE"), Qt::CaseInsensitive))
+        return true;
+    for (const char* word : {"CHECK", "STRICT", "COLLATE", "GENERATED", "REFERENCES", "WITHOUT"})
+        if (create.contains(QLatin1String(word), Qt::CaseInsensitive))
+            return true;
+    const auto count = [&](const QString& sql) { return single(sql).toLongLong(); };
+    if (count(QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type = 'trigger' AND "
+                             "tbl_name = '%1' COLLATE NOCASE")
+                  .arg(table)) != 0)
+        return true;
+    if (count(QStringLiteral("SELECT COUNT(*) FROM pragma_table_xinfo('%1') WHERE hidden <> 0 "
+                             "OR (name = '%2' COLLATE NOCASE AND pk <> 0)")
+                  .arg(table, overall)) != 0)
+        return true;
+    // An index on the column or on an expression, unique or not, is left to the trial too.
+    if (count(QStringLiteral("SELECT COUNT(*) FROM pragma_index_list('%1') il, "
+                             "pragma_index_xinfo(il.name) ii WHERE ii.key AND (ii.cid < 0 OR "
+                             "ii.name = '%2' COLLATE NOCASE)")
+                  .arg(table, overall)) != 0)
+        return true;
+    return count(QStringLiteral("PRAGMA foreign_keys")) != 0;
+}
+
 std::vector<Refusal> findRefusals(SeasonDatabase& db, std::span<const Rating> ratings,
                                   std::size_t limit) {
+    if (!mayRefuse(db))
+        return {};
     const Transaction trial(db.sqlite(), kStoreFailed, Transaction::Lock::Immediate);
     QSqlQuery control(db.connection());
     const auto run = [&](const QString& sql) {

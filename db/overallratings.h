@@ -27,10 +27,10 @@ struct Refusal {
 // throws a PatchError; run it inside the pass's transaction.
 void store(SeasonDatabase& db, std::span<const Rating> ratings);
 
-// Tries to store every rating inside a transaction that is then rolled back, so that a
-// database that would refuse one (a trigger, a constraint, a view, a read-only
-// attachment) is found before anything is written. Returns up to limit refusals, each with
-// the engine's reason; the database is left as it was.
+// Finds out, before anything is written, whether the database would refuse a rating: a
+// trigger, a constraint, a view. Unless its definition shows that nothing can, every rating
+// is tried inside a transaction that is then rolled back. Returns up to limit refusals,
+// each with the engine's reason; the database is left as it was.
 std::vector<Refusal> findRefusals(SeasonDatabase& db, std::span<const Rating> ratings,
                                   std::size_t limit);
 
