@@ -9,6 +9,7 @@
 #include "players/playerrecord.h"
 #include "players/valueconversion.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
@@ -62,19 +63,20 @@ void InputCheck::checkFolders() {
     const QString lists = m_programFolder + QStringLiteral("/lists");
     if (!isFolder(lists))
         add(QStringLiteral("The folder %1 does not exist; the roster slots are kept there.")
-                .arg(lists));
+                .arg(QDir::toNativeSeparators(lists)));
     const QString slot = lists + QLatin1Char('/') + m_slotName;
     if (fileops::entryExists(slot) && !isFolder(slot))
-        add(QStringLiteral("%1 is a file, not a roster slot folder.").arg(slot));
+        add(QStringLiteral("%1 is a file, not a roster slot folder.")
+                .arg(QDir::toNativeSeparators(slot)));
 
     const QString schedules = m_programFolder + QStringLiteral("/data/schedules");
     if (!isFolder(schedules))
         add(QStringLiteral("The folder %1 does not exist; the new fixture is installed there.")
-                .arg(schedules));
+                .arg(QDir::toNativeSeparators(schedules)));
     else if (!fileops::isOrdinaryFile(schedules + QStringLiteral("/schedule2008.dat")) &&
              !fileops::isOrdinaryFile(schedules + QStringLiteral("/schedule2008_actual.dat")))
         add(QStringLiteral("The game's fixture %1 does not exist.")
-                .arg(schedules + QStringLiteral("/schedule2008.dat")));
+                .arg(QDir::toNativeSeparators(schedules + QStringLiteral("/schedule2008.dat"))));
 }
 
 void InputCheck::checkDatabase() {
@@ -87,18 +89,18 @@ void InputCheck::checkDatabase() {
         if (!file.isWritable())
             add(QStringLiteral("The season database %1 is read-only, so the overall ratings "
                                "cannot be written back.")
-                    .arg(dbPath));
+                    .arg(QDir::toNativeSeparators(dbPath)));
         else if (!QFileInfo(file.absolutePath()).isWritable())
             add(QStringLiteral("The folder %1 is read-only, so the season database cannot be "
                                "written.")
-                    .arg(file.absolutePath()));
+                    .arg(QDir::toNativeSeparators(file.absolutePath())));
         else {
             try {
                 db.exec(QStringLiteral("BEGIN IMMEDIATE"));
                 db.exec(QStringLiteral("ROLLBACK"));
             } catch (const PatchError& e) {
                 add(QStringLiteral("The season database %1 cannot be written: %2")
-                        .arg(dbPath, e.cause()));
+                        .arg(QDir::toNativeSeparators(dbPath), e.cause()));
             }
             const QString writeBack = db.writeBackProblem();
             if (!writeBack.isEmpty())

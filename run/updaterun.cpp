@@ -14,6 +14,7 @@
 #include "schedule/scheduleinstall.h"
 #include "teamsheets/teamsheets.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 
 #include <limits>
@@ -90,7 +91,7 @@ bool UpdateRun::chkValid() {
     if (!fileops::isOrdinaryFile(m_programFolder + QLatin1Char('/') + kSeasonDatabase)) {
         m_ui.message(QStringLiteral("Could not find file seasonStats.mdb. Make sure it has been "
                                     "copied to ") +
-                         m_programFolder,
+                         QDir::toNativeSeparators(m_programFolder),
                      RunUi::Exclamation, QStringLiteral("File Not Found"));
         return false;
     }
@@ -98,7 +99,7 @@ bool UpdateRun::chkValid() {
         return true;
     m_ui.message(QStringLiteral("Could not find file schedule2009.dat. Make sure it has been "
                                 "copied to ") +
-                     m_programFolder,
+                     QDir::toNativeSeparators(m_programFolder),
                  RunUi::Exclamation, QStringLiteral("File Not Found"));
     return false;
 }
