@@ -4,6 +4,7 @@
 #include "players/playerrecord.h"
 #include "players/recordcodec.h"
 #include "support/foldertree.h"
+#include "support/platform.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -12,8 +13,6 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
-
-#include <unistd.h>
 
 #include <vector>
 
@@ -174,7 +173,7 @@ TEST_F(TeamListWriterTest, TooLongTextLeavesTheListAlone) {
 }
 
 TEST_F(TeamListWriterTest, ReadOnlyListGivesErrorAndStaysReadable) {
-    if (geteuid() == 0)
+    if (permissionsBypassed())
         GTEST_SKIP() << "file permissions do not bind root";
     const PlayerRecord first = player("Jo", "Bell", "Cats");
     TeamListWriter writer(slot);
