@@ -28,8 +28,10 @@ xsession_start_display() {
 }
 
 # Starts the program on a game folder; sets app_pid, and window once the window shows.
+# A command in the array xsession_launcher (such as Wine) runs the program, if set.
+xsession_launcher=()
 xsession_start_program() {
-    "$1" --program-folder "$2" >"$work/app.log" 2>&1 &
+    "${xsession_launcher[@]}" "$1" --program-folder "$2" >"$work/app.log" 2>&1 &
     app_pid=$!
     window=$(timeout 20 xdotool search --sync --onlyvisible --name "^$title\$" | head -n 1) || true
     [[ -n $window ]] || fail "the window '$title' did not appear"
