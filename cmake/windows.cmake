@@ -4,6 +4,8 @@
 # One exe that needs nothing but Windows' own DLLs: the C++ runtime and winpthreads go in
 # whole, as Qt itself was built (-static-runtime).
 add_link_options(-static)
+# A release is linked without symbols, so that the tests run the very file players get.
+add_link_options($<$<CONFIG:Release>:-s>)
 # windows.h would otherwise define min and max as macros.
 add_compile_definitions(NOMINMAX WIN32_LEAN_AND_MEAN)
 

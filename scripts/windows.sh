@@ -52,10 +52,15 @@ zip=$PWD/dist/tolvane-patch-$version-windows-x64.zip
 stage=$windows_build/zip
 rm -rf "$stage"
 mkdir -p "$stage" dist
-x86_64-w64-mingw32-strip -o "$stage/tolvane-patch.exe" "$windows_build/app/tolvane-patch.exe"
+# The release build is stripped already: this is the file the tests ran.
+cp "$windows_build/app/tolvane-patch.exe" "$stage/"
 # Notepad's line ends.
 sed 's/$/\r/' packaging/windows/README.txt >"$stage/README.txt"
+# The files carry the time of the commit they were built from, so that the same source
+# gives the same zip.
+stamp=$(TZ=UTC git log -1 --format=%cd --date=format-local:'%Y-%m-%d %H:%M:%S' 2>/dev/null ||
+    date +'%Y-%m-%d %H:%M:%S')
 rm -f "$zip"
-(cd "$stage" && cmake -E tar cf "$zip" --format=zip --mtime=2009-01-01T00:00:00 \
+(cd "$stage" && TZ=UTC cmake -E tar cf "$zip" --format=zip --mtime="$stamp" \
     tolvane-patch.exe README.txt)
 step "Done: dist/$(basename "$zip") ($(du -k "$zip" | cut -f1) KiB)"

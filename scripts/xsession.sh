@@ -29,12 +29,15 @@ xsession_start_display() {
 
 # Starts the program on a game folder; sets app_pid, and window once the window shows.
 # A command in the array xsession_launcher (such as Wine) runs the program, if set.
+# xsession_window_wait is how many seconds the window may take.
 xsession_launcher=()
+xsession_window_wait=20
 xsession_start_program() {
     "${xsession_launcher[@]}" "$1" --program-folder "$2" >"$work/app.log" 2>&1 &
     app_pid=$!
-    window=$(timeout 20 xdotool search --sync --onlyvisible --name "^$title\$" | head -n 1) || true
-    [[ -n $window ]] || fail "the window '$title' did not appear"
+    window=$(timeout "$xsession_window_wait" xdotool search --sync --onlyvisible \
+        --name "^$title\$" | head -n 1) || true
+    [[ -n $window ]] || fail "the window '$title' of $1 did not appear"
 }
 
 xsession_visible() {

@@ -27,6 +27,14 @@ for file in "$linux_program" "$make_folder"; do
     fi
 done
 
+# A Wine prefix of its own: Wine's desktop takes the display of the first program of a
+# session, and the tests that run beside this one have none. One smoke test at a time uses
+# it, and its session ends with the test.
+export WINEPREFIX=${XDG_CACHE_HOME:-$HOME/.cache}/tolvane-patch/wine-display
+mkdir -p "$WINEPREFIX"
+exec 8>"$WINEPREFIX.running"
+flock 8
+
 work=$(mktemp -d)
 fail() {
     echo "FAIL: $*" >&2
@@ -34,11 +42,11 @@ fail() {
     exit 1
 }
 source "$(dirname "$0")/../../scripts/xsession.sh"
-trap 'xsession_cleanup; rm -rf "$work"' EXIT
+trap 'xsession_cleanup; wineserver -k 2>/dev/null; rm -rf "$work"' EXIT
 
-# The Wine prefix and session first, so that the window's wait does not include them.
-"$wine_run" cmd /c exit >/dev/null 2>&1 || fail "Wine does not start"
 xsession_start_display
+# The prefix and the session first, so that the wait for the window does not include them.
+"$wine_run" cmd /c exit >/dev/null 2>&1 || fail "Wine does not start"
 
 # Presses "Update" twice: the first run makes the slot, the second asks before replacing it.
 update_twice() {
@@ -90,7 +98,9 @@ for database in sqlite jet; do
 
     # Wine maps the Linux file system to the drive Z:. The Windows Qt has no xcb platform.
     xsession_launcher=(env -u QT_QPA_PLATFORM "$wine_run")
+    xsession_window_wait=60
     update_twice "$exe" "Z:$windows"
+    xsession_window_wait=20
 
     lists=$(find "$windows/lists/default2009" -name '*_List.tvp' | wc -l)
     [[ $lists -gt 0 ]] || fail "$database: no team list files in the slot written under Wine"
