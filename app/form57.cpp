@@ -216,7 +216,8 @@ void Form57::buildControls() {
     updateButton->setFocus();
 
     // Without a window manager (or a close button) the keyboard still closes the window.
-    auto* quit = new QShortcut(QKeySequence::Quit, this);
+    // Ctrl+Q on every platform: Windows has no standard Quit key.
+    auto* quit = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this);
     connect(quit, &QShortcut::activated, this, &QWidget::close);
 }
 

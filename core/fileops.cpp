@@ -9,7 +9,45 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
+#include <cerrno>
+#include <cstdio>
+#endif
+
 namespace fileops {
+
+namespace {
+
+#ifdef Q_OS_WIN
+// Windows refuses to replace or delete a file that another program holds open, and then
+// says no more than "Access is denied". Find out whether that is the reason, and say so.
+QString whyNotReplaced(const QString& path, const QString& systemText) {
+    const std::wstring native = QDir::toNativeSeparators(path).toStdWString();
+    const HANDLE handle =
+        CreateFileW(native.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        if (GetLastError() == ERROR_SHARING_VIOLATION)
+            return QStringLiteral("Another program has the file open (the game, or a program "
+                                  "that shows or edits the file). Close it and run the update "
+                                  "again.");
+    } else {
+        CloseHandle(handle);
+    }
+    const DWORD attributes = GetFileAttributesW(native.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        return QStringLiteral("The file is read-only.");
+    return systemText;
+}
+#else
+QString whyNotReplaced(const QString&, const QString& systemText) {
+    return systemText;
+}
+#endif
+
+} // namespace
 
 bool isOrdinaryFile(const QString& path) {
     const QFileInfo info(path);
@@ -39,8 +77,11 @@ void writeFileAtomically(const QString& path, const QByteArray& data) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         throw PatchError(QStringLiteral("Cannot write the file"), path, file.errorString());
-    if (!bytes::writeWhole(file, data) || !file.commit())
+    if (!bytes::writeWhole(file, data))
         throw PatchError(QStringLiteral("Cannot write the file"), path, file.errorString());
+    if (!file.commit())
+        throw PatchError(QStringLiteral("Cannot write the file"), path,
+                         whyNotReplaced(path, file.errorString()));
 }
 
 void copyFileReplacing(const QString& source, const QString& target) {
@@ -61,7 +102,8 @@ void copyFileReplacing(const QString& source, const QString& target) {
             throw PatchError(QStringLiteral("Cannot write the file"), target, out.errorString());
     }
     if (!out.commit())
-        throw PatchError(QStringLiteral("Cannot write the file"), target, out.errorString());
+        throw PatchError(QStringLiteral("Cannot write the file"), target,
+                         whyNotReplaced(target, out.errorString()));
 }
 
 void renameFile(const QString& from, const QString& to) {
@@ -75,10 +117,26 @@ void renameFile(const QString& from, const QString& to) {
                          from + QStringLiteral(" → ") + to, file.errorString());
 }
 
+void replaceByRename(const QString& from, const QString& to) {
+#ifdef Q_OS_WIN
+    // Wide-character paths, so that any folder name works.
+    if (!MoveFileExW(QDir::toNativeSeparators(from).toStdWString().c_str(),
+                     QDir::toNativeSeparators(to).toStdWString().c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        const QString cause = qt_error_string(static_cast<int>(GetLastError()));
+        throw PatchError(QStringLiteral("Cannot replace the file"), to, whyNotReplaced(to, cause));
+    }
+#else
+    if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0)
+        throw PatchError(QStringLiteral("Cannot replace the file"), to, systemErrorText(errno));
+#endif
+}
+
 void removeFile(const QString& path) {
     QFile file(path);
     if (!file.remove())
-        throw PatchError(QStringLiteral("Cannot delete the file"), path, file.errorString());
+        throw PatchError(QStringLiteral("Cannot delete the file"), path,
+                         whyNotReplaced(path, file.errorString()));
 }
 
 void removeEmptyFolder(const QString& path) {

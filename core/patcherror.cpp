@@ -1,6 +1,18 @@
 #include "core/patcherror.h"
 
+#include <QDir>
+
 #include <cstring>
+
+namespace {
+
+// A path is shown as the system writes it (with backslashes on Windows); a player row or a
+// statement as it is.
+QString shownTarget(const QString& target) {
+    return QDir::isAbsolutePath(target) ? QDir::toNativeSeparators(target) : target;
+}
+
+} // namespace
 
 PatchError::PatchError(QString operation, QString target, QString cause)
     : m_operation(std::move(operation))
@@ -11,7 +23,7 @@ PatchError::PatchError(QString operation, QString target, QString cause)
 QString PatchError::message() const {
     QString text = m_operation;
     if (!m_target.isEmpty())
-        text += QStringLiteral(":\n") + m_target;
+        text += QStringLiteral(":\n") + shownTarget(m_target);
     if (!m_cause.isEmpty())
         text += QStringLiteral("\n\n") + m_cause;
     return text;

@@ -1,6 +1,7 @@
 #include "db/jetwriteback.h"
 
 #include "core/bytes.h"
+#include "core/fileops.h"
 #include "core/patcherror.h"
 #include "db/jetfile.h"
 
@@ -10,10 +11,8 @@
 #include <QSaveFile>
 
 #include <bit>
-#include <filesystem>
 #include <limits>
 #include <optional>
-#include <system_error>
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
@@ -356,11 +355,11 @@ void writeInPlace(const QString& path, const Table& table, const QString& column
         if (readWholeFile(path) != original)
             fail(path, QStringLiteral("The file was changed by another program during the "
                                       "write; it was left as that program wrote it."));
-        std::error_code error;
-        std::filesystem::rename(QFileInfo(copy).filesystemFilePath(), info.filesystemFilePath(),
-                                error);
-        if (error)
-            fail(path, QString::fromLocal8Bit(error.message()));
+        try {
+            fileops::replaceByRename(copy, path);
+        } catch (const PatchError& e) {
+            fail(path, e.cause());
+        }
     } catch (...) {
         QFile::remove(copy);
         throw;

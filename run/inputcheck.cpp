@@ -13,6 +13,7 @@
 #include "players/recordcodec.h"
 #include "players/valueconversion.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
@@ -70,19 +71,20 @@ void InputCheck::checkFolders() {
     const QString lists = gamepaths::listsFolder(m_programFolder);
     if (!isFolder(lists))
         add(QStringLiteral("The folder %1 does not exist; the roster slots are kept there.")
-                .arg(lists));
+                .arg(QDir::toNativeSeparators(lists)));
     const QString slot = gamepaths::slotFolder(m_programFolder, m_slotName);
     if (fileops::entryExists(slot) && !isFolder(slot))
-        add(QStringLiteral("%1 is a file, not a roster slot folder.").arg(slot));
+        add(QStringLiteral("%1 is a file, not a roster slot folder.")
+                .arg(QDir::toNativeSeparators(slot)));
 
     const QString schedules = gamepaths::schedulesFolder(m_programFolder);
     if (!isFolder(schedules))
         add(QStringLiteral("The folder %1 does not exist; the new fixture is installed there.")
-                .arg(schedules));
+                .arg(QDir::toNativeSeparators(schedules)));
     else if (!fileops::isOrdinaryFile(gamepaths::gameFixture(m_programFolder)) &&
              !fileops::isOrdinaryFile(gamepaths::keptFixture(m_programFolder)))
         add(QStringLiteral("The game's fixture %1 does not exist.")
-                .arg(gamepaths::gameFixture(m_programFolder)));
+                .arg(QDir::toNativeSeparators(gamepaths::gameFixture(m_programFolder))));
 }
 
 void InputCheck::checkDatabase() {
@@ -96,11 +98,11 @@ void InputCheck::checkDatabase() {
         if (!file.isWritable())
             add(QStringLiteral("The season database %1 is read-only, so the overall ratings "
                                "cannot be written back.")
-                    .arg(dbPath));
+                    .arg(QDir::toNativeSeparators(dbPath)));
         else if (!QFileInfo(file.absolutePath()).isWritable())
             add(QStringLiteral("The folder %1 is read-only, so the season database cannot be "
                                "written.")
-                    .arg(file.absolutePath()));
+                    .arg(QDir::toNativeSeparators(file.absolutePath())));
         else {
             try {
                 // Taking the write lock and letting it go writes nothing.
@@ -108,7 +110,7 @@ void InputCheck::checkDatabase() {
                 writable = true;
             } catch (const PatchError& e) {
                 add(QStringLiteral("The season database %1 cannot be written: %2")
-                        .arg(dbPath, e.cause()));
+                        .arg(QDir::toNativeSeparators(dbPath), e.cause()));
             }
             const QString writeBack = m_db->writeBackProblem();
             if (!writeBack.isEmpty())

@@ -16,6 +16,7 @@
 #include "schedule/scheduleinstall.h"
 #include "teamsheets/teamsheets.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QScopedValueRollback>
 
@@ -83,7 +84,7 @@ bool UpdateRun::checkInputFiles() {
         if (!fileops::isOrdinaryFile(path)) {
             m_ui.message(
                 QStringLiteral("Could not find file %1. Make sure it has been copied to %2")
-                    .arg(name, m_programFolder),
+                    .arg(name, QDir::toNativeSeparators(m_programFolder)),
                 {MessageIcon::Warning}, QStringLiteral("File Not Found"));
             return false;
         }

@@ -24,4 +24,9 @@ fi
 
 build=${BUILD_DIR:-build}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=${BUILD_TYPE:-RelWithDebInfo} "$@" >/dev/null
-cmake --build "$build"
+# BUILD_TARGETS (space-separated) builds only those.
+targets=()
+for target in ${BUILD_TARGETS:-}; do
+    targets+=(--target "$target")
+done
+cmake --build "$build" "${targets[@]}"

@@ -27,13 +27,19 @@ xsession_start_display() {
     export QT_QPA_PLATFORM=xcb
 }
 
-# Starts the program on a game folder, with any further arguments after it; sets app_pid,
-# and window once the window shows.
+# Starts the program on a game folder (without one, the program's own folder is the game's),
+# with any further arguments after it;
+# sets app_pid, and window once the window shows. A command in the array xsession_launcher
+# (such as Wine) runs the program, if set.
+# xsession_window_wait is how many seconds the window may take.
+xsession_launcher=()
+xsession_window_wait=20
 xsession_start_program() {
-    "$1" --program-folder "$2" "${@:3}" >"$work/app.log" 2>&1 &
+    "${xsession_launcher[@]}" "$1" ${2:+--program-folder "$2"} "${@:3}" >"$work/app.log" 2>&1 &
     app_pid=$!
-    window=$(timeout 20 xdotool search --sync --onlyvisible --name "^$title\$" | head -n 1) || true
-    [[ -n $window ]] || fail "the window '$title' did not appear"
+    window=$(timeout "$xsession_window_wait" xdotool search --sync --onlyvisible \
+        --name "^$title\$" | head -n 1) || true
+    [[ -n $window ]] || fail "the window '$title' of $1 did not appear"
 }
 
 xsession_visible() {

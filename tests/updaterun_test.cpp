@@ -42,7 +42,7 @@ TEST_F(RunFixture, MissingInputsGiveOneMessageNamingTheProgramFolder) {
     EXPECT_EQ(game.ui.messages[0].text,
               QStringLiteral("Could not find file seasonStats.mdb. Make sure it has been copied "
                              "to ") +
-                  game.path());
+                  QDir::toNativeSeparators(game.path()));
     EXPECT_EQ(game.ui.messages[0].title, QStringLiteral("File Not Found"));
     EXPECT_EQ(game.ui.messages[0].style, MessageStyle{MessageIcon::Warning});
 
@@ -54,7 +54,7 @@ TEST_F(RunFixture, MissingInputsGiveOneMessageNamingTheProgramFolder) {
     EXPECT_EQ(game.ui.messages[0].text,
               QStringLiteral("Could not find file schedule2009.dat. Make sure it has been copied "
                              "to ") +
-                  game.path());
+                  QDir::toNativeSeparators(game.path()));
     EXPECT_EQ(snapshotTree(game.path()), before);
 }
 

@@ -8,7 +8,11 @@
 
 #include <gtest/gtest.h>
 
-GameFolder::GameFolder() {
+// Letters outside ASCII and outside Windows-1252 in the folder's path, as a player's user
+// name or game folder may have them: every file step must take the path whole (on Windows,
+// through the wide-character file functions).
+GameFolder::GameFolder()
+    : dir(QDir::tempPath() + QStringLiteral("/game Ærø Ωμέγα-XXXXXX")) {
     EXPECT_TRUE(dir.isValid());
     QDir().mkpath(gamepaths::listsFolder(path()));
     QDir().mkpath(gamepaths::schedulesFolder(path()));
