@@ -41,8 +41,7 @@ TEST(ConvertedSeason, BuildsEachTeamsListInRowOrder) {
     const QByteArray catsList = season.teamList(catsTeam);
     EXPECT_EQ(catsList.left(10), QByteArray::fromHex("01000400000000000000"));
     // Header, blank record, and three records of 681 bytes plus their name texts.
-    EXPECT_EQ(catsList.size(),
-              631 + 3 * 681 + (2 + 4 + 4 + 7) + (3 + 5 + 4 + 9) + (2 + 3 + 4 + 6));
+    EXPECT_EQ(catsList.size(), 631 + 3 * 681 + (2 + 4 + 4 + 7) + (3 + 5 + 4 + 9) + (2 + 3 + 4 + 6));
     std::vector<PlayerRecord> expected = {recordcodec::blankRecord()};
     expected.insert(expected.end(), cats.begin(), cats.end());
     EXPECT_EQ(recordcodec::parseTeamList(catsList), expected);

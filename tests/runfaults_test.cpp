@@ -121,8 +121,9 @@ TEST_F(FaultFixture, TeamListPathThatIsAFolder) {
     EXPECT_TRUE(text.startsWith(QStringLiteral("Cannot write the file:\n") +
                                 QDir::toNativeSeparators(list) + "\n\n"))
         << text.toStdString();
-    EXPECT_GT(text.size(), (QStringLiteral("Cannot write the file:\n") +
-                                QDir::toNativeSeparators(list) + "\n\n").size());
+    EXPECT_GT(text.size(),
+              (QStringLiteral("Cannot write the file:\n") + QDir::toNativeSeparators(list) + "\n\n")
+                  .size());
     expectStopped();
     // Bears come first and were written whole; the folder in the Cats' way is untouched.
     EXPECT_EQ(parsedLists(), (std::map<QString, std::size_t>{{"Bears_List.tvp", 3}}));
@@ -158,9 +159,9 @@ TEST_F(FaultFixture, StrayFolderHoldingAFolder) {
     run.run();
 
     const QString text = errorMessage();
-    EXPECT_TRUE(text.startsWith(
-        QStringLiteral("Cannot remove a folder that belongs to no team:\n") +
-                                QDir::toNativeSeparators(stray) + "\n\n"))
+    EXPECT_TRUE(
+        text.startsWith(QStringLiteral("Cannot remove a folder that belongs to no team:\n") +
+                        QDir::toNativeSeparators(stray) + "\n\n"))
         << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("sub-folders")));
     expectStopped();
@@ -184,7 +185,7 @@ TEST_F(FaultFixture, ReadOnlyTeamList) {
 
         const QString text = errorMessage();
         EXPECT_TRUE(text.startsWith(QStringLiteral("Cannot write the file:\n") +
-                                QDir::toNativeSeparators(list) + "\n\n"))
+                                    QDir::toNativeSeparators(list) + "\n\n"))
             << text.toStdString();
         expectStopped();
         EXPECT_EQ(readAll(list), "an older list");
