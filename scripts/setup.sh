@@ -8,19 +8,8 @@ cd "$(dirname "$0")/.."
 packages=(cmake ninja-build g++ qt6-base-dev libqt6sql6-sqlite sqlite3 libsqlite3-dev
           libgtest-dev libgmock-dev xvfb xdotool imagemagick fonts-liberation2 fonts-dejavu-core
           clang libclang-rt-dev clang-format mdbtools-dev libglib2.0-dev pkg-config)
-missing=()
-for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
-done
-if ((${#missing[@]})); then
-    if [[ $(id -u) -ne 0 ]]; then
-        echo "Missing packages: ${missing[*]} (run as root to install them)" >&2
-        exit 1
-    fi
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq
-    apt-get install -y -qq "${missing[@]}" >/dev/null
-fi
+source scripts/packages.sh
+install_packages "${packages[@]}"
 
 build=${BUILD_DIR:-build}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=${BUILD_TYPE:-RelWithDebInfo} "$@" >/dev/null

@@ -51,29 +51,17 @@ fi
 
 packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools
           qt6-base-dev qt6-base-dev-tools cmake ninja-build tcl dpkg-dev)
-missing=()
-for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
-done
-need_sources=
-[[ -n $(apt-cache showsrc qt6-base 2>/dev/null | head -c1) ]] || need_sources=1
-if ((${#missing[@]})) || [[ -n $need_sources ]]; then
-    if [[ $(id -u) -ne 0 ]]; then
-        log "missing packages or a deb-src entry (run as root): ${missing[*]}"
-        exit 1
-    fi
-    if [[ -n $need_sources ]]; then
-        # Source packages come from the same archive as the system's binary ones: copy the
-        # system's Debian entry with the source type.
-        system_entry=/etc/apt/sources.list.d/debian.sources
-        [[ -f $system_entry ]] || { log "no $system_entry to copy a deb-src entry from"; exit 1; }
-        sed 's/^Types:.*/Types: deb-src/' "$system_entry" \
-            >/etc/apt/sources.list.d/tolvane-deb-src.sources
-    fi
-    export DEBIAN_FRONTEND=noninteractive
+if [[ -z $(apt-cache showsrc qt6-base 2>/dev/null | head -c1) ]]; then
+    [[ $(id -u) -eq 0 ]] || { log "no deb-src entry for Debian's sources (run as root)"; exit 1; }
+    # Source packages come from the same archive as the system's binary ones: copy the
+    # system's Debian entry with the source type.
+    system_entry=/etc/apt/sources.list.d/debian.sources
+    [[ -f $system_entry ]] || { log "no $system_entry to copy a deb-src entry from"; exit 1; }
+    sed 's/^Types:.*/Types: deb-src/' "$system_entry" >/etc/apt/sources.list.d/tolvane-deb-src.sources
     apt-get update -qq
-    ((${#missing[@]})) && apt-get install -y -qq "${missing[@]}" >/dev/null
 fi
+source scripts/packages.sh
+install_packages "${packages[@]}"
 
 host_qt=$(dpkg-query -W -f='${Version}' qt6-base-dev)
 [[ $host_qt == "$qt_version"+* ]] ||

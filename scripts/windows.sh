@@ -19,27 +19,21 @@ step "Linux program for the comparison, in $linux_build/"
 BUILD_DIR=$linux_build BUILD_TARGETS="tolvane-patch make-demo-folder" scripts/setup.sh
 
 step "Wine"
-packages=(wine wine64 xvfb xauth xdotool)
-missing=()
-for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
-done
-if ((${#missing[@]})); then
-    if [[ $(id -u) -ne 0 ]]; then
-        echo "Missing packages: ${missing[*]} (run as root to install them)" >&2
-        exit 1
-    fi
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq
-    apt-get install -y -qq "${missing[@]}" >/dev/null
-fi
+source scripts/packages.sh
+install_packages wine wine64 xvfb xauth xdotool
 
 step "Qt for Windows"
 qt=$(scripts/windows-qt.sh | tail -n 1)
 
 step "Cross-building into $windows_build/"
+# The static Qt compiles SQLite into its driver; the core calls it through the header of
+# the same version, Debian's (installed with the Linux build), kept in a folder of its own
+# so that no other Linux header reaches the cross compiler.
+mkdir -p "$windows_build/sqlite"
+cp /usr/include/sqlite3.h "$windows_build/sqlite/"
 cmake -S . -B "$windows_build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$qt/lib/cmake/Qt6/qt.toolchain.cmake" \
+    -DTOLVANE_QT_SQLITE_INCLUDE_DIR="$PWD/$windows_build/sqlite" \
     -DTOLVANE_LINUX_BUILD_DIR="$PWD/$linux_build" >/dev/null
 cmake --build "$windows_build"
 

@@ -274,8 +274,9 @@ int diff(const QStringList& arguments, QIODevice& out, QIODevice& err) {
         say(err, describe(error));
         return kTrouble;
     }
+    // UTF-8 on every system, as the dumps are: the report is for files and pipes.
     for (const QString& line : lines)
-        write(out, (line + QLatin1Char('\n')).toLocal8Bit());
+        write(out, (line + QLatin1Char('\n')).toUtf8());
     return lines.isEmpty() ? kOk : kInvalid;
 }
 
