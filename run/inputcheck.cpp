@@ -14,8 +14,10 @@
 #include "players/recordcodec.h"
 #include "players/valueconversion.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QHash>
+#include <QLocale>
 #include <QSet>
 #include <QSqlQuery>
 
@@ -45,6 +47,11 @@ QString oneLine(const PatchError& e) {
     if (!e.cause().isEmpty())
         parts << e.cause();
     return parts.join(QStringLiteral(": ")).replace(QLatin1Char('\n'), QLatin1Char(' '));
+}
+
+// A value as the database holds it: 29.9999 must not read as 30.
+QString exact(double value) {
+    return QString::number(value, 'g', QLocale::FloatingPointShortest);
 }
 
 QString counted(qint64 n, const char* one, const char* many) {
@@ -100,7 +107,7 @@ QStringList InputCheck::missingInputFiles(const QString& programFolder) {
           std::pair{gamepaths::newFixture(programFolder), gamepaths::kNewFixture}}) {
         if (!fileops::isOrdinaryFile(path))
             messages << QStringLiteral("Could not find file %1. Make sure it has been copied to %2")
-                            .arg(name, programFolder);
+                            .arg(name, QDir::toNativeSeparators(programFolder));
     }
     return messages;
 }
@@ -381,22 +388,24 @@ void InputCheck::checkQzNames() {
 }
 
 void InputCheck::warnClamped(const PlayerMapper& mapper) {
+    // "1 value below 30 ... converts as 30", "2 values above 99 ... convert as 99".
+    const auto part = [](qint64 n, const QString& where, double rung, const QString& extreme) {
+        return QStringLiteral("%1 %2 %3, %4, %5 as %3")
+            .arg(counted(n, "value", "values"), where, QString::number(rung), extreme,
+                 QLatin1String(n == 1 ? "converts" : "convert"));
+    };
     const std::vector<ClampedValues>& clamped = mapper.clampedValues();
     for (std::size_t c = 0; c < clamped.size(); ++c) {
         const ClampedValues& values = clamped[c];
         QStringList parts;
         if (values.below > 0)
-            parts << QStringLiteral("%1 below %2, the lowest rung of its rating scale (down "
-                                    "to %3), and convert as %2")
-                         .arg(counted(values.below, "value lies", "values lie"),
-                              QString::number(values.lowestRung),
-                              QString::number(values.lowestValue));
+            parts << part(values.below, QStringLiteral("below"), values.lowestRung,
+                          QStringLiteral("the lowest rung of its rating scale (down to %1)")
+                              .arg(exact(values.lowestValue)));
         if (values.above > 0)
-            parts << QStringLiteral("%1 above %2, the highest rung (up to %3), and convert "
-                                    "as %2")
-                         .arg(counted(values.above, "value lies", "values lie"),
-                              QString::number(values.highestRung),
-                              QString::number(values.highestValue));
+            parts << part(
+                values.above, QStringLiteral("above"), values.highestRung,
+                QStringLiteral("the highest rung (up to %1)").arg(exact(values.highestValue)));
         if (!parts.isEmpty())
             warn(QString(), QString(), seasonschema::kRatingsColumns[c].name,
                  parts.join(QStringLiteral("; ")));
