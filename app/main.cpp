@@ -12,6 +12,8 @@
 #include <cstring>
 
 #ifdef Q_OS_WIN
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 #endif
 
@@ -114,6 +116,10 @@ int runCheck(int argc, char** argv) {
     const QString folder = line.parser.isSet(line.folder)
                                ? QDir(line.parser.value(line.folder)).absolutePath()
                                : QDir::currentPath();
+#ifdef Q_OS_WIN
+    // The same bytes on every system: lines end in LF, and JSON reaches a file as written.
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
     QFile out;
     QFile err;
     out.open(stdout, QIODevice::WriteOnly);
