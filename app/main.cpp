@@ -38,21 +38,21 @@ struct CommandLine {
 
     CommandLine() {
         parser.setApplicationDescription(QStringLiteral(
-            "Brings the player lists and the fixture of an installed game up to the 2009 "
+            "Brings the player lists and the fixture of an installed game up to the 2009\n"
             "season. Run it from the game's folder.\n"
             "\n"
-            "With --check it opens no window and needs no display. It prints each problem "
-            "that would keep the update from starting as \"team / player / column: "
-            "reason\" (parts that do not apply are left out), then warnings of what the "
-            "update accepts without a word (\"warning: ...\"): players without a qz row or "
-            "with one only in another letter case, qz names on more than one row (rows are "
-            "counted by rowid; in an Access file, by their place in the table from 1), names "
-            "twice in one team, and values that the rating scales clamp. A summary line "
-            "ends the report. A missing seasonStats.mdb or schedule2009.dat is a problem.\n"
+            "With --check it opens no window and needs no display. It prints each problem\n"
+            "that would keep the update from starting as \"team / player / column: reason\"\n"
+            "(parts that do not apply are left out), then warnings (\"warning: ...\") of\n"
+            "what the update accepts without a word: players without a qz row, or with one\n"
+            "only in another letter case; qz names on more than one row (rows are counted\n"
+            "by rowid; in an Access file, by their place in the table from 1); names twice\n"
+            "in one team; values that the rating scales clamp. A summary line ends the\n"
+            "report. A missing seasonStats.mdb or schedule2009.dat is a problem.\n"
             "\n"
-            "Exit status of --check: 0 the season would import, 1 it would not, 2 the folder "
-            "cannot be read or the command line is wrong (the message is on standard error; "
-            "standard output is then empty)."));
+            "Exit status of --check: 0 the season would import, 1 it would not, 2 the\n"
+            "folder cannot be read or the command line is wrong (a message on standard\n"
+            "error, nothing on standard output)."));
         parser.addOption(folder);
         parser.addOption(check);
         parser.addOption(json);
@@ -92,20 +92,15 @@ void useParentConsole() {
 int runCheck(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     CommandLine line;
-    if (!line.parser.parse(QCoreApplication::arguments())) {
-        note(line.parser.errorText());
-        return checkcommand::kUnreadable;
-    }
-    if (line.parser.isSet(line.help))
-        line.parser.showHelp();
     // Unlike the window, the check is run by hand or by scripts: a mistyped option must not
     // pass unnoticed.
-    const QStringList unknown = line.parser.unknownOptionNames();
+    const bool parsed = line.parser.parse(QCoreApplication::arguments());
+    if (line.parser.isSet(line.help))
+        line.parser.showHelp();
     const QStringList positional = line.parser.positionalArguments();
-    if (!unknown.isEmpty() || !positional.isEmpty()) {
-        note(unknown.isEmpty()
-                 ? QStringLiteral("unexpected argument \"%1\"").arg(positional.front())
-                 : QStringLiteral("unknown option \"%1\"").arg(unknown.front()));
+    if (!parsed || !positional.isEmpty()) {
+        note(parsed ? QStringLiteral("unexpected argument \"%1\"").arg(positional.front())
+                    : line.parser.errorText());
         note(QStringLiteral("see 'tolvane-patch --help'"));
         return checkcommand::kUnreadable;
     }
