@@ -1,46 +1,168 @@
 #include "app/form57.h"
+#include "tools/check/checkcommand.h"
 
 #include <QApplication>
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QFile>
 #include <QStyleFactory>
 
 #include <cstdio>
+#include <cstring>
+
+#ifdef Q_OS_WIN
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#endif
+
+namespace {
+
+// The options of both modes: the window, and the check that prints its report.
+struct CommandLine {
+    QCommandLineParser parser;
+    QCommandLineOption help = parser.addHelpOption();
+    QCommandLineOption folder{
+        QStringLiteral("program-folder"),
+        QStringLiteral("Use <folder> as the game's folder instead of the program's own (with "
+                       "--check: instead of the current folder)."),
+        QStringLiteral("folder")};
+    QCommandLineOption check{
+        QStringLiteral("check"),
+        QStringLiteral("Open no window: run every check of an update on the game folder, "
+                       "write nothing, print every problem and warning, and exit.")};
+    QCommandLineOption json{QStringLiteral("json"),
+                            QStringLiteral("With --check: print the report as one JSON "
+                                           "document (UTF-8) of problems, warnings and summary.")};
+
+    CommandLine() {
+        parser.setApplicationDescription(QStringLiteral(
+            "Brings the player lists and the fixture of an installed game up to the 2009\n"
+            "season. Run it from the game's folder.\n"
+            "\n"
+            "With --check it opens no window and needs no display. It prints each problem\n"
+            "that would keep the update from starting as \"team / player / column: reason\"\n"
+            "(parts that do not apply are left out), then warnings (\"warning: ...\") of\n"
+            "what the update accepts without a word: players without a qz row, or with one\n"
+            "only in another letter case; qz names on more than one row (rows are counted\n"
+            "by rowid; in an Access file, by their place in the table from 1); names twice\n"
+            "in one team; values that the rating scales clamp. A summary line ends the\n"
+            "report. A missing seasonStats.mdb or schedule2009.dat is a problem.\n"
+            "\n"
+            "Exit status of --check: 0 the season would import, 1 it would not, 2 the\n"
+            "folder cannot be read or the command line is wrong (a message on standard\n"
+            "error, nothing on standard output)."));
+        parser.addOption(folder);
+        parser.addOption(check);
+        parser.addOption(json);
+    }
+};
+
+void note(const QString& text) {
+    std::fprintf(stderr, "tolvane-patch: %s\n", qUtf8Printable(text));
+}
+
+bool hasArgument(int argc, char** argv, std::initializer_list<const char*> wanted) {
+    for (int i = 1; i < argc; ++i) {
+        for (const char* w : wanted) {
+            if (std::strcmp(argv[i], w) == 0)
+                return true;
+        }
+    }
+    return false;
+}
+
+#ifdef Q_OS_WIN
+// A program built for a window has no console of its own: the check's report and the
+// help go to the console of the prompt that started it, unless they are redirected.
+void useParentConsole() {
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
+    const auto missing = [](HANDLE h) { return h == nullptr || h == INVALID_HANDLE_VALUE; };
+    if ((!missing(out) && !missing(err)) || !AttachConsole(ATTACH_PARENT_PROCESS))
+        return;
+    if (missing(out))
+        std::freopen("CONOUT$", "w", stdout);
+    if (missing(err))
+        std::freopen("CONOUT$", "w", stderr);
+}
+#endif
+
+int runCheck(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    CommandLine line;
+    // Unlike the window, the check is run by hand or by scripts: a mistyped option must not
+    // pass unnoticed.
+    const bool parsed = line.parser.parse(QCoreApplication::arguments());
+    if (line.parser.isSet(line.help))
+        line.parser.showHelp();
+    const QStringList positional = line.parser.positionalArguments();
+    if (!parsed || !positional.isEmpty()) {
+        note(parsed ? QStringLiteral("unexpected argument \"%1\"").arg(positional.front())
+                    : line.parser.errorText());
+        note(QStringLiteral("see 'tolvane-patch --help'"));
+        return checkcommand::kUnreadable;
+    }
+    if (line.parser.isSet(line.folder) && line.parser.value(line.folder).isEmpty()) {
+        note(QStringLiteral("the option --program-folder needs a folder"));
+        return checkcommand::kUnreadable;
+    }
+    const QString folder = line.parser.isSet(line.folder)
+                               ? QDir(line.parser.value(line.folder)).absolutePath()
+                               : QDir::currentPath();
+#ifdef Q_OS_WIN
+    // The same bytes on every system: lines end in LF, and JSON reaches a file as written.
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
+    QFile out;
+    QFile err;
+    out.open(stdout, QIODevice::WriteOnly);
+    err.open(stderr, QIODevice::WriteOnly | QIODevice::Unbuffered);
+    const int status = checkcommand::run(folder, line.parser.isSet(line.json), out, err);
+    out.close();
+    // A full disk or a closed pipe shows only when the last bytes leave the buffer.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        note(QStringLiteral("cannot write the report"));
+        return checkcommand::kUnreadable;
+    }
+    return status;
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
+    // The check and the help need no window, and so no display.
+    if (hasArgument(argc, argv, {"--check", "--help", "-h", "-?", "--help-all"})) {
+#ifdef Q_OS_WIN
+        useParentConsole();
+#endif
+        return runCheck(argc, argv);
+    }
+
     QApplication app(argc, argv);
     // Only the name: a display name would be appended to every message box's title.
     QApplication::setApplicationName(Form57::appTitle());
     // The window's colours are palette colours, which every platform honours under Fusion.
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Brings the player lists and the fixture of an installed game up to the "
-                       "2009 season. Run it from the game's folder."));
-    const QCommandLineOption helpOption = parser.addHelpOption();
-    const QCommandLineOption folderOption(
-        QStringLiteral("program-folder"),
-        QStringLiteral("Use <folder> as the game's folder instead of the program's own."),
-        QStringLiteral("folder"));
-    parser.addOption(folderOption);
+    CommandLine line;
     // A launcher, or a file dropped on the program, may pass arguments the program does not
     // know: they are noted and ignored rather than keeping the window from opening.
-    parser.parse(QCoreApplication::arguments());
-    if (parser.isSet(helpOption))
-        parser.showHelp();
-    if (parser.isSet(folderOption) && parser.value(folderOption).isEmpty()) {
+    line.parser.parse(QCoreApplication::arguments());
+    if (line.parser.isSet(line.folder) && line.parser.value(line.folder).isEmpty()) {
         std::fprintf(stderr, "The option --program-folder needs a folder.\n");
         return 2;
     }
-    for (const QString& option : parser.unknownOptionNames())
+    if (line.parser.isSet(line.json))
+        std::fprintf(stderr, "Ignoring the option \"json\", which only --check uses.\n");
+    for (const QString& option : line.parser.unknownOptionNames())
         std::fprintf(stderr, "Ignoring the unknown option \"%s\".\n", qUtf8Printable(option));
-    for (const QString& argument : parser.positionalArguments())
+    for (const QString& argument : line.parser.positionalArguments())
         std::fprintf(stderr, "Ignoring the argument \"%s\".\n", qUtf8Printable(argument));
 
-    const QString programFolder = parser.isSet(folderOption)
-                                      ? QDir(parser.value(folderOption)).absolutePath()
+    const QString programFolder = line.parser.isSet(line.folder)
+                                      ? QDir(line.parser.value(line.folder)).absolutePath()
                                       : QCoreApplication::applicationDirPath();
 
     Form57 window(programFolder);

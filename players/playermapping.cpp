@@ -12,6 +12,7 @@
 
 #include <QScopeGuard>
 
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -44,6 +45,9 @@ struct PlayerMapper::Impl {
     QString name;
     // Whether name is the row's own, and so the key of its qz look-up.
     bool nameIsText = false;
+    QzMatch qzMatch = QzMatch::NotLookedUp;
+    // Per column, when a check counts them.
+    std::vector<ClampedValues> clamped;
 
     explicit Impl(SeasonDatabase& database)
         : db(database)
@@ -75,10 +79,13 @@ struct PlayerMapper::Impl {
         }
     }
 
-    float scale(const Recordset& row, RatingsColumn column, std::uint8_t kind) const {
+    float scale(const Recordset& row, RatingsColumn column, std::uint8_t kind) {
         const std::optional<double> rating = get(row, column, values::toRating);
+        if (rating && !clamped.empty())
+            noteClamped(column, kind, *rating);
         return static_cast<float>(convertRating(rating, kind));
     }
+    void noteClamped(RatingsColumn column, std::uint8_t kind, double value);
     std::int16_t int16(const Recordset& row, RatingsColumn column) const {
         return get(row, column, values::toInt16);
     }
@@ -129,6 +136,36 @@ std::int16_t PlayerMapper::map(const Recordset& row, PlayerRecord& record,
     d->mapCareer(row, record);
     d->mapPositionValues(record);
     return rating;
+}
+
+QzMatch PlayerMapper::qzMatch() const {
+    return d->qzMatch;
+}
+
+const QString& PlayerMapper::qzSpelling() const {
+    return d->qz.otherSpelling();
+}
+
+void PlayerMapper::countClampedValues() {
+    d->clamped.resize(RatingsColumnCount);
+}
+
+const std::vector<ClampedValues>& PlayerMapper::clampedValues() const {
+    return d->clamped;
+}
+
+void PlayerMapper::Impl::noteClamped(RatingsColumn column, std::uint8_t kind, double value) {
+    const std::optional<RungBounds> bounds = rungBounds(kind);
+    if (!bounds)
+        return;
+    ClampedValues& c = clamped[column];
+    c.lowestRung = bounds->lowest;
+    c.highestRung = bounds->highest;
+    if (value < bounds->lowest) {
+        c.lowestValue = c.below++ == 0 ? value : std::min(c.lowestValue, value);
+    } else if (value > bounds->highest) {
+        c.highestValue = c.above++ == 0 ? value : std::max(c.highestValue, value);
+    }
 }
 
 const QString& PlayerMapper::team() const {
@@ -264,6 +301,10 @@ void PlayerMapper::Impl::mapCareer(const Recordset& row, PlayerRecord& r) {
 
 void PlayerMapper::Impl::mapPositionValues(PlayerRecord& r) {
     const QzTable::Values* row = nameIsText ? qz.find(name) : nullptr;
+    qzMatch = !nameIsText                   ? QzMatch::NotLookedUp
+              : !row                        ? QzMatch::NoRow
+              : qz.otherSpelling().isNull() ? QzMatch::Exact
+                                            : QzMatch::OtherSpelling;
     if (!row) {
         r.positionValuesA.fill(kNoPositionValue);
         r.positionValuesB.fill(kNoPositionValue);

@@ -16,6 +16,25 @@ struct MappingProblem {
     QString reason;
 };
 
+// Values of one Ratings column that its rating scale clamped: below the scale's lowest
+// rung or above its highest, a value converts as that rung does.
+struct ClampedValues {
+    qint64 below = 0;
+    qint64 above = 0;
+    double lowestRung = 0;
+    double highestRung = 0;
+    double lowestValue = 0;  // the lowest of those below
+    double highestValue = 0; // the highest of those above
+};
+
+// How the qz look-up of a player went.
+enum class QzMatch {
+    NotLookedUp,   // the name is no text
+    Exact,         // a row spelled as the player
+    OtherSpelling, // only a row whose name differs in letter case (a Jet file)
+    NoRow,         // none: the position values are 100
+};
+
 class SeasonDatabase;
 struct PlayerRecord;
 
@@ -44,6 +63,17 @@ public:
     // there, they describe the value instead.
     const QString& team() const;
     const QString& name() const;
+
+    // How the qz look-up of the row last mapped went, and for QzMatch::OtherSpelling the
+    // name of the row it found.
+    QzMatch qzMatch() const;
+    const QString& qzSpelling() const;
+
+    // From now on, counts per column the values that rating scales clamp, for a check's
+    // warnings; the run does without.
+    void countClampedValues();
+    // Indexed by seasonschema::RatingsColumn; empty unless counting.
+    const std::vector<ClampedValues>& clampedValues() const;
 
     // The statement of the player pass: every Ratings row by team, its rowid first. Ties
     // keep the table's order, so a team's players come in the order the database holds them.

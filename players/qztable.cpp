@@ -133,23 +133,29 @@ void QzTable::load(Keys keys) {
 }
 
 const QzTable::Values* QzTable::find(const QString& name) {
+    if (!m_otherSpelling.isNull())
+        m_otherSpelling = QString();
     if (inMemory()) {
         auto it = m_rows.constFind(name);
         if (it == m_rows.constEnd() && m_keys == Keys::CaselessText) {
             const auto spelled = m_caselessNames.constFind(caseless::key(name));
-            if (spelled != m_caselessNames.constEnd())
+            if (spelled != m_caselessNames.constEnd()) {
                 it = m_rows.constFind(*spelled);
+                m_otherSpelling = *spelled;
+            }
         }
         return it == m_rows.constEnd() ? nullptr : &*it;
     }
     if (m_exactFirst) {
         if (const Values* found = runLookup(m_exactLookup, name))
             return found;
+        return runLookup(m_lookup, name, &m_otherSpelling);
     }
     return runLookup(m_lookup, name);
 }
 
-const QzTable::Values* QzTable::runLookup(QSqlQuery& lookup, const QString& name) {
+const QzTable::Values* QzTable::runLookup(QSqlQuery& lookup, const QString& name,
+                                          QString* spelling) {
     lookup.bindValue(0, name);
     if (!lookup.exec())
         throw PatchError(QStringLiteral("Cannot look up the player's qz row"),
@@ -158,10 +164,16 @@ const QzTable::Values* QzTable::runLookup(QSqlQuery& lookup, const QString& name
         return nullptr;
     if (!m_columnsKnown) {
         m_columns = positionColumns(lookup.record());
+        m_nameColumn = lookup.record().indexOf(seasonschema::kQzColumns[seasonschema::QzName].name);
         m_columnsKnown = true;
     }
     for (std::size_t i = 0; i < m_current.size(); ++i)
         m_current[i] = lookup.value(m_columns[i]);
+    if (spelling && m_nameColumn >= 0) {
+        const QString stored = lookup.value(m_nameColumn).toString();
+        if (stored != name)
+            *spelling = stored;
+    }
     lookup.finish();
     return &m_current;
 }

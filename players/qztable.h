@@ -26,6 +26,10 @@ public:
     // valid until the next call.
     const Values* find(const QString& name);
 
+    // Where the row the last find() returned is spelled otherwise than the name looked up
+    // (a Jet file, having no row of the exact spelling): that row's name; else a null text.
+    const QString& otherSpelling() const { return m_otherSpelling; }
+
     // Whether look-ups are served from memory.
     bool inMemory() const { return m_keys != Keys::None; }
 
@@ -35,8 +39,9 @@ private:
 
     Keys memoryKeys();
     void load(Keys keys);
-    // Runs a prepared look-up; its first row's values, or nullptr.
-    const Values* runLookup(QSqlQuery& lookup, const QString& name);
+    // Runs a prepared look-up; its first row's values, or nullptr. With spelling given, the
+    // row's name goes there too.
+    const Values* runLookup(QSqlQuery& lookup, const QString& name, QString* spelling = nullptr);
 
     SeasonDatabase& m_db;
     Keys m_keys = Keys::None;
@@ -47,6 +52,8 @@ private:
     QSqlQuery m_exactLookup; // in a Jet file, tried before m_lookup
     bool m_exactFirst = false;
     std::array<int, std::tuple_size_v<Values>> m_columns{};
+    int m_nameColumn = -1;
     bool m_columnsKnown = false;
     Values m_current;
+    QString m_otherSpelling;
 };

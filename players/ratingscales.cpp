@@ -159,6 +159,26 @@ double climb(std::span<const Rung> ladder, double value) {
     return 0;
 }
 
+// The ladder of a kind; empty for the tenths, which have none, and for unknown kinds.
+std::span<const Rung> ladderOf(std::uint8_t kind) {
+    switch (kind) {
+    case SkillKind:
+        return skillLadder;
+    case HealthKind:
+        return healthLadder;
+    case GoalAccuracyMarkKind:
+        return goalAccuracyMarkLadder;
+    case DefenceKind:
+        return defenceLadder;
+    case ShortKickKind:
+        return shortKickLadder;
+    case LongKickKind:
+        return longKickLadder;
+    default:
+        return {};
+    }
+}
+
 struct RatingGroup {
     std::int16_t firstRating;
     std::int16_t lastRating;
@@ -203,25 +223,19 @@ constexpr double improvementRates[] = {-0.5, -0.4, -0.3, -0.2, -0.1, 0.0, 0.1, 0
 double convertRating(std::optional<double> value, std::uint8_t kind) {
     if (!value)
         return 0;
-    switch (kind) {
-    case SkillKind:
-        return climb(skillLadder, *value);
-    case HealthKind:
-        return climb(healthLadder, *value);
-    case GoalAccuracyMarkKind:
-        return climb(goalAccuracyMarkLadder, *value);
-    case DefenceKind:
-        return climb(defenceLadder, *value);
-    case TenthsKind:
+    if (kind == TenthsKind) {
         // Like the ladders, a NaN gives 0 so that no caller ever stores a NaN.
         return std::isnan(*value) ? 0 : *value / 10;
-    case ShortKickKind:
-        return climb(shortKickLadder, *value);
-    case LongKickKind:
-        return climb(longKickLadder, *value);
-    default:
-        return 0;
     }
+    const std::span<const Rung> ladder = ladderOf(kind);
+    return ladder.empty() ? 0 : climb(ladder, *value);
+}
+
+std::optional<RungBounds> rungBounds(std::uint8_t kind) {
+    const std::span<const Rung> ladder = ladderOf(kind);
+    if (ladder.empty())
+        return std::nullopt;
+    return RungBounds{ladder.front().threshold, ladder.back().threshold};
 }
 
 std::int16_t overallToRating(std::int16_t points) {

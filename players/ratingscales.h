@@ -21,6 +21,16 @@ enum RatingKind : std::uint8_t {
 // to double by the caller.
 double convertRating(std::optional<double> value, std::uint8_t kind);
 
+// The lowest and highest thresholds of a kind's scale. convertRating gives every value at
+// or below the lowest the lowest rung's result, and every value above the highest the
+// highest rung's: values outside them are clamped. Nullopt for the tenths and for kinds
+// that select no scale, which clamp nothing.
+struct RungBounds {
+    double lowest = 0;
+    double highest = 0;
+};
+std::optional<RungBounds> rungBounds(std::uint8_t kind);
+
 // The overall rating, 10 to 99, for the sum of a player's 22 raw ratings.
 std::int16_t overallToRating(std::int16_t points);
 

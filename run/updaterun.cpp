@@ -16,7 +16,6 @@
 #include "schedule/scheduleinstall.h"
 #include "teamsheets/teamsheets.h"
 
-#include <QDir>
 #include <QElapsedTimer>
 #include <QScopedValueRollback>
 
@@ -78,18 +77,11 @@ void UpdateRun::stopShowingProgress() {
 
 bool UpdateRun::checkInputFiles() {
     // Only the first missing file is named.
-    for (const auto& [path, name] :
-         {std::pair{gamepaths::seasonDatabase(m_programFolder), gamepaths::kSeasonDatabase},
-          std::pair{gamepaths::newFixture(m_programFolder), gamepaths::kNewFixture}}) {
-        if (!fileops::isOrdinaryFile(path)) {
-            m_ui.message(
-                QStringLiteral("Could not find file %1. Make sure it has been copied to %2")
-                    .arg(name, QDir::toNativeSeparators(m_programFolder)),
-                {MessageIcon::Warning}, QStringLiteral("File Not Found"));
-            return false;
-        }
-    }
-    return true;
+    const QStringList missing = InputCheck::missingInputFiles(m_programFolder);
+    if (missing.isEmpty())
+        return true;
+    m_ui.message(missing.front(), {MessageIcon::Warning}, QStringLiteral("File Not Found"));
+    return false;
 }
 
 bool UpdateRun::prepareSlot(SeasonDatabase& db) {

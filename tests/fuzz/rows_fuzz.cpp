@@ -115,6 +115,13 @@ void convertOne(const QVariant& v) {
             const double scaled = convertRating(rating, kind);
             if (!rating || !std::isnan(*rating))
                 require(!std::isnan(scaled));
+            // What a check counts as clamped converts as the scale's end does.
+            if (const std::optional<RungBounds> bounds = rungBounds(kind); bounds && rating) {
+                if (*rating < bounds->lowest)
+                    require(scaled == convertRating(bounds->lowest, kind));
+                else if (*rating > bounds->highest)
+                    require(scaled == convertRating(bounds->highest, kind));
+            }
             // The kick scales read a skill result widened from single precision.
             if (kind == SkillKind) {
                 convertRating(double(static_cast<float>(scaled)), ShortKickKind);

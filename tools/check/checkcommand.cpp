@@ -1,0 +1,119 @@
+#include "tools/check/checkcommand.h"
+
+#include "core/gamepaths.h"
+#include "run/inputcheck.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QIODevice>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <exception>
+
+namespace checkcommand {
+namespace {
+
+void say(QIODevice& err, const QString& text) {
+    err.write((QStringLiteral("tolvane-patch: ") + text + QLatin1Char('\n')).toLocal8Bit());
+}
+
+// Why the folder cannot be checked at all, or an empty text.
+QString unreadable(const QString& folder) {
+    const QFileInfo info(folder);
+    if (!info.exists())
+        return QStringLiteral("no such folder");
+    if (!info.isDir())
+        return QStringLiteral("not a folder");
+    if (!info.isReadable() || !info.isExecutable())
+        return QStringLiteral("permission denied");
+    return QString();
+}
+
+// A database's texts may hold line breaks and other control characters; each finding
+// stays on its one line.
+QString flattened(QString text) {
+    for (QChar& c : text) {
+        if (c.category() == QChar::Other_Control)
+            c = QLatin1Char(' ');
+    }
+    return text;
+}
+
+QString line(const InputFinding& finding) {
+    QStringList where;
+    for (const QString* part : {&finding.team, &finding.player, &finding.column}) {
+        if (!part->isEmpty())
+            where << *part;
+    }
+    const QString reason = flattened(finding.reason);
+    if (where.isEmpty())
+        return reason;
+    return flattened(where.join(QStringLiteral(" / "))) + QStringLiteral(": ") + reason;
+}
+
+QJsonArray toJson(const std::vector<InputFinding>& findings) {
+    QJsonArray array;
+    for (const InputFinding& f : findings)
+        array.append(QJsonObject{{QStringLiteral("team"), f.team},
+                                 {QStringLiteral("player"), f.player},
+                                 {QStringLiteral("column"), f.column},
+                                 {QStringLiteral("reason"), f.reason}});
+    return array;
+}
+
+QString counted(qsizetype n, const char* one, const char* many) {
+    return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
+}
+
+} // namespace
+
+int run(const QString& programFolder, bool json, QIODevice& out, QIODevice& err) {
+    if (const QString why = unreadable(programFolder); !why.isEmpty()) {
+        say(err, QStringLiteral("%1: cannot read: %2")
+                     .arg(QDir::toNativeSeparators(programFolder), why));
+        return kUnreadable;
+    }
+    InputCheck check(programFolder, QLatin1String(gamepaths::kDefaultSlot),
+                     InputCheck::Scope::Everything);
+    bool imports = false;
+    try {
+        imports = check.run();
+    } catch (const std::exception& e) {
+        // The check reports what it finds; anything else is a fault of the folder's files
+        // that it did not foresee.
+        say(err,
+            QStringLiteral("%1: the check stopped: %2")
+                .arg(QDir::toNativeSeparators(programFolder), QString::fromLocal8Bit(e.what())));
+        return kUnreadable;
+    }
+    const std::vector<InputFinding>& problems = check.problems();
+    const std::vector<InputFinding>& warnings = check.warnings();
+    const QString summary =
+        QStringLiteral("%1, %2: the season would %3.")
+            .arg(counted(check.problemCount(), "problem", "problems"),
+                 counted(std::ssize(warnings), "warning", "warnings"),
+                 imports ? QStringLiteral("import") : QStringLiteral("not import"));
+
+    if (json) {
+        const QJsonObject report{
+            {QStringLiteral("problems"), toJson(problems)},
+            {QStringLiteral("warnings"), toJson(warnings)},
+            {QStringLiteral("imports"), imports},
+            {QStringLiteral("summary"), summary},
+        };
+        out.write(QJsonDocument(report).toJson(QJsonDocument::Indented));
+    } else {
+        QString text;
+        for (const InputFinding& problem : problems)
+            text += line(problem) + QLatin1Char('\n');
+        for (const InputFinding& warning : warnings)
+            text += QStringLiteral("warning: ") + line(warning) + QLatin1Char('\n');
+        text += summary + QLatin1Char('\n');
+        out.write(text.toLocal8Bit());
+    }
+    return imports ? kImports : kRefused;
+}
+
+} // namespace checkcommand
