@@ -45,26 +45,16 @@ echo "Screenshot of the window: demo/screenshot.png"
 echo 'Pressing "Update"'
 xsession_press_update "$window"
 
-complete=
-for _ in $(seq 1200); do
-    for box in $(xsession_visible); do
-        [[ $box == "$window" ]] && continue
-        name=$(xdotool getwindowname "$box" 2>/dev/null) || continue
-        case $name in
-        "$title")
-            echo "Message: Import Complete!"
-            import -window root -crop 420x360+0+0 demo/screenshot-complete.png
-            complete=1
-            ;;
-        *) echo "Message box \"$name\": answered OK" ;;
-        esac
-        xsession_answer "$box"
-    done
-    [[ -n $complete ]] && break
-    kill -0 "$app_pid" 2>/dev/null || fail "the program ended during the run"
-    sleep 0.1
-done
-[[ -n $complete ]] || fail "the run did not complete within two minutes"
+show_box() {
+    if [[ $1 == "$title" ]]; then
+        echo "Message: Import Complete!"
+        import -window root -crop 420x360+0+0 demo/screenshot-complete.png
+    else
+        echo "Message box \"$1\": answered OK"
+    fi
+}
+xsession_on_box=show_box
+xsession_answer_until_complete 120
 
 sleep 0.3
 import -window root -crop 420x360+0+0 demo/screenshot-after.png

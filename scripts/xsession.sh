@@ -57,6 +57,31 @@ xsession_answer() {
     fail "message box $1 did not close"
 }
 
+# Answers every message box of the program with Return, as a user would, until the closing
+# "Import Complete!" (a box with the program's own title). Fails when the program ends first
+# or no such box comes within the given seconds. Sets xsession_boxes to the boxes' titles in
+# the order they came; calls the function named by xsession_on_box, if set, with each
+# title before the box is answered.
+xsession_boxes=()
+xsession_on_box=
+xsession_answer_until_complete() {
+    local seconds=$1 box name
+    xsession_boxes=()
+    for _ in $(seq $((seconds * 10))); do
+        for box in $(xsession_visible); do
+            [[ $box == "$window" ]] && continue
+            name=$(xdotool getwindowname "$box" 2>/dev/null) || continue
+            xsession_boxes+=("$name")
+            [[ -n $xsession_on_box ]] && "$xsession_on_box" "$name"
+            xsession_answer "$box"
+            [[ $name == "$title" ]] && return 0
+        done
+        kill -0 "$app_pid" 2>/dev/null || fail "the program ended during the run"
+        sleep 0.1
+    done
+    fail "no 'Import Complete!' box within $seconds seconds"
+}
+
 xsession_press_update() {
     # The middle of the button: frame at (8, 8), button at (152, 200), 105 x 37.
     xdotool mousemove --window "$1" 212 226 click 1

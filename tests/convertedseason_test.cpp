@@ -2,6 +2,7 @@
 
 #include "players/playerrecord.h"
 #include "players/recordcodec.h"
+#include "support/randomrecord.h"
 
 #include <gtest/gtest.h>
 
@@ -9,24 +10,13 @@
 
 namespace {
 
-PlayerRecord player(const QString& first, const QString& last, const QString& team) {
-    PlayerRecord r;
-    r.firstName = first;
-    r.lastName = last;
-    r.team = team;
-    r.fullName = first + " " + last;
-    r.overall = 71.5f;
-    r.subListA = std::vector{SubEntryA{}};
-    r.subListB = std::vector{SubEntryB{}};
-    return r;
-}
-
 // Each team's list is the blank record and then its players in the order they came, with
 // a header that counts them all; the ratings keep the order of the rows.
 TEST(ConvertedSeason, BuildsEachTeamsListInRowOrder) {
-    const std::vector<PlayerRecord> cats = {
-        player("Jo", "Bell", "Cats"), player("Sam", "Jones", "Cats"), player("Al", "Fox", "Cats")};
-    const PlayerRecord dog = player("Rex", "Ray", "Dogs");
+    const std::vector<PlayerRecord> cats = {namedPlayer("Jo", "Bell", "Cats"),
+                                            namedPlayer("Sam", "Jones", "Cats"),
+                                            namedPlayer("Al", "Fox", "Cats")};
+    const PlayerRecord dog = namedPlayer("Rex", "Ray", "Dogs");
     ConvertedSeason season;
     qint64 rowid = 10;
     for (const PlayerRecord& p : cats)

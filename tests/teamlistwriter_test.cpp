@@ -5,6 +5,7 @@
 #include "players/recordcodec.h"
 #include "support/foldertree.h"
 #include "support/ordinaryuser.h"
+#include "support/randomrecord.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,20 +23,6 @@ QByteArray hex(const char* text) {
 }
 
 const QByteArray kBlankFile = hex("01 00 01 00 00 00 00 00 00 00") + QByteArray(621, '\0');
-
-// As the player pass builds them: names set, both lists with one blank element.
-PlayerRecord player(const QString& first, const QString& last, const QString& team) {
-    PlayerRecord r;
-    r.firstName = first;
-    r.lastName = last;
-    r.team = team;
-    r.fullName = first + " " + last;
-    r.overall = 71.5f;
-    r.keyPos = -1;
-    r.subListA = std::vector{SubEntryA{}};
-    r.subListB = std::vector{SubEntryB{}};
-    return r;
-}
 
 QByteArray listOfPlayers(const std::vector<PlayerRecord>& players) {
     std::vector<PlayerRecord> records = {recordcodec::blankRecord()};
@@ -66,11 +53,11 @@ TEST_F(TeamListWriterTest, WritesTheListWholeInTheTeamsFolder) {
     EXPECT_EQ(readAll(listOf("Cats")), kBlankFile);
 
     // A longer list of an earlier run goes whole; the team's other files stay.
-    writeAll(listOf("Cats"),
-             listOfPlayers({player("Old", "Timer", "Cats"), player("Older", "Still", "Cats")}) +
-                 QByteArray(4000, 'x'));
+    writeAll(listOf("Cats"), listOfPlayers({namedPlayer("Old", "Timer", "Cats"),
+                                            namedPlayer("Older", "Still", "Cats")}) +
+                                 QByteArray(4000, 'x'));
     writeAll(slot + "/Cats/Cats.txt", "Old Timer\r\n");
-    const QByteArray list = listOfPlayers({player("Jo", "Bell", "Cats")});
+    const QByteArray list = listOfPlayers({namedPlayer("Jo", "Bell", "Cats")});
     writer.writeList("Cats", list);
     EXPECT_EQ(readAll(listOf("Cats")), list);
     EXPECT_EQ(readAll(slot + "/Cats/Cats.txt"), "Old Timer\r\n");
@@ -92,11 +79,11 @@ TEST_F(TeamListWriterTest, TeamNamesStayInsideTheSlot) {
 TEST_F(TeamListWriterTest, ReadOnlyListGivesErrorAndStaysAsItWas) {
     runAsOrdinaryUser(tmp.path(), [&] {
         TeamListWriter writer(slot);
-        const QByteArray first = listOfPlayers({player("Jo", "Bell", "Cats")});
+        const QByteArray first = listOfPlayers({namedPlayer("Jo", "Bell", "Cats")});
         writer.writeList("Cats", first);
         ASSERT_TRUE(QFile::setPermissions(listOf("Cats"), QFile::ReadOwner | QFile::ReadUser));
         try {
-            writer.writeList("Cats", listOfPlayers({player("Sam", "Jones", "Cats")}));
+            writer.writeList("Cats", listOfPlayers({namedPlayer("Sam", "Jones", "Cats")}));
             ADD_FAILURE() << "no error for a read-only list";
         } catch (const PatchError& error) {
             EXPECT_EQ(error.operation(), "Cannot write the file");
@@ -117,7 +104,7 @@ TEST_F(TeamListWriterTest, LinkedListIsReplacedNotWrittenThrough) {
     QDir().mkpath(slot + "/Cats");
     ASSERT_TRUE(QFile::link(outside, listOf("Cats")));
     TeamListWriter writer(slot);
-    writer.writeList("Cats", listOfPlayers({player("Jo", "Bell", "Cats")}));
+    writer.writeList("Cats", listOfPlayers({namedPlayer("Jo", "Bell", "Cats")}));
     EXPECT_EQ(readAll(outside), "keep me");
     EXPECT_FALSE(QFileInfo(listOf("Cats")).isSymLink());
     EXPECT_EQ(recordcodec::parseTeamList(readAll(listOf("Cats"))).size(), 2u);

@@ -52,27 +52,18 @@ xsession_start_display
 # Presses "Update" twice: the first run makes the slot, the second asks before replacing it.
 update_twice() {
     xsession_start_program "$1" "$2"
-    local round asked complete box name
+    local round asked name
     for round in new existing; do
         xsession_press_update "$window"
+        xsession_answer_until_complete 90
         asked=
-        complete=
-        for _ in $(seq 900); do
-            for box in $(xsession_visible); do
-                [[ $box == "$window" ]] && continue
-                name=$(xdotool getwindowname "$box" 2>/dev/null) || continue
-                xsession_answer "$box"
-                case $name in
-                "$title") complete=1 ;;
-                "Roster Slot Import") asked=1 ;;
-                *) fail "unexpected message box '$name'" ;;
-                esac
-            done
-            [[ -n $complete ]] && break
-            kill -0 "$app_pid" 2>/dev/null || fail "the program ended during the run"
-            sleep 0.1
+        for name in "${xsession_boxes[@]}"; do
+            case $name in
+            "$title") ;;
+            "Roster Slot Import") asked=1 ;;
+            *) fail "unexpected message box '$name' ($round slot)" ;;
+            esac
         done
-        [[ -n $complete ]] || fail "no 'Import Complete!' box within 90 seconds ($round slot)"
         if [[ $round == new && -n $asked ]]; then
             fail "the program asked before making a new slot"
         elif [[ $round == existing && -z $asked ]]; then

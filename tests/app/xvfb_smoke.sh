@@ -37,23 +37,10 @@ xsession_press_update "$window"
 
 # Every message box is a window of its own; the closing "Import Complete!" carries the
 # program's title, the replace question "Roster Slot Import", anything else is a failure.
-complete=
-for _ in $(seq 600); do
-    for box in $(xsession_visible); do
-        [[ $box == "$window" ]] && continue
-        name=$(xdotool getwindowname "$box" 2>/dev/null) || continue
-        xsession_answer "$box"
-        case $name in
-        "$title") complete=1 ;;
-        "Roster Slot Import") ;;
-        *) fail "unexpected message box '$name'" ;;
-        esac
-    done
-    [[ -n $complete ]] && break
-    kill -0 "$app_pid" 2>/dev/null || fail "the program ended during the run"
-    sleep 0.1
+xsession_answer_until_complete 60
+for name in "${xsession_boxes[@]}"; do
+    [[ $name == "$title" || $name == "Roster Slot Import" ]] || fail "unexpected message box '$name'"
 done
-[[ -n $complete ]] || fail "no 'Import Complete!' box within a minute"
 
 slot=$work/game/lists/default2009
 lists=$(find "$slot" -name '*_List.tvp' | wc -l)

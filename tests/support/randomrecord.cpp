@@ -74,6 +74,19 @@ private:
 
 } // namespace
 
+PlayerRecord namedPlayer(const QString& first, const QString& last, const QString& team) {
+    PlayerRecord r;
+    r.firstName = first;
+    r.lastName = last;
+    r.team = team;
+    r.fullName = first + QLatin1Char(' ') + last;
+    r.overall = 71.5f;
+    r.keyPos = -1;
+    r.subListA = std::vector{SubEntryA{}};
+    r.subListB = std::vector{SubEntryB{}};
+    return r;
+}
+
 PlayerRecord randomRecord(std::mt19937& rng) {
     PlayerRecord record;
     Randomiser randomiser(rng);
