@@ -39,15 +39,12 @@ QzTable::QzTable(SeasonDatabase& db)
         load(keys);
         return;
     }
-    // A Jet file's copy lives in memory without indexes: without one, the statement would
-    // read all of qz for every player.
-    if (m_db.textComparison() == SeasonDatabase::TextComparison::Caseless)
-        m_db.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS qz_lookup ON qz(name)"));
     const QString sql = QStringLiteral("SELECT * From qz where name=?");
     m_lookup.setForwardOnly(true);
-    if (!m_lookup.prepare(sql))
-        rejected(m_db, sql, m_lookup);
     if (m_db.textComparison() == SeasonDatabase::TextComparison::Caseless) {
+        // A Jet file's copy lives in memory without indexes: without one, the statement
+        // would read all of qz for every player.
+        m_db.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS qz_lookup ON qz(name)"));
         const QString exact = QStringLiteral("SELECT * From qz where name=? COLLATE BINARY");
         m_exactLookup = QSqlQuery(m_db.connection());
         m_exactLookup.setForwardOnly(true);
@@ -55,6 +52,8 @@ QzTable::QzTable(SeasonDatabase& db)
             rejected(m_db, exact, m_exactLookup);
         m_exactFirst = true;
     }
+    if (!m_lookup.prepare(sql))
+        rejected(m_db, sql, m_lookup);
 }
 
 // The statement compares names as text and returns equal names in table order when qz is

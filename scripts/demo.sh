@@ -25,12 +25,7 @@ if [[ -n ${DISPLAY:-} ]]; then
     exit 0
 fi
 
-work=$(mktemp -d)
-fail() {
-    echo "demo: $*" >&2
-    [[ -s $work/app.log ]] && sed 's/^/  program: /' "$work/app.log" >&2
-    exit 1
-}
+xsession_fail_prefix=demo
 source scripts/xsession.sh
 trap 'xsession_cleanup; rm -rf "$work"' EXIT
 

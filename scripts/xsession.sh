@@ -1,6 +1,16 @@
-# Sourced by scripts/demo.sh and tests/app/xvfb_smoke.sh: a virtual X display, the patch
-# window on it, and a user's hand on its button and message boxes. The caller provides
-# $work (a temporary folder) and a function `fail MESSAGE` that does not return.
+# Sourced by scripts/demo.sh, the smoke tests and bench/window.sh: a virtual X display, the
+# patch window on it, and a user's hand on its button and message boxes. The caller may
+# provide $work (a temporary folder, which it removes) and a function `fail MESSAGE` that
+# does not return; otherwise the session makes a folder, and its fail prints MESSAGE after
+# $xsession_fail_prefix (FAIL by default) with what the program printed.
+: "${work:=$(mktemp -d)}"
+if ! declare -F fail >/dev/null; then
+    fail() {
+        echo "${xsession_fail_prefix:-FAIL}: $*" >&2
+        [[ -s $work/app.log ]] && sed 's/^/  program: /' "$work/app.log" >&2
+        exit 1
+    }
+fi
 
 title='Tolvane Rally 2009 Patch'
 xvfb_pid=

@@ -36,12 +36,6 @@ mkdir -p "$WINEPREFIX"
 exec 8>"$WINEPREFIX.running"
 flock 8
 
-work=$(mktemp -d)
-fail() {
-    echo "FAIL: $*" >&2
-    [[ -s $work/app.log ]] && sed 's/^/  program: /' "$work/app.log" >&2
-    exit 1
-}
 source "$(dirname "$0")/../../scripts/xsession.sh"
 trap 'xsession_cleanup; wineserver -k 2>/dev/null; rm -rf "$work"' EXIT
 

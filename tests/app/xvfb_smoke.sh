@@ -14,12 +14,6 @@ for tool in Xvfb xdotool; do
     fi
 done
 
-work=$(mktemp -d)
-fail() {
-    echo "FAIL: $*" >&2
-    [[ -s $work/app.log ]] && sed 's/^/  program: /' "$work/app.log" >&2
-    exit 1
-}
 source "$(dirname "$0")/../../scripts/xsession.sh"
 trap 'xsession_cleanup; rm -rf "$work"' EXIT
 
