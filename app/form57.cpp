@@ -27,6 +27,8 @@
 #include <cmath>
 #include <memory>
 
+namespace tolvane {
+
 namespace {
 
 const QColor kGrey(192, 192, 192);
@@ -336,3 +338,5 @@ void Form57::processEvents() {
     else
         QThread::msleep(1);
 }
+
+} // namespace tolvane

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/runui.h"
+#include "run/runui.h"
 #include "run/updaterun.h"
 
 #include <QString>
@@ -13,6 +13,8 @@ class QComboBox;
 class QGroupBox;
 class QLabel;
 class QProgressBar;
+
+namespace tolvane {
 
 // The patch's one window: says what the patch does, shows the roster slot and the season
 // database that "Update" will use, and shows the run's messages and progress. The run
@@ -71,3 +73,5 @@ private:
     QGroupBox* m_progressFrame = nullptr;  // "frmprogress", "Please Wait..."
     QProgressBar* m_progressBar = nullptr; // "ProgressBar1"
 };
+
+} // namespace tolvane

@@ -1,5 +1,5 @@
 #include "app/form57.h"
-#include "tools/check/checkcommand.h"
+#include "run/checkcommand.h"
 
 #include <QApplication>
 #include <QCommandLineOption>
@@ -16,6 +16,8 @@
 #include <io.h>
 #include <windows.h>
 #endif
+
+using namespace tolvane;
 
 namespace {
 

@@ -3,10 +3,10 @@
 // writing the run's output bytes in one go per file.
 
 #include "core/gamepaths.h"
-#include "core/runui.h"
 #include "db/recordset.h"
 #include "db/seasondatabase.h"
 #include "db/seasonschema.h"
+#include "run/runui.h"
 #include "run/updaterun.h"
 #include "tools/demofolder.h"
 
@@ -26,6 +26,8 @@
 #include <map>
 #include <optional>
 #include <vector>
+
+using namespace tolvane;
 
 namespace {
 

@@ -18,6 +18,8 @@
 #include <cstdio>
 #include <optional>
 
+using namespace tolvane;
+
 namespace {
 
 // Watches every event of the application: the press on the button starts the clock, the

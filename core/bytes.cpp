@@ -2,6 +2,8 @@
 
 #include <QIODevice>
 
+namespace tolvane {
+
 namespace bytes {
 
 bool writeWhole(QIODevice& device, QByteArrayView data) {
@@ -15,3 +17,5 @@ bool writeWhole(QIODevice& device, QByteArrayView data) {
 }
 
 } // namespace bytes
+
+} // namespace tolvane

@@ -8,6 +8,8 @@
 
 class QIODevice;
 
+namespace tolvane {
+
 // The byte layouts of the game's files: numbers stored least significant byte first,
 // whatever the machine.
 namespace bytes {
@@ -38,3 +40,5 @@ template <Number T> void appendLittleEndian(QByteArray& out, T value) {
 bool writeWhole(QIODevice& device, QByteArrayView data);
 
 } // namespace bytes
+
+} // namespace tolvane

@@ -2,6 +2,8 @@
 
 #include <array>
 
+namespace tolvane {
+
 namespace {
 
 // Unicode code points of the bytes 0x80 to 0x9F; the rest of the code page is Latin-1.
@@ -55,3 +57,5 @@ QString fromCp1252(QByteArrayView bytes) {
     }
     return text;
 }
+
+} // namespace tolvane

@@ -16,6 +16,8 @@
 #include <cstdio>
 #endif
 
+namespace tolvane {
+
 namespace fileops {
 
 namespace {
@@ -168,3 +170,5 @@ void appendLines(const QString& path, const QStringList& lines) {
 }
 
 } // namespace fileops
+
+} // namespace tolvane

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace tolvane {
+
 // File system steps of an update run. Each either succeeds or throws a PatchError that
 // names the operation, the path and the system's reason.
 namespace fileops {
@@ -34,3 +36,5 @@ void removeEmptyFolder(const QString& path);
 void appendLines(const QString& path, const QStringList& lines);
 
 } // namespace fileops
+
+} // namespace tolvane

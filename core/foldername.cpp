@@ -1,5 +1,7 @@
 #include "core/foldername.h"
 
+namespace tolvane {
+
 namespace {
 
 constexpr qsizetype kMaxFolderName = 100;
@@ -40,3 +42,5 @@ QString folderNameProblem(const QString& name) {
         return QStringLiteral("The team name is longer than %1 characters.").arg(kMaxFolderName);
     return {};
 }
+
+} // namespace tolvane

@@ -3,6 +3,8 @@
 #include <QLatin1String>
 #include <QString>
 
+namespace tolvane {
+
 // Where the game and the patch keep their files below the program folder, the game's
 // folder into which the user unpacks the patch. File names are also what messages quote.
 namespace gamepaths {
@@ -43,3 +45,5 @@ inline QString keptFixture(const QString& programFolder) {
 }
 
 } // namespace gamepaths
+
+} // namespace tolvane

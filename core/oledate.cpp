@@ -5,6 +5,8 @@
 #include <cmath>
 #include <optional>
 
+namespace tolvane {
+
 namespace oledate {
 
 namespace {
@@ -81,3 +83,5 @@ QString toText(double day) {
 }
 
 } // namespace oledate
+
+} // namespace tolvane

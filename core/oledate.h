@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringView>
 
+namespace tolvane {
+
 // OLE Automation dates: days since 1899-12-30 as a double, the time of day as the
 // fraction. Jet files store dates so, and the game's records hold them so.
 namespace oledate {
@@ -37,3 +39,5 @@ Parsed fromText(QStringView text);
 QString toText(double day);
 
 } // namespace oledate
+
+} // namespace tolvane

@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+namespace tolvane {
+
 namespace {
 
 // A path is shown as the system writes it (with backslashes on Windows); a player row or a
@@ -32,3 +34,5 @@ QString PatchError::message() const {
 QString systemErrorText(int errorNumber) {
     return QString::fromLocal8Bit(std::strerror(errorNumber));
 }
+
+} // namespace tolvane

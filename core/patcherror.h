@@ -5,6 +5,8 @@
 #include <exception>
 #include <string>
 
+namespace tolvane {
+
 // The one error type of the core. It says what was being done, to which file or player
 // row, and why it failed, in words a user can act on. It is thrown where a failure
 // happens and caught once, where the window meets the update run.
@@ -33,3 +35,5 @@ private:
 
 // The text of the C library's errno value, for causes of failed system calls.
 QString systemErrorText(int errorNumber);
+
+} // namespace tolvane

@@ -11,6 +11,8 @@
 
 #include <algorithm>
 
+namespace tolvane {
+
 namespace caseless {
 
 namespace {
@@ -80,3 +82,5 @@ void addTo(QSqlDatabase& db, const QString& operation, const QString& path) {
 }
 
 } // namespace caseless
+
+} // namespace tolvane

@@ -5,6 +5,8 @@
 
 class QSqlDatabase;
 
+namespace tolvane {
+
 // Texts compared as the Jet engine compares them: without regard to letter case (Unicode
 // case folding, the same on every platform), with accents and every other difference kept.
 // Registered on an SQLite connection as a collation, it makes =, DISTINCT, GROUP BY and
@@ -26,3 +28,5 @@ QString key(const QString& text);
 void addTo(QSqlDatabase& db, const QString& operation, const QString& path);
 
 } // namespace caseless
+
+} // namespace tolvane

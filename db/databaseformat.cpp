@@ -5,6 +5,8 @@
 
 #include <QFile>
 
+namespace tolvane {
+
 namespace {
 
 constexpr char kJetSignature[] = "Standard Jet DB";
@@ -96,3 +98,5 @@ QString unreadableFormatReason(DatabaseFormat format) {
                               "database either.");
     }
 }
+
+} // namespace tolvane

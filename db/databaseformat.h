@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+namespace tolvane {
+
 // What a season database file is, told by its first bytes, never by its name: patches
 // ship Access files and SQLite files under the same name seasonStats.mdb.
 enum class DatabaseFormat { Sqlite, Jet3, Jet4, Jet4Encoded, Ace, Unknown };
@@ -19,3 +21,5 @@ QString databaseFormatName(DatabaseFormat format);
 QString openDatabaseOperation();
 // Why a file of a format other than SQLite and Jet 4 cannot be used, and what to do.
 QString unreadableFormatReason(DatabaseFormat format);
+
+} // namespace tolvane

@@ -8,6 +8,8 @@
 
 #include <algorithm>
 
+namespace tolvane {
+
 namespace jet {
 
 namespace {
@@ -464,3 +466,5 @@ std::optional<Table> Reader::readTable(const QString& name) const {
 }
 
 } // namespace jet
+
+} // namespace tolvane

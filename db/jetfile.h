@@ -13,6 +13,8 @@
 #include <span>
 #include <vector>
 
+namespace tolvane {
+
 // Reading Microsoft Jet 4 files (Access 2000 to 2003): the tables of the system catalogue,
 // their data pages and their rows, with nothing but the file's bytes.
 namespace jet {
@@ -98,3 +100,5 @@ private:
 };
 
 } // namespace jet
+
+} // namespace tolvane

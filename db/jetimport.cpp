@@ -10,6 +10,8 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+namespace tolvane {
+
 namespace jet {
 
 namespace {
@@ -110,3 +112,5 @@ void convertJetToSqlite(const QString& jetPath, const QString& sqlitePath) {
 }
 
 } // namespace jet
+
+} // namespace tolvane

@@ -4,6 +4,8 @@
 
 class QSqlDatabase;
 
+namespace tolvane {
+
 namespace jet {
 struct Table;
 
@@ -19,3 +21,5 @@ void copyTableToSqlite(const Table& table, QSqlDatabase& db,
 void convertJetToSqlite(const QString& jetPath, const QString& sqlitePath);
 
 } // namespace jet
+
+} // namespace tolvane

@@ -3,6 +3,8 @@
 #include "core/bytes.h"
 #include "core/patcherror.h"
 
+namespace tolvane {
+
 namespace jet {
 
 QString readOperation() {
@@ -108,3 +110,5 @@ QString decodeText(const unsigned char* bytes, qsizetype size) {
 }
 
 } // namespace jet
+
+} // namespace tolvane

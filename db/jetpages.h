@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+namespace tolvane {
+
 // The page layer of Microsoft Jet 4 files: 4096-byte pages, the row slots of data pages and
 // the pointers between rows. Every read is checked against the page and the file; what does
 // not fit throws a PatchError whose cause names it, and callers add the file and table.
@@ -78,3 +80,5 @@ private:
 QString decodeText(const unsigned char* bytes, qsizetype size);
 
 } // namespace jet
+
+} // namespace tolvane

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+namespace tolvane {
+
 namespace jet {
 
 namespace {
@@ -226,3 +228,5 @@ TableDefinition parseTableDefinition(const PageFile& file, std::uint32_t page) {
 }
 
 } // namespace jet
+
+} // namespace tolvane

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace tolvane {
+
 // The definition of a table in a Microsoft Jet 4 file: its columns, where each lies in a
 // row, its indexes and the map of its data pages, as its definition pages store them.
 namespace jet {
@@ -73,3 +75,5 @@ TableDefinition parseTableDefinition(const PageFile& file, std::uint32_t page);
 TableDefinition parseTableDefinition(const QByteArray& file, std::uint32_t page);
 
 } // namespace jet
+
+} // namespace tolvane

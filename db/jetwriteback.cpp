@@ -19,6 +19,8 @@
 #include <unistd.h>
 #endif
 
+namespace tolvane {
+
 namespace jet {
 
 namespace {
@@ -368,3 +370,5 @@ void writeInPlace(const QString& path, const Table& table, const QString& column
 }
 
 } // namespace jet
+
+} // namespace tolvane

@@ -6,6 +6,8 @@
 #include <functional>
 #include <vector>
 
+namespace tolvane {
+
 // Writing integers into a Jet 4 file in place, without an Access engine. Only the bytes of
 // one fixed-width integer column change, in rows whose layout is checked first; anything
 // else (an index over the column, a lock file, an unusual row) is refused before the file
@@ -42,3 +44,5 @@ void writeInPlace(const QString& path, const Table& table, const QString& column
                   const std::vector<CellChange>& changes, const WriteFault& fault = {});
 
 } // namespace jet
+
+} // namespace tolvane

@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <optional>
 
+namespace tolvane {
+
 namespace overallratings {
 
 namespace {
@@ -158,3 +160,5 @@ std::vector<Refusal> findRefusals(SeasonDatabase& db, std::span<const Rating> ra
 }
 
 } // namespace overallratings
+
+} // namespace tolvane

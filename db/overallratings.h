@@ -7,6 +7,8 @@
 #include <span>
 #include <vector>
 
+namespace tolvane {
+
 class SeasonDatabase;
 
 // The recomputed overall ratings going back into the season database's Ratings rows.
@@ -35,3 +37,5 @@ std::vector<Refusal> findRefusals(SeasonDatabase& db, std::span<const Rating> ra
                                   std::size_t limit);
 
 } // namespace overallratings
+
+} // namespace tolvane

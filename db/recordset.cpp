@@ -6,6 +6,8 @@
 #include <QSqlError>
 #include <QSqlRecord>
 
+namespace tolvane {
+
 Recordset::Recordset(SeasonDatabase& db, const QString& sql)
     : m_query(db.connection())
     , m_sql(sql) {
@@ -44,3 +46,5 @@ int Recordset::requireColumn(const QString& name, const QString& table) const {
                          QStringLiteral("The column \"%1\" does not exist.").arg(name));
     return index;
 }
+
+} // namespace tolvane

@@ -6,6 +6,8 @@
 
 #include <vector>
 
+namespace tolvane {
+
 class SeasonDatabase;
 
 // The rows of one statement, read front to back. Columns are found by name without
@@ -32,3 +34,5 @@ private:
     std::vector<QString> m_columnNames; // folded to lower case
     bool m_eof = true;
 };
+
+} // namespace tolvane

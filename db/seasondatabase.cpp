@@ -13,6 +13,8 @@
 
 #include <optional>
 
+namespace tolvane {
+
 namespace {
 
 const QString kRatings = seasonschema::kRatingsTable;
@@ -159,3 +161,5 @@ void WriteBatch::commit() {
     m_transaction.commit();
     m_db.saveJetChanges();
 }
+
+} // namespace tolvane

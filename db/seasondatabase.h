@@ -8,6 +8,8 @@
 
 #include <memory>
 
+namespace tolvane {
+
 // An open season database, reached through Qt Sql whatever the file is. An SQLite file is
 // used directly. A Microsoft Jet 4 file (Access 2000 to 2003) is read once into an SQLite
 // database in memory, with the same rows in the same order and values typed as the Jet
@@ -82,3 +84,5 @@ private:
     Transaction m_transaction;
     bool m_open = true;
 };
+
+} // namespace tolvane

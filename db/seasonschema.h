@@ -5,6 +5,8 @@
 #include <array>
 #include <cstddef>
 
+namespace tolvane {
+
 // The season database as the update run reads it: the tables Ratings (a row a player) and
 // qz (a player's position values, by name), and the columns of each. A database may hold
 // more columns; these must be there. Column names are matched without regard to letter case.
@@ -219,3 +221,5 @@ constexpr bool overallPointsAgree() {
 static_assert(overallPointsAgree());
 
 } // namespace seasonschema
+
+} // namespace tolvane

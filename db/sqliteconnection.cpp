@@ -6,6 +6,8 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+namespace tolvane {
+
 namespace {
 
 QString nextConnectionName() {
@@ -60,3 +62,5 @@ void Transaction::commit() {
         throw PatchError(m_operation, m_db.path(), m_db.handle().lastError().text());
     m_open = false;
 }
+
+} // namespace tolvane

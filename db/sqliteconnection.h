@@ -3,6 +3,8 @@
 #include <QSqlDatabase>
 #include <QString>
 
+namespace tolvane {
+
 // One Qt Sql connection to an SQLite database, open from construction to destruction. Qt
 // keeps its connections in a registry by name: each object registers one under a name of
 // its own, so that connections can live side by side, and removes it when it goes. Every
@@ -55,3 +57,5 @@ private:
     QString m_operation;
     bool m_open = true;
 };
+
+} // namespace tolvane

@@ -2,11 +2,13 @@
 
 #include "core/bytes.h"
 #include "core/patcherror.h"
-#include "players/recordcodec.h"
-#include "players/teamlistwriter.h"
+#include "records/recordcodec.h"
+#include "records/teamlistwriter.h"
 
 #include <QDir>
 #include <QTemporaryFile>
+
+namespace tolvane {
 
 namespace {
 
@@ -77,3 +79,5 @@ QByteArray ConvertedSeason::teamList(const Team& team) const {
                          m_records ? m_records->errorString() : QString());
     return list;
 }
+
+} // namespace tolvane

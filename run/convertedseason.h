@@ -11,6 +11,8 @@
 
 class QTemporaryFile;
 
+namespace tolvane {
+
 // The season as the input check converted it, ready for the player pass: every team in the
 // pass's order with its players' records already in the team list's bytes, and every
 // player's new overall rating by row. Nothing is read or converted a second time.
@@ -57,3 +59,5 @@ private:
     QByteArray m_pending; // records not yet in the file
     qint64 m_written = 0; // bytes in the file
 };
+
+} // namespace tolvane

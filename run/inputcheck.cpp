@@ -1,5 +1,7 @@
 #include "run/inputcheck.h"
 
+#include "conversion/playermapping.h"
+#include "conversion/valueconversion.h"
 #include "core/fileops.h"
 #include "core/foldername.h"
 #include "core/gamepaths.h"
@@ -9,10 +11,8 @@
 #include "db/recordset.h"
 #include "db/seasondatabase.h"
 #include "db/seasonschema.h"
-#include "players/playermapping.h"
-#include "players/playerrecord.h"
-#include "players/recordcodec.h"
-#include "players/valueconversion.h"
+#include "records/playerrecord.h"
+#include "records/recordcodec.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -23,6 +23,8 @@
 
 #include <algorithm>
 #include <limits>
+
+namespace tolvane {
 
 namespace {
 
@@ -437,3 +439,5 @@ void InputCheck::checkWriteBack() {
     }
     m_season.clear();
 }
+
+} // namespace tolvane

@@ -10,6 +10,8 @@
 #include <memory>
 #include <vector>
 
+namespace tolvane {
+
 class PlayerMapper;
 class Recordset;
 class SeasonDatabase;
@@ -103,3 +105,5 @@ private:
     QHash<QString, int> m_namesInTeam;
     QStringList m_repeatedNames;
 };
+
+} // namespace tolvane

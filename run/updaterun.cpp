@@ -3,16 +3,16 @@
 #include "run/convertedseason.h"
 #include "run/inputcheck.h"
 
+#include "conversion/valueconversion.h"
 #include "core/fileops.h"
 #include "core/gamepaths.h"
 #include "core/patcherror.h"
-#include "core/runui.h"
 #include "db/overallratings.h"
 #include "db/recordset.h"
 #include "db/seasondatabase.h"
 #include "db/seasonschema.h"
-#include "players/teamlistwriter.h"
-#include "players/valueconversion.h"
+#include "records/teamlistwriter.h"
+#include "run/runui.h"
 #include "schedule/scheduleinstall.h"
 #include "teamsheets/teamsheets.h"
 
@@ -21,6 +21,8 @@
 
 #include <limits>
 #include <utility>
+
+namespace tolvane {
 
 void pauseFor(double seconds, RunUi& ui) {
     // A monotonic clock: the wait cannot be thrown off by midnight or a clock change.
@@ -195,3 +197,5 @@ void UpdateRun::runSteps() {
     m_ui.setProgressVisible(false);
     m_ui.setProgress(0);
 }
+
+} // namespace tolvane

@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <QtGlobal>
 
+namespace tolvane {
+
 class ConvertedSeason;
 class RunUi;
 class SeasonDatabase;
@@ -73,3 +75,5 @@ private:
 // Lets the window handle its events for `seconds` (measured on a monotonic clock), or
 // returns at once when the wait is not positive.
 void pauseFor(double seconds, RunUi& ui);
+
+} // namespace tolvane

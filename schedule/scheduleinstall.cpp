@@ -6,6 +6,8 @@
 
 #include <QString>
 
+namespace tolvane {
+
 void installSchedule(const QString& programFolder) {
     const QString installed = gamepaths::gameFixture(programFolder);
     const QString kept = gamepaths::keptFixture(programFolder);
@@ -24,3 +26,5 @@ void installSchedule(const QString& programFolder) {
     // is never half-written.
     fileops::copyFileReplacing(fresh, installed);
 }
+
+} // namespace tolvane

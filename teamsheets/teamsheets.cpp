@@ -1,12 +1,12 @@
 #include "teamsheets/teamsheets.h"
 
+#include "conversion/valueconversion.h"
 #include "core/fileops.h"
 #include "core/patcherror.h"
-#include "core/runui.h"
 #include "db/recordset.h"
 #include "db/seasondatabase.h"
 #include "db/seasonschema.h"
-#include "players/valueconversion.h"
+#include "run/runui.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -17,6 +17,8 @@
 #include <filesystem>
 #include <system_error>
 #include <vector>
+
+namespace tolvane {
 
 namespace teamsheets {
 
@@ -151,3 +153,5 @@ void writeLineupLists(SeasonDatabase& db, const QString& slotFolder) {
 }
 
 } // namespace teamsheets
+
+} // namespace tolvane

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace tolvane {
+
 class RunUi;
 class SeasonDatabase;
 
@@ -23,3 +25,5 @@ void writeLineupLists(SeasonDatabase& db, const QString& slotFolder);
 QString sheetPath(const QString& slotFolder, const QString& team, const QString& suffix);
 
 } // namespace teamsheets
+
+} // namespace tolvane

@@ -19,6 +19,8 @@
 #include <ostream>
 #include <random>
 
+using namespace tolvane;
+
 namespace {
 
 const QString kSam = QStringLiteral("Player \"Sam Jones\" of team \"Cats\"");

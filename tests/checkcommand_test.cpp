@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace tolvane;
+
 namespace {
 
 struct Result {

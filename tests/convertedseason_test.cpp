@@ -1,12 +1,14 @@
 #include "run/convertedseason.h"
 
-#include "players/playerrecord.h"
-#include "players/recordcodec.h"
+#include "records/playerrecord.h"
+#include "records/recordcodec.h"
 #include "support/randomrecord.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
+
+using namespace tolvane;
 
 namespace {
 

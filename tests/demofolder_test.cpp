@@ -19,6 +19,8 @@
 #include <span>
 #include <stdexcept>
 
+using namespace tolvane;
+
 namespace {
 
 QStringList namesOf(std::span<const seasonschema::Column> columns) {

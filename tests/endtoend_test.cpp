@@ -1,7 +1,7 @@
 #include "run/updaterun.h"
 
-#include "players/playerrecord.h"
-#include "players/recordcodec.h"
+#include "records/playerrecord.h"
+#include "records/recordcodec.h"
 #include "support/foldertree.h"
 #include "support/gamefolder.h"
 #include "tools/demofolder.h"
@@ -11,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <set>
+
+using namespace tolvane;
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include "core/cp1252.h"
 #include "db/seasondatabase.h"
-#include "players/playerrecord.h"
-#include "players/recordcodec.h"
+#include "records/playerrecord.h"
+#include "records/recordcodec.h"
 #include "support/foldertree.h"
 #include "support/gamefolder.h"
 #include "tools/demofolder.h"
@@ -14,6 +14,8 @@
 #include <gtest/gtest.h>
 
 #include <array>
+
+using namespace tolvane;
 
 namespace {
 

@@ -1,3 +1,4 @@
+#include "conversion/qztable.h"
 #include "core/patcherror.h"
 #include "db/jetfile.h"
 #include "db/jetimport.h"
@@ -5,7 +6,6 @@
 #include "db/recordset.h"
 #include "db/seasondatabase.h"
 #include "db/sqliteconnection.h"
-#include "players/qztable.h"
 #include "run/updaterun.h"
 #include "support/foldertree.h"
 #include "support/gamefolder.h"
@@ -21,6 +21,8 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+
+using namespace tolvane;
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include "players/playermapping.h"
+#include "conversion/playermapping.h"
 
 #include "db/recordset.h"
 #include "db/seasondatabase.h"
-#include "players/playerrecord.h"
-#include "players/recordcodec.h"
+#include "records/playerrecord.h"
+#include "records/recordcodec.h"
 #include "run/updaterun.h"
 #include "support/foldertree.h"
 #include "support/gamefolder.h"
@@ -13,6 +13,8 @@
 #include <QSqlQuery>
 
 #include <gtest/gtest.h>
+
+using namespace tolvane;
 
 namespace {
 

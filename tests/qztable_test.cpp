@@ -1,4 +1,4 @@
-#include "players/qztable.h"
+#include "conversion/qztable.h"
 
 #include "db/seasondatabase.h"
 #include "support/gamefolder.h"
@@ -7,6 +7,8 @@
 #include <QSqlQuery>
 
 #include <gtest/gtest.h>
+
+using namespace tolvane;
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "players/ratingscales.h"
+#include "conversion/ratingscales.h"
 
 #include <gtest/gtest.h>
 
@@ -6,6 +6,8 @@
 #include <cmath>
 #include <limits>
 #include <vector>
+
+using namespace tolvane;
 
 namespace {
 

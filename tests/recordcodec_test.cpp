@@ -1,7 +1,7 @@
-#include "players/recordcodec.h"
+#include "records/recordcodec.h"
 
 #include "core/patcherror.h"
-#include "players/playerrecord.h"
+#include "records/playerrecord.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +10,8 @@
 #include <functional>
 #include <type_traits>
 #include <vector>
+
+using namespace tolvane;
 
 namespace {
 

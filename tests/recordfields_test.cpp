@@ -1,9 +1,9 @@
-#include "players/recordfields.h"
+#include "records/recordfields.h"
 
 #include "core/cp1252.h"
 #include "core/patcherror.h"
-#include "players/playerrecord.h"
-#include "players/recordcodec.h"
+#include "records/playerrecord.h"
+#include "records/recordcodec.h"
 #include "support/randomrecord.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +13,8 @@
 
 #include <bit>
 #include <limits>
+
+using namespace tolvane;
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include "tools/roster/rostertool.h"
 
 #include "core/cp1252.h"
-#include "players/playerrecord.h"
-#include "players/recordcodec.h"
+#include "records/playerrecord.h"
+#include "records/recordcodec.h"
 #include "run/updaterun.h"
 #include "support/fakeui.h"
 #include "support/foldertree.h"
@@ -19,6 +19,8 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+
+using namespace tolvane;
 
 namespace {
 

@@ -4,9 +4,9 @@
 #include "core/fileops.h"
 #include "core/patcherror.h"
 #include "db/seasondatabase.h"
-#include "players/playerrecord.h"
-#include "players/recordcodec.h"
-#include "players/teamlistwriter.h"
+#include "records/playerrecord.h"
+#include "records/recordcodec.h"
+#include "records/teamlistwriter.h"
 #include "support/foldertree.h"
 #include "support/gamefolder.h"
 #include "support/ordinaryuser.h"
@@ -31,6 +31,8 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #endif
+
+using namespace tolvane;
 
 namespace {
 

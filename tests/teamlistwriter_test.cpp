@@ -1,8 +1,8 @@
-#include "players/teamlistwriter.h"
+#include "records/teamlistwriter.h"
 
 #include "core/patcherror.h"
-#include "players/playerrecord.h"
-#include "players/recordcodec.h"
+#include "records/playerrecord.h"
+#include "records/recordcodec.h"
 #include "support/foldertree.h"
 #include "support/ordinaryuser.h"
 #include "support/randomrecord.h"
@@ -15,6 +15,8 @@
 #include <gtest/gtest.h>
 
 #include <vector>
+
+using namespace tolvane;
 
 namespace {
 

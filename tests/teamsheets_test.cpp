@@ -16,6 +16,8 @@
 
 #include <set>
 
+using namespace tolvane;
+
 namespace {
 
 struct SlotFixture : ::testing::Test {

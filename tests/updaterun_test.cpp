@@ -1,10 +1,10 @@
 #include "run/updaterun.h"
 
+#include "conversion/playermapping.h"
 #include "db/recordset.h"
 #include "db/seasondatabase.h"
-#include "players/playermapping.h"
-#include "players/playerrecord.h"
-#include "players/recordcodec.h"
+#include "records/playerrecord.h"
+#include "records/recordcodec.h"
 #include "support/foldertree.h"
 #include "support/gamefolder.h"
 #include "tools/demofolder.h"
@@ -13,6 +13,8 @@
 #include <QFile>
 
 #include <gtest/gtest.h>
+
+using namespace tolvane;
 
 namespace {
 

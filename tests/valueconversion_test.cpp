@@ -1,4 +1,4 @@
-#include "players/valueconversion.h"
+#include "conversion/valueconversion.h"
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -9,6 +9,8 @@
 #include <functional>
 #include <limits>
 #include <vector>
+
+using namespace tolvane;
 
 // Failures then show the texts themselves rather than their bytes.
 void PrintTo(const QString& s, std::ostream* os) {

@@ -23,6 +23,8 @@
 #include <string_view>
 #include <vector>
 
+namespace tolvane {
+
 namespace demo {
 namespace {
 
@@ -641,3 +643,5 @@ void SeasonBuilder::close() {
 }
 
 } // namespace demo
+
+} // namespace tolvane

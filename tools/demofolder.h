@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <memory>
 
+namespace tolvane {
+
 // Demo game folders and season databases in the reference schema, for the demo command,
 // the tests and the benchmarks. Everything is deterministic for a seed.
 namespace demo {
@@ -63,3 +65,5 @@ private:
 };
 
 } // namespace demo
+
+} // namespace tolvane

@@ -8,6 +8,8 @@
 
 #include <cstdio>
 
+using namespace tolvane;
+
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();

@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <optional>
 
+using namespace tolvane;
+
 namespace {
 
 void print(FILE* stream, const QString& text) {

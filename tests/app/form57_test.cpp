@@ -24,6 +24,8 @@
 #include <memory>
 #include <vector>
 
+using namespace tolvane;
+
 namespace {
 
 const QString kUnzipText = QStringLiteral("Please unzip the file first or you will get an error");

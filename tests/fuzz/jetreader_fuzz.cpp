@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <vector>
 
+using namespace tolvane;
+
 // Feeds damaged Jet files to the reader. Whole files at random mostly die at the header, so
 // an input is read as edits of one of the fixtures instead: its first byte picks the
 // fixture, then each edit names one of the pages the reader visits (catalogue, table

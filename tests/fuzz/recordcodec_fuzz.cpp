@@ -1,10 +1,12 @@
 #include "core/patcherror.h"
-#include "players/playerrecord.h"
-#include "players/recordcodec.h"
+#include "records/playerrecord.h"
+#include "records/recordcodec.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+
+using namespace tolvane;
 
 // Any bytes must either parse or end in a PatchError; what parses must write back to the
 // same bytes it was read from, up to the trailing bytes the reader ignores.

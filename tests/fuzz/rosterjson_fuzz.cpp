@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <cstdlib>
 
+using namespace tolvane;
+
 // Whatever reads as a team list must come back byte for byte through the JSON of dump
 // and build, and equal itself in a diff. Whatever does not is tried as JSON for build:
 // it must end in a PatchError or a list, never in a crash.

@@ -1,6 +1,6 @@
+#include "conversion/ratingscales.h"
+#include "conversion/valueconversion.h"
 #include "core/foldername.h"
-#include "players/ratingscales.h"
-#include "players/valueconversion.h"
 
 #include <QByteArray>
 #include <QString>
@@ -16,6 +16,8 @@
 #include <iterator>
 #include <span>
 #include <vector>
+
+using namespace tolvane;
 
 // Feeds values of a season database row, as SQLite hands them over (Null, integers,
 // reals, texts, blobs), through every conversion and check the player pass and the input

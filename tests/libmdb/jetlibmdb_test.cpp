@@ -21,6 +21,8 @@
 #include <glib.h>
 #include <mdbtools.h>
 
+using namespace tolvane;
+
 namespace {
 
 constexpr std::size_t kBindSize = 1 << 20;

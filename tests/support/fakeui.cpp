@@ -1,5 +1,7 @@
 #include "support/fakeui.h"
 
+namespace tolvane {
+
 RunUi::Answer FakeUi::message(const QString& text, MessageStyle style, const QString& title) {
     messages.push_back({text, style, title});
     if (onMessage)
@@ -31,3 +33,5 @@ QStringList FakeUi::titles() const {
         result << m.title;
     return result;
 }
+
+} // namespace tolvane

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/runui.h"
+#include "run/runui.h"
 
 #include <QString>
 #include <QStringList>
@@ -8,6 +8,8 @@
 #include <deque>
 #include <functional>
 #include <vector>
+
+namespace tolvane {
 
 // A scripted stand-in for the window: records every message and progress value, and
 // answers message boxes from a queue (OK when the queue is empty).
@@ -37,3 +39,5 @@ public:
     bool progressVisible() const { return !visibility.empty() && visibility.back(); }
     QStringList titles() const;
 };
+
+} // namespace tolvane

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+namespace tolvane {
+
 FolderTree snapshotTree(const QString& root) {
     FolderTree tree;
     const QDir base(root);
@@ -37,3 +39,5 @@ void writeAll(const QString& path, const QByteArray& data) {
     if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size())
         ADD_FAILURE() << "cannot write " << path.toStdString();
 }
+
+} // namespace tolvane

@@ -5,6 +5,8 @@
 
 #include <map>
 
+namespace tolvane {
+
 // Every file and folder below a root, with file contents, for before/after comparisons.
 // Keys are paths relative to the root; folders end in '/'.
 using FolderTree = std::map<QString, QByteArray>;
@@ -14,3 +16,5 @@ FolderTree snapshotTree(const QString& root);
 QByteArray readAll(const QString& path);
 // Writes a whole file, creating it.
 void writeAll(const QString& path, const QByteArray& data);
+
+} // namespace tolvane

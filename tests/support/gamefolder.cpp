@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+namespace tolvane {
+
 // Letters outside ASCII and outside Windows-1252 in the folder's path, as a player's user
 // name or game folder may have them: every file step must take the path whole (on Windows,
 // through the wide-character file functions).
@@ -41,3 +43,5 @@ QVariantMap allRatings(const QVariant& value) {
         map.insert(seasonschema::kRatingsColumns[column].name, value);
     return map;
 }
+
+} // namespace tolvane

@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <QVariantMap>
 
+namespace tolvane {
+
 // A temporary game folder for one test: lists/, data/schedules/schedule2008.dat and
 // schedule2009.dat; the season database is left to the test (see demo::SeasonBuilder).
 struct GameFolder {
@@ -28,3 +30,5 @@ QVariantMap allRatings(const QVariant& value);
 // Writes a database of players (team, name) in the reference schema with default values.
 void writeSimpleDatabase(const QString& path,
                          const std::vector<std::pair<QString, QString>>& players);
+
+} // namespace tolvane

@@ -2,6 +2,8 @@
 
 #include "core/bytes.h"
 
+namespace tolvane {
+
 namespace jetedit {
 
 namespace {
@@ -135,3 +137,5 @@ void inlineUsageMap(QByteArray& file, std::uint32_t definitionPage, std::uint32_
 }
 
 } // namespace jetedit
+
+} // namespace tolvane

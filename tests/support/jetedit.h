@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace tolvane {
+
 // Edits of Jet 4 files in memory: layouts that Access writes but the fixtures lack (moved
 // rows, long values on pages of their own, inline usage maps), and damage.
 namespace jetedit {
@@ -52,3 +54,5 @@ void put16(QByteArray& file, qsizetype at, std::uint16_t value);
 void put32(QByteArray& file, qsizetype at, std::uint32_t value);
 
 } // namespace jetedit
+
+} // namespace tolvane

@@ -23,6 +23,8 @@
 
 #ifndef Q_OS_UNIX
 
+namespace tolvane {
+
 void runAsOrdinaryUser(const QString&, const std::function<void()>& body) {
     // Wine run by root leaves the check of a read-only flag to Linux, which lets root by.
     if (permissionsBypassed())
@@ -176,3 +178,5 @@ void runAsOrdinaryUser(const QString& folder, const std::function<void()>& body)
 }
 
 #endif
+
+} // namespace tolvane

@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+namespace tolvane {
+
 // True when a read-only file does not hold this process back: root's on Linux, and a
 // Windows program's under Wine run by root, as Wine leaves the check to Linux.
 inline bool permissionsBypassed() {
@@ -18,3 +20,5 @@ inline bool permissionsBypassed() {
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
     return bypassed;
 }
+
+} // namespace tolvane

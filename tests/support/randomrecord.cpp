@@ -1,11 +1,13 @@
 #include "support/randomrecord.h"
 
 #include "core/cp1252.h"
-#include "players/recordfields_p.h"
+#include "records/recordfields_p.h"
 
 #include <bit>
 #include <cstdint>
 #include <limits>
+
+namespace tolvane {
 
 namespace {
 
@@ -93,3 +95,5 @@ PlayerRecord randomRecord(std::mt19937& rng) {
     recordfields::detail::forEachField(record, randomiser);
     return record;
 }
+
+} // namespace tolvane

@@ -1,8 +1,10 @@
 #pragma once
 
-#include "players/playerrecord.h"
+#include "records/playerrecord.h"
 
 #include <random>
+
+namespace tolvane {
 
 // A record as the player pass builds it for a player of team: names set, both lists with
 // one blank element, the rest plain.
@@ -12,3 +14,5 @@ PlayerRecord namedPlayer(const QString& first, const QString& last, const QStrin
 // negative zero, infinities, texts of any bytes (C1 controls included), lists never
 // created, empty or long.
 PlayerRecord randomRecord(std::mt19937& rng);
+
+} // namespace tolvane

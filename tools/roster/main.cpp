@@ -10,6 +10,8 @@
 #include <io.h>
 #endif
 
+using namespace tolvane;
+
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tolvane-roster"));

@@ -1,7 +1,7 @@
 #include "tools/roster/rosterdiff.h"
 
 #include "core/patcherror.h"
-#include "players/recordfields.h"
+#include "records/recordfields.h"
 #include "tools/roster/teamlistfile.h"
 
 #include <QDir>
@@ -13,6 +13,8 @@
 #include <algorithm>
 #include <map>
 #include <set>
+
+namespace tolvane {
 
 namespace rosterdiff {
 namespace {
@@ -246,3 +248,5 @@ QStringList compareSlotFolders(const QString& oldFolder, const QString& newFolde
 }
 
 } // namespace rosterdiff
+
+} // namespace tolvane

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace tolvane {
+
 struct TeamListFile;
 
 // Compares rosters as their authors see them: players added and removed, matched by first
@@ -27,3 +29,5 @@ QStringList compareListFiles(const QString& oldPath, const QString& newPath);
 QStringList compareSlotFolders(const QString& oldFolder, const QString& newFolder);
 
 } // namespace rosterdiff
+
+} // namespace tolvane

@@ -1,7 +1,7 @@
 #include "tools/roster/rosterformats.h"
 
 #include "core/patcherror.h"
-#include "players/recordfields.h"
+#include "records/recordfields.h"
 #include "tools/roster/teamlistfile.h"
 
 #include <QJsonArray>
@@ -12,6 +12,8 @@
 #include <QSet>
 
 #include <cmath>
+
+namespace tolvane {
 
 namespace rosterformats {
 namespace {
@@ -310,3 +312,5 @@ TeamListFile fromJson(const QByteArray& json) {
 }
 
 } // namespace rosterformats
+
+} // namespace tolvane

@@ -2,10 +2,12 @@
 
 #include <QByteArray>
 
+namespace tolvane {
+
 struct TeamListFile;
 
 // The text forms of a team list for its authors: CSV to read, JSON to read, edit and build
-// from. Both name every field as players/recordfields.h does and carry its exact text, so
+// from. Both name every field as records/recordfields.h does and carry its exact text, so
 // that building from a dump gives back the very bytes that were dumped.
 namespace rosterformats {
 
@@ -28,3 +30,5 @@ QByteArray toJson(const TeamListFile& file);
 TeamListFile fromJson(const QByteArray& json);
 
 } // namespace rosterformats
+
+} // namespace tolvane

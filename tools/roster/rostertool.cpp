@@ -10,6 +10,8 @@
 #include <QFileInfo>
 #include <QIODevice>
 
+namespace tolvane {
+
 namespace rostertool {
 namespace {
 
@@ -301,3 +303,5 @@ int run(const QStringList& arguments, QIODevice& out, QIODevice& err) {
 }
 
 } // namespace rostertool
+
+} // namespace tolvane

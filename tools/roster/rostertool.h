@@ -4,6 +4,8 @@
 
 class QIODevice;
 
+namespace tolvane {
+
 // The command line of tolvane-roster: dump, build and diff of team list files, for the
 // authors of patches. Exit status 0 on success (diff: no differences), 1 for an input that
 // is no team list (diff: differences), 2 for a usage error or a file that cannot be read
@@ -15,3 +17,5 @@ namespace rostertool {
 int run(const QStringList& arguments, QIODevice& out, QIODevice& err);
 
 } // namespace rostertool
+
+} // namespace tolvane

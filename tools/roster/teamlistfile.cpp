@@ -1,9 +1,11 @@
 #include "tools/roster/teamlistfile.h"
 
 #include "core/patcherror.h"
-#include "players/recordcodec.h"
+#include "records/recordcodec.h"
 
 #include <QFile>
+
+namespace tolvane {
 
 TeamListFile parseTeamListFile(QByteArrayView data) {
     TeamListFile file;
@@ -57,3 +59,5 @@ QByteArray readWholeFile(const QString& path) {
         throw PatchError(QStringLiteral("Cannot read the file"), path, file.errorString());
     return data;
 }
+
+} // namespace tolvane

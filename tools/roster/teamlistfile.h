@@ -1,12 +1,14 @@
 #pragma once
 
-#include "players/playerrecord.h"
+#include "records/playerrecord.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 
 #include <vector>
+
+namespace tolvane {
 
 // A team list file as it stands on disk, for tools that must give back every byte: how
 // the list begins, its records, and whatever follows the last record the header counts
@@ -36,3 +38,5 @@ QByteArray serialiseTeamListFile(const TeamListFile& file);
 
 // The whole content of a file; an unreadable file throws a PatchError naming it.
 QByteArray readWholeFile(const QString& path);
+
+} // namespace tolvane

@@ -5,6 +5,8 @@
 
 #include <vector>
 
+namespace tolvane {
+
 struct PlayerRecord;
 
 // The disk form of player records and team list files: little-endian numbers, texts as
@@ -45,3 +47,5 @@ void setTeamListCount(QByteArray& list, quint32 count);
 QByteArray teamListNeverCreated();
 
 } // namespace recordcodec
+
+} // namespace tolvane

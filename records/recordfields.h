@@ -6,6 +6,8 @@
 #include <optional>
 #include <vector>
 
+namespace tolvane {
+
 struct PlayerRecord;
 
 // The fields of a player record by name, for tools that show, compare or edit records.
@@ -51,3 +53,5 @@ PlayerRecord recordFromFields(const FieldSource& source);
 QString canonicalText(Kind kind, const QString& text);
 
 } // namespace recordfields
+
+} // namespace tolvane

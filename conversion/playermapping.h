@@ -6,6 +6,8 @@
 #include <memory>
 #include <vector>
 
+namespace tolvane {
+
 class Recordset;
 
 // A value of a player's row that cannot be converted.
@@ -86,3 +88,5 @@ private:
     struct Impl;
     std::unique_ptr<Impl> d;
 };
+
+} // namespace tolvane

@@ -2,6 +2,8 @@
 
 class QString;
 
+namespace tolvane {
+
 // The icon a message box shows.
 enum class MessageIcon { None, Information, Warning, Critical };
 // The buttons a message box offers.
@@ -36,3 +38,5 @@ public:
     // that has a thread of its own only lets the time pass.
     virtual void processEvents() = 0;
 };
+
+} // namespace tolvane

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+namespace tolvane {
+
 // Gives each team of the player pass its folder and team list file in the roster slot.
 class TeamListWriter {
 public:
@@ -27,3 +29,5 @@ namespace teamlist {
 const QByteArray& blankListFile();
 
 } // namespace teamlist
+
+} // namespace tolvane

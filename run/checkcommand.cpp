@@ -1,4 +1,4 @@
-#include "tools/check/checkcommand.h"
+#include "run/checkcommand.h"
 
 #include "core/gamepaths.h"
 #include "run/inputcheck.h"
@@ -11,6 +11,8 @@
 #include <QJsonObject>
 
 #include <exception>
+
+namespace tolvane {
 
 namespace checkcommand {
 namespace {
@@ -117,3 +119,5 @@ int run(const QString& programFolder, bool json, QIODevice& out, QIODevice& err)
 }
 
 } // namespace checkcommand
+
+} // namespace tolvane

@@ -1,15 +1,17 @@
-#include "players/recordcodec.h"
+#include "records/recordcodec.h"
 
 #include "core/bytes.h"
 #include "core/cp1252.h"
 #include "core/patcherror.h"
-#include "players/playerrecord.h"
-#include "players/recordfields_p.h"
+#include "records/playerrecord.h"
+#include "records/recordfields_p.h"
 
 #include <bit>
 #include <cstdint>
 #include <limits>
 #include <utility>
+
+namespace tolvane {
 
 namespace recordcodec {
 namespace {
@@ -358,3 +360,5 @@ std::vector<PlayerRecord> parseTeamList(QByteArrayView data, qsizetype& end) {
 }
 
 } // namespace recordcodec
+
+} // namespace tolvane

@@ -1,4 +1,4 @@
-#include "players/qztable.h"
+#include "conversion/qztable.h"
 
 #include "core/patcherror.h"
 #include "db/caselesscollation.h"
@@ -7,6 +7,8 @@
 
 #include <QSqlError>
 #include <QSqlRecord>
+
+namespace tolvane {
 
 namespace {
 
@@ -176,3 +178,5 @@ const QzTable::Values* QzTable::runLookup(QSqlQuery& lookup, const QString& name
     lookup.finish();
     return &m_current;
 }
+
+} // namespace tolvane

@@ -7,6 +7,8 @@
 
 #include <array>
 
+namespace tolvane {
+
 class SeasonDatabase;
 
 // The position values of the qz table, found by player name as
@@ -57,3 +59,5 @@ private:
     Values m_current;
     QString m_otherSpelling;
 };
+
+} // namespace tolvane

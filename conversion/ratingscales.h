@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <optional>
 
+namespace tolvane {
+
 // The game's rating scales. A rating kind selects one scale:
 // 1 skill, 2 health, 3 goal accuracy from marks, 4 defence, 5 tenths, 6 short kick,
 // 7 long kick. Any other kind selects none and gives 0.
@@ -36,3 +38,5 @@ std::int16_t overallToRating(std::int16_t points);
 
 // The development rate, -0.5 to 0.5, for an improvement code 0 to 10; 0 for any other.
 double improvementRate(std::int16_t code);
+
+} // namespace tolvane

@@ -7,6 +7,8 @@
 #include <optional>
 #include <vector>
 
+namespace tolvane {
+
 // The game's description of one player, field for field in the order of its disk form
 // (see recordcodec.h). Spare fields are never set by the update run; spare and preset
 // fields are named after their offset in a record whose texts are empty. Booleans are
@@ -138,3 +140,5 @@ struct PlayerRecord {
 
     bool operator==(const PlayerRecord&) const = default;
 };
+
+} // namespace tolvane

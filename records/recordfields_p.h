@@ -1,10 +1,12 @@
 #pragma once
 
-#include "players/playerrecord.h"
+#include "records/playerrecord.h"
+
+namespace tolvane {
 
 // Every field of a player record in disk order, with its name. The codec reads and writes
 // by walking this one list, and the named fields of tools walk it too, so none of them can
-// disagree about which field comes where. Private to players/.
+// disagree about which field comes where. Private to records/.
 namespace recordfields::detail {
 
 template <class Record, class Visit> void forEachField(Record& r, Visit&& v) {
@@ -112,3 +114,5 @@ template <class Record, class Visit> void forEachField(Record& r, Visit&& v) {
 }
 
 } // namespace recordfields::detail
+
+} // namespace tolvane

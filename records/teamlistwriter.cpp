@@ -1,14 +1,16 @@
-#include "players/teamlistwriter.h"
+#include "records/teamlistwriter.h"
 
 #include "core/fileops.h"
 #include "core/foldername.h"
 #include "core/patcherror.h"
-#include "players/playerrecord.h"
-#include "players/recordcodec.h"
+#include "records/playerrecord.h"
+#include "records/recordcodec.h"
 
 #include <QFileInfo>
 
 #include <utility>
+
+namespace tolvane {
 
 namespace {
 
@@ -62,3 +64,5 @@ void TeamListWriter::writeList(const QString& team, const QByteArray& list) {
         fileops::removeFile(path);
     fileops::writeFileAtomically(path, list);
 }
+
+} // namespace tolvane

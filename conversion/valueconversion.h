@@ -9,6 +9,8 @@
 #include <stdexcept>
 #include <utility>
 
+namespace tolvane {
+
 // Conversions of season database values into the types of the game's records. A value
 // that cannot be converted throws ValueError with a reason; the caller adds the player
 // and the column.
@@ -62,3 +64,5 @@ std::int16_t sumToInt16(std::span<const QVariant> values);
 std::optional<std::pair<QString, QString>> splitName(const QString& name);
 
 } // namespace values
+
+} // namespace tolvane

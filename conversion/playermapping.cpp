@@ -1,19 +1,21 @@
-#include "players/playermapping.h"
+#include "conversion/playermapping.h"
 
+#include "conversion/qztable.h"
+#include "conversion/ratingscales.h"
+#include "conversion/valueconversion.h"
 #include "core/patcherror.h"
 #include "db/recordset.h"
 #include "db/seasondatabase.h"
 #include "db/seasonschema.h"
-#include "players/playerrecord.h"
-#include "players/qztable.h"
-#include "players/ratingscales.h"
-#include "players/recordcodec.h"
-#include "players/valueconversion.h"
+#include "records/playerrecord.h"
+#include "records/recordcodec.h"
 
 #include <QScopeGuard>
 
 #include <algorithm>
 #include <array>
+
+namespace tolvane {
 
 namespace {
 
@@ -319,3 +321,5 @@ void PlayerMapper::Impl::mapPositionValues(PlayerRecord& r) {
     }
     r.positionValuesB = r.positionValuesA;
 }
+
+} // namespace tolvane

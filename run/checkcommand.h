@@ -3,6 +3,8 @@
 class QIODevice;
 class QString;
 
+namespace tolvane {
+
 // tolvane-patch --check: every check of an update run on a game folder, for the authors of
 // season patches, with nothing written.
 namespace checkcommand {
@@ -19,3 +21,5 @@ constexpr int kUnreadable = 2; // the folder cannot be read, or the command line
 int run(const QString& programFolder, bool json, QIODevice& out, QIODevice& err);
 
 } // namespace checkcommand
+
+} // namespace tolvane

@@ -1,4 +1,4 @@
-#include "players/valueconversion.h"
+#include "conversion/valueconversion.h"
 
 #include "core/oledate.h"
 
@@ -7,6 +7,8 @@
 #include <cmath>
 #include <limits>
 #include <string>
+
+namespace tolvane {
 
 namespace values {
 
@@ -314,3 +316,5 @@ std::optional<std::pair<QString, QString>> splitName(const QString& name) {
 }
 
 } // namespace values
+
+} // namespace tolvane

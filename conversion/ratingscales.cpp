@@ -1,10 +1,12 @@
-#include "players/ratingscales.h"
+#include "conversion/ratingscales.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstddef>
 #include <span>
+
+namespace tolvane {
 
 namespace {
 
@@ -248,3 +250,5 @@ double improvementRate(std::int16_t code) {
         return 0;
     return improvementRates[code];
 }
+
+} // namespace tolvane

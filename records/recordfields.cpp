@@ -1,9 +1,9 @@
-#include "players/recordfields.h"
+#include "records/recordfields.h"
 
 #include "core/cp1252.h"
 #include "core/patcherror.h"
-#include "players/playerrecord.h"
-#include "players/recordfields_p.h"
+#include "records/playerrecord.h"
+#include "records/recordfields_p.h"
 
 #include <QDate>
 
@@ -15,6 +15,8 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+
+namespace tolvane {
 
 namespace recordfields {
 namespace {
@@ -444,3 +446,5 @@ QString canonicalText(Kind kind, const QString& text) {
 }
 
 } // namespace recordfields
+
+} // namespace tolvane
