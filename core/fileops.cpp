@@ -22,6 +22,10 @@ namespace fileops {
 
 namespace {
 
+QString readOperation() {
+    return QStringLiteral("Cannot read the file");
+}
+
 #ifdef Q_OS_WIN
 // Windows refuses to replace or delete a file that another program holds open, and then
 // says no more than "Access is denied". Find out whether that is the reason, and say so.
@@ -50,6 +54,17 @@ QString whyNotReplaced(const QString&, const QString& systemText) {
 #endif
 
 } // namespace
+
+QByteArray readWholeFile(const QString& path, const QString& givenOperation) {
+    const QString operation = givenOperation.isEmpty() ? readOperation() : givenOperation;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw PatchError(operation, path, file.errorString());
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw PatchError(operation, path, file.errorString());
+    return bytes;
+}
 
 bool isOrdinaryFile(const QString& path) {
     const QFileInfo info(path);
@@ -89,7 +104,7 @@ void writeFileAtomically(const QString& path, const QByteArray& data) {
 void copyFileReplacing(const QString& source, const QString& target) {
     QFile in(source);
     if (!in.open(QIODevice::ReadOnly))
-        throw PatchError(QStringLiteral("Cannot read the file"), source, in.errorString());
+        throw PatchError(readOperation(), source, in.errorString());
     QSaveFile out(target);
     if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         throw PatchError(QStringLiteral("Cannot write the file"), target, out.errorString());
@@ -97,7 +112,7 @@ void copyFileReplacing(const QString& source, const QString& target) {
     for (;;) {
         const qint64 n = in.read(buffer, sizeof buffer);
         if (n < 0)
-            throw PatchError(QStringLiteral("Cannot read the file"), source, in.errorString());
+            throw PatchError(readOperation(), source, in.errorString());
         if (n == 0)
             break;
         if (!bytes::writeWhole(out, QByteArrayView(buffer, n)))

@@ -16,6 +16,10 @@ bool isOrdinaryFile(const QString& path);
 // True when anything (file, folder, link) exists under path.
 bool entryExists(const QString& path);
 
+// The whole content of a file; a failure throws a PatchError under operation, by default
+// "Cannot read the file".
+QByteArray readWholeFile(const QString& path, const QString& operation = QString());
+
 // Creates one folder level; the parent must exist.
 void createFolder(const QString& path);
 // Replaces (or creates) path with data; a failure leaves the old file as it was.

@@ -1,6 +1,7 @@
 #include "db/jetfile.h"
 
 #include "core/bytes.h"
+#include "core/fileops.h"
 #include "core/oledate.h"
 #include "core/patcherror.h"
 
@@ -307,15 +308,7 @@ int Table::columnIndex(const QString& name) const {
 }
 
 Reader::Reader(const QString& path)
-    : Reader(path, [&] {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            throw PatchError(openDatabaseOperation(), path, file.errorString());
-        QByteArray bytes = file.readAll();
-        if (file.error() != QFileDevice::NoError)
-            throw PatchError(openDatabaseOperation(), path, file.errorString());
-        return bytes;
-    }()) {}
+    : Reader(path, fileops::readWholeFile(path, openDatabaseOperation())) {}
 
 Reader::Reader(const QString& path, QByteArray contents)
     : m_path(path)

@@ -143,16 +143,6 @@ std::optional<QString> lockFileBeside(const QString& path) {
     return std::nullopt;
 }
 
-QByteArray readWholeFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw PatchError(readOperation(), path, file.errorString());
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw PatchError(readOperation(), path, file.errorString());
-    return bytes;
-}
-
 // What the write needs, once everything that must hold before one byte is written holds.
 struct Plan {
     TableDefinition definition;
@@ -281,7 +271,7 @@ QString sqliteAdvice() {
 
 QString inPlaceWriteProblem(const QString& path, const Table& table, const QString& column) {
     try {
-        makePlan(path, readWholeFile(path), table, column);
+        makePlan(path, fileops::readWholeFile(path, readOperation()), table, column);
     } catch (const Refusal& r) {
         return QStringLiteral("The overall ratings cannot be written back into the Jet database "
                               "%1: %2. %3")
@@ -294,7 +284,7 @@ void writeInPlace(const QString& path, const Table& table, const QString& column
                   const std::vector<CellChange>& changes, const WriteFault& fault) {
     if (changes.empty())
         return;
-    const QByteArray original = readWholeFile(path);
+    const QByteArray original = fileops::readWholeFile(path, readOperation());
     QByteArray patched = original;
     std::vector<std::optional<qint64>> expected(table.rows.size());
     Plan plan;
@@ -346,7 +336,7 @@ void writeInPlace(const QString& path, const Table& table, const QString& column
         if (fault)
             fault(WriteStep::CopyWritten);
 
-        const QByteArray onDisk = readWholeFile(copy);
+        const QByteArray onDisk = fileops::readWholeFile(copy, readOperation());
         if (onDisk != patched)
             fail(copy, QStringLiteral("The copy on disk differs from what was written; the "
                                       "original file was left as it was."));
@@ -354,7 +344,7 @@ void writeInPlace(const QString& path, const Table& table, const QString& column
         if (fault)
             fault(WriteStep::CopyVerified);
 
-        if (readWholeFile(path) != original)
+        if (fileops::readWholeFile(path, readOperation()) != original)
             fail(path, QStringLiteral("The file was changed by another program during the "
                                       "write; it was left as that program wrote it."));
         try {

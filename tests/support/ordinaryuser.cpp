@@ -21,9 +21,9 @@
 #include <cstring>
 #endif
 
-#ifndef Q_OS_UNIX
-
 namespace tolvane {
+
+#ifndef Q_OS_UNIX
 
 void runAsOrdinaryUser(const QString&, const std::function<void()>& body) {
     // Wine run by root leaves the check of a read-only flag to Linux, which lets root by.

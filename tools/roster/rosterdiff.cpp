@@ -1,5 +1,6 @@
 #include "tools/roster/rosterdiff.h"
 
+#include "core/fileops.h"
 #include "core/patcherror.h"
 #include "records/recordfields.h"
 #include "tools/roster/teamlistfile.h"
@@ -200,8 +201,8 @@ QStringList compareLists(const TeamListFile& oldList, const TeamListFile& newLis
 }
 
 QStringList compareListFiles(const QString& oldPath, const QString& newPath) {
-    return compareLists(parseListAt(oldPath, readWholeFile(oldPath)),
-                        parseListAt(newPath, readWholeFile(newPath)));
+    return compareLists(parseListAt(oldPath, fileops::readWholeFile(oldPath)),
+                        parseListAt(newPath, fileops::readWholeFile(newPath)));
 }
 
 QStringList compareSlotFolders(const QString& oldFolder, const QString& newFolder) {
@@ -220,8 +221,8 @@ QStringList compareSlotFolders(const QString& oldFolder, const QString& newFolde
         const auto newIt = newFiles.find(relative);
         const bool inOld = oldIt != oldFiles.end();
         const bool inNew = newIt != newFiles.end();
-        const QByteArray oldData = inOld ? readWholeFile(oldIt->second) : QByteArray();
-        const QByteArray newData = inNew ? readWholeFile(newIt->second) : QByteArray();
+        const QByteArray oldData = inOld ? fileops::readWholeFile(oldIt->second) : QByteArray();
+        const QByteArray newData = inNew ? fileops::readWholeFile(newIt->second) : QByteArray();
         if (!inOld || !inNew)
             fileLines << relative + (inOld ? QStringLiteral(": only in OLD")
                                            : QStringLiteral(": only in NEW"));

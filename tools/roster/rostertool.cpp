@@ -168,7 +168,7 @@ std::optional<QByteArray> readInput(const QString& path, QIODevice& err) {
         return std::nullopt;
     }
     try {
-        return readWholeFile(path);
+        return fileops::readWholeFile(path);
     } catch (const PatchError& error) {
         say(err, QStringLiteral("%1: cannot read: %2").arg(path, error.cause()));
         return std::nullopt;

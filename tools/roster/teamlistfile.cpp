@@ -50,14 +50,4 @@ QByteArray serialiseTeamListFile(const TeamListFile& file) {
     return out;
 }
 
-QByteArray readWholeFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw PatchError(QStringLiteral("Cannot read the file"), path, file.errorString());
-    QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw PatchError(QStringLiteral("Cannot read the file"), path, file.errorString());
-    return data;
-}
-
 } // namespace tolvane

@@ -36,7 +36,4 @@ TeamListFile parseTeamListFile(QByteArrayView data);
 // it stands (records or trailing bytes in an empty file, records in a list never created).
 QByteArray serialiseTeamListFile(const TeamListFile& file);
 
-// The whole content of a file; an unreadable file throws a PatchError naming it.
-QByteArray readWholeFile(const QString& path);
-
 } // namespace tolvane
