@@ -7,6 +7,7 @@
 #include "db/recordset.h"
 #include "db/seasondatabase.h"
 #include "db/seasonschema.h"
+#include "db/seasonstatements.h"
 #include "records/playerrecord.h"
 #include "records/recordcodec.h"
 
@@ -179,7 +180,7 @@ const QString& PlayerMapper::name() const {
 }
 
 QString PlayerMapper::ratingsStatement() {
-    return QStringLiteral("SELECT rowid, * From Ratings order by team, rowid");
+    return seasonstatements::playersByTeam();
 }
 
 void PlayerMapper::Impl::readIdentity(const Recordset& row) {

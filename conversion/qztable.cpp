@@ -4,6 +4,8 @@
 #include "db/caselesscollation.h"
 #include "db/seasondatabase.h"
 #include "db/seasonschema.h"
+#include "db/seasonstatements.h"
+#include "db/statementerror.h"
 
 #include <QSqlError>
 #include <QSqlRecord>
@@ -13,8 +15,7 @@ namespace tolvane {
 namespace {
 
 [[noreturn]] void rejected(const SeasonDatabase& db, const QString& sql, const QSqlQuery& query) {
-    throw PatchError(QStringLiteral("The season database rejected a statement"),
-                     db.path() + QStringLiteral("\n") + sql, query.lastError().text());
+    throw statementerror::rejected(db.path(), sql, query.lastError());
 }
 
 static_assert(std::tuple_size_v<QzTable::Values> == seasonschema::kQzPositionCount);
@@ -25,9 +26,7 @@ std::array<int, seasonschema::kQzPositionCount> positionColumns(const QSqlRecord
         const QLatin1String name = seasonschema::qzPositionName(i);
         columns[i] = record.indexOf(name);
         if (columns[i] < 0)
-            throw PatchError(QStringLiteral("The season database lacks a column"),
-                             QStringLiteral("Table qz"),
-                             QStringLiteral("The column \"%1\" does not exist.").arg(name));
+            throw statementerror::missingColumn(seasonschema::kQzTable, name);
     }
     return columns;
 }
@@ -41,13 +40,15 @@ QzTable::QzTable(SeasonDatabase& db)
         load(keys);
         return;
     }
-    const QString sql = QStringLiteral("SELECT * From qz where name=?");
+    const QString sql = seasonstatements::qzLookup();
     m_lookup.setForwardOnly(true);
     if (m_db.textComparison() == SeasonDatabase::TextComparison::Caseless) {
         // A Jet file's copy lives in memory without indexes: without one, the statement
         // would read all of qz for every player.
-        m_db.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS qz_lookup ON qz(name)"));
-        const QString exact = QStringLiteral("SELECT * From qz where name=? COLLATE BINARY");
+        m_db.exec(
+            QStringLiteral("CREATE INDEX IF NOT EXISTS qz_lookup ON %1(%2)")
+                .arg(seasonschema::kQzTable, seasonschema::kQzColumns[seasonschema::QzName].name));
+        const QString exact = seasonstatements::qzLookupExact();
         m_exactLookup = QSqlQuery(m_db.connection());
         m_exactLookup.setForwardOnly(true);
         if (!m_exactLookup.prepare(exact))
@@ -64,8 +65,11 @@ QzTable::QzTable(SeasonDatabase& db)
 // without regard to letter case in a Jet file's copy, whose layout the program made.
 QzTable::Keys QzTable::memoryKeys() {
     QSqlQuery query(m_db.connection());
-    if (!query.exec(QStringLiteral("SELECT type FROM pragma_table_info('qz') WHERE name = "
-                                   "'name' COLLATE NOCASE")) ||
+    using namespace seasonschema;
+    const QLatin1String nameColumn = kQzColumns[QzName].name;
+    if (!query.exec(QStringLiteral("SELECT type FROM pragma_table_info('%1') WHERE name = "
+                                   "'%2' COLLATE NOCASE")
+                        .arg(kQzTable, nameColumn)) ||
         !query.next())
         return Keys::None;
     const QString type = query.value(0).toString().toUpper();
@@ -79,7 +83,8 @@ QzTable::Keys QzTable::memoryKeys() {
         return Keys::CaselessText;
 
     if (!query.exec(QStringLiteral("SELECT sql FROM sqlite_master WHERE type = 'table' AND "
-                                   "name = 'qz' COLLATE NOCASE")) ||
+                                   "name = '%1' COLLATE NOCASE")
+                        .arg(kQzTable)) ||
         !query.next())
         return Keys::None;
     const QString create = query.value(0).toString();
@@ -91,18 +96,19 @@ QzTable::Keys QzTable::memoryKeys() {
     if (!query.exec(
             QStringLiteral("SELECT il.partial, (SELECT count(*) FROM pragma_index_info(il.name)), "
                            "(SELECT ii.name FROM pragma_index_info(il.name) ii WHERE ii.seqno = 0) "
-                           "FROM pragma_index_list('qz') il")))
+                           "FROM pragma_index_list('%1') il")
+                .arg(kQzTable)))
         return Keys::None;
     while (query.next()) {
         if (query.value(0).toInt() != 0 || query.value(1).toInt() != 1 ||
-            query.value(2).toString().compare(QLatin1String("name"), Qt::CaseInsensitive) != 0)
+            query.value(2).toString().compare(nameColumn, Qt::CaseInsensitive) != 0)
             return Keys::None;
     }
     return Keys::ExactText;
 }
 
 void QzTable::load(Keys keys) {
-    const QString sql = QStringLiteral("SELECT * FROM qz ORDER BY rowid");
+    const QString sql = seasonstatements::qzInTableOrder();
     QSqlQuery rows(m_db.connection());
     rows.setForwardOnly(true);
     if (!rows.exec(sql))

@@ -32,6 +32,23 @@ inline QString listsFolder(const QString& programFolder) {
 inline QString slotFolder(const QString& programFolder, const QString& slot) {
     return listsFolder(programFolder) + QLatin1Char('/') + slot;
 }
+// A team's folder in a roster slot, named as the team's text stands in the database.
+inline QString teamFolder(const QString& slotFolder, const QString& team) {
+    return slotFolder + QLatin1Char('/') + team;
+}
+// The files of a team's folder are named team + suffix.
+inline QString teamFile(const QString& slotFolder, const QString& team, QLatin1String suffix) {
+    return teamFolder(slotFolder, team) + QLatin1Char('/') + team + suffix;
+}
+// The team list file, which the game reads the team's players from.
+inline constexpr QLatin1String kTeamListSuffix("_List.tvp");
+// The team sheets: the name list, the changes for the current round, the default team and
+// the current team.
+inline constexpr QLatin1String kNameListSuffix(".txt");
+inline constexpr QLatin1String kChangesSuffix("changes.txt");
+inline constexpr QLatin1String kDefaultTeamSuffix("Default.txt");
+inline constexpr QLatin1String kCurrentTeamSuffix("current22.txt");
+
 // The folder of the game's fixtures.
 inline QString schedulesFolder(const QString& programFolder) {
     return programFolder + QLatin1String("/data/schedules");

@@ -2,6 +2,7 @@
 
 #include "core/patcherror.h"
 #include "db/seasondatabase.h"
+#include "db/statementerror.h"
 
 #include <QSqlError>
 #include <QSqlRecord>
@@ -13,8 +14,7 @@ Recordset::Recordset(SeasonDatabase& db, const QString& sql)
     , m_sql(sql) {
     m_query.setForwardOnly(true);
     if (!m_query.exec(sql))
-        throw PatchError(QStringLiteral("The season database rejected a statement"),
-                         db.path() + QStringLiteral("\n") + sql, m_query.lastError().text());
+        throw statementerror::rejected(db.path(), sql, m_query.lastError());
     const QSqlRecord record = m_query.record();
     m_columnNames.reserve(record.count());
     for (int i = 0; i < record.count(); ++i)
@@ -41,9 +41,7 @@ int Recordset::columnIndex(const QString& name) const {
 int Recordset::requireColumn(const QString& name, const QString& table) const {
     const int index = columnIndex(name);
     if (index < 0)
-        throw PatchError(QStringLiteral("The season database lacks a column"),
-                         QStringLiteral("Table %1").arg(table),
-                         QStringLiteral("The column \"%1\" does not exist.").arg(name));
+        throw statementerror::missingColumn(table, name);
     return index;
 }
 

@@ -5,6 +5,7 @@
 #include "db/jetimport.h"
 #include "db/jetwriteback.h"
 #include "db/seasonschema.h"
+#include "db/statementerror.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -124,15 +125,13 @@ void SeasonDatabase::saveJetChanges() {
 void SeasonDatabase::exec(const QString& sql) {
     QSqlQuery query(connection());
     if (!query.exec(sql))
-        throw PatchError(QStringLiteral("The season database rejected a statement"),
-                         m_path + QStringLiteral("\n") + sql, query.lastError().text());
+        throw statementerror::rejected(m_path, sql, query.lastError());
 }
 
 qint64 SeasonDatabase::scalar(const QString& sql) {
     QSqlQuery query(connection());
     if (!query.exec(sql) || !query.next())
-        throw PatchError(QStringLiteral("The season database rejected a statement"),
-                         m_path + QStringLiteral("\n") + sql, query.lastError().text());
+        throw statementerror::rejected(m_path, sql, query.lastError());
     return query.value(0).toLongLong();
 }
 

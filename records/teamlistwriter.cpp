@@ -2,6 +2,7 @@
 
 #include "core/fileops.h"
 #include "core/foldername.h"
+#include "core/gamepaths.h"
 #include "core/patcherror.h"
 #include "records/playerrecord.h"
 #include "records/recordcodec.h"
@@ -22,7 +23,7 @@ const QString kPrepareFailed = QStringLiteral("Cannot prepare the team folder");
 void checkTeamName(const QString& team, const QString& slotFolder) {
     const QString problem = folderNameProblem(team);
     if (!problem.isEmpty())
-        throw PatchError(kPrepareFailed, slotFolder + QLatin1Char('/') + team, problem);
+        throw PatchError(kPrepareFailed, gamepaths::teamFolder(slotFolder, team), problem);
 }
 
 } // namespace
@@ -41,11 +42,11 @@ TeamListWriter::TeamListWriter(QString slotFolder)
     : m_slotFolder(std::move(slotFolder)) {}
 
 QString TeamListWriter::teamFolder(const QString& team) const {
-    return m_slotFolder + QLatin1Char('/') + team;
+    return gamepaths::teamFolder(m_slotFolder, team);
 }
 
 QString TeamListWriter::listPath(const QString& team) const {
-    return teamFolder(team) + QLatin1Char('/') + team + QStringLiteral("_List.tvp");
+    return gamepaths::teamFile(m_slotFolder, team, gamepaths::kTeamListSuffix);
 }
 
 void TeamListWriter::writeList(const QString& team, const QByteArray& list) {

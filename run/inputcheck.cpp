@@ -11,6 +11,7 @@
 #include "db/recordset.h"
 #include "db/seasondatabase.h"
 #include "db/seasonschema.h"
+#include "db/seasonstatements.h"
 #include "records/playerrecord.h"
 #include "records/recordcodec.h"
 
@@ -424,7 +425,7 @@ void InputCheck::checkWriteBack() {
         return;
     // The refusals name rows, which had their texts read before.
     QSqlQuery player(m_db->connection());
-    player.prepare(QStringLiteral("SELECT team, Name FROM Ratings WHERE rowid=?"));
+    player.prepare(seasonstatements::playerByRow());
     for (const overallratings::Refusal& refusal : refusals) {
         player.bindValue(0, refusal.rowid);
         QString team;

@@ -11,6 +11,7 @@
 #include "db/recordset.h"
 #include "db/seasondatabase.h"
 #include "db/seasonschema.h"
+#include "db/seasonstatements.h"
 #include "records/teamlistwriter.h"
 #include "run/runui.h"
 #include "schedule/scheduleinstall.h"
@@ -108,11 +109,11 @@ void UpdateRun::fillNewSlot(SeasonDatabase& db) {
     fileops::copyFileReplacing(m_dbPath, gamepaths::seasonDatabase(slotFolder()));
     loadTeamNames(db);
     for (const QString& team : m_teamNames)
-        fileops::createFolder(slotFolder() + QLatin1Char('/') + team);
+        fileops::createFolder(gamepaths::teamFolder(slotFolder(), team));
 }
 
 void UpdateRun::loadTeamNames(SeasonDatabase& db) {
-    Recordset teams(db, QStringLiteral("SELECT Distinct Ratings.Team FROM Ratings"));
+    Recordset teams(db, seasonstatements::distinctTeams());
     QStringList names;
     for (; !teams.eof(); teams.moveNext()) {
         if (names.size() >= std::numeric_limits<std::int16_t>::max())
@@ -186,7 +187,9 @@ void UpdateRun::runSteps() {
     writePlayers(db, season, 90.0 / static_cast<double>(season.playerCount()));
     lap(m_timings.playerPassNs);
 
-    teamsheets::resetTeamSheets(slotFolder(), m_teamNames, m_ui);
+    teamsheets::sweepStrayFolders(slotFolder(), m_teamNames);
+    m_ui.setProgress(90);
+    teamsheets::resetTeamSheets(slotFolder(), m_teamNames);
     teamsheets::writeLineupLists(db, slotFolder());
     lap(m_timings.sheetsNs);
     installSchedule(m_programFolder);

@@ -2,11 +2,12 @@
 
 #include "conversion/valueconversion.h"
 #include "core/fileops.h"
+#include "core/gamepaths.h"
 #include "core/patcherror.h"
 #include "db/recordset.h"
 #include "db/seasondatabase.h"
 #include "db/seasonschema.h"
-#include "run/runui.h"
+#include "db/seasonstatements.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -24,10 +25,10 @@ namespace teamsheets {
 
 namespace {
 
-const QString kNameList = QStringLiteral(".txt");
-const QString kChanges = QStringLiteral("changes.txt");
-const QString kDefault = QStringLiteral("Default.txt");
-const QString kCurrent = QStringLiteral("current22.txt");
+using gamepaths::kChangesSuffix;
+using gamepaths::kCurrentTeamSuffix;
+using gamepaths::kDefaultTeamSuffix;
+using gamepaths::kNameListSuffix;
 
 bool isCoachFolder(const QString& name) {
     return name == QLatin1String("coach") || name == QLatin1String("Coach");
@@ -47,7 +48,8 @@ bool isTeamFolder(const QString& slotFolder, const QString& name, const QSet<QSt
         return true;
     for (const QString& team : teamNames) {
         if (name.compare(team, Qt::CaseInsensitive) == 0 &&
-            sameFolder(slotFolder + QLatin1Char('/') + name, slotFolder + QLatin1Char('/') + team))
+            sameFolder(gamepaths::teamFolder(slotFolder, name),
+                       gamepaths::teamFolder(slotFolder, team)))
             return true;
     }
     return false;
@@ -71,7 +73,9 @@ void removeStrayFolder(const QString& folder) {
     fileops::removeEmptyFolder(folder);
 }
 
-void sweepFolders(const QString& slotFolder, const QStringList& teamNames) {
+} // namespace
+
+void sweepStrayFolders(const QString& slotFolder, const QStringList& teamNames) {
     const QSet<QString> teams(teamNames.begin(), teamNames.end());
     // The listing is taken once; removing a folder does not disturb the walk.
     const QStringList folders =
@@ -79,43 +83,35 @@ void sweepFolders(const QString& slotFolder, const QStringList& teamNames) {
     for (const QString& name : folders) {
         if (isCoachFolder(name) || isTeamFolder(slotFolder, name, teams, teamNames))
             continue;
-        removeStrayFolder(slotFolder + QLatin1Char('/') + name);
+        removeStrayFolder(gamepaths::teamFolder(slotFolder, name));
     }
 }
 
-} // namespace
-
-QString sheetPath(const QString& slotFolder, const QString& team, const QString& suffix) {
-    return slotFolder + QLatin1Char('/') + team + QLatin1Char('/') + team + suffix;
-}
-
-void resetTeamSheets(const QString& slotFolder, const QStringList& teamNames, RunUi& ui) {
-    sweepFolders(slotFolder, teamNames);
-    ui.setProgress(90);
-
+void resetTeamSheets(const QString& slotFolder, const QStringList& teamNames) {
     for (const QString& team : teamNames) {
-        for (const QString& suffix : {kNameList, kChanges, kDefault, kCurrent}) {
-            const QString path = sheetPath(slotFolder, team, suffix);
+        for (const QLatin1String suffix :
+             {kNameListSuffix, kChangesSuffix, kDefaultTeamSuffix, kCurrentTeamSuffix}) {
+            const QString path = gamepaths::teamFile(slotFolder, team, suffix);
             if (fileops::entryExists(path))
                 fileops::removeFile(path);
         }
     }
     for (const QString& team : teamNames)
-        fileops::appendLines(sheetPath(slotFolder, team, kChanges),
+        fileops::appendLines(gamepaths::teamFile(slotFolder, team, kChangesSuffix),
                              {team + QStringLiteral(" Changes to Team for current round"),
                               QStringLiteral("IN"), QStringLiteral("OUT")});
     for (const QString& team : teamNames)
-        fileops::appendLines(sheetPath(slotFolder, team, kDefault),
+        fileops::appendLines(gamepaths::teamFile(slotFolder, team, kDefaultTeamSuffix),
                              {team + QStringLiteral(" Default Team")});
     for (const QString& team : teamNames)
-        fileops::appendLines(sheetPath(slotFolder, team, kCurrent),
+        fileops::appendLines(gamepaths::teamFile(slotFolder, team, kCurrentTeamSuffix),
                              {team + QStringLiteral(" Current Team")});
 }
 
 void writeLineupLists(SeasonDatabase& db, const QString& slotFolder) {
     // The rows of "SELECT * From Ratings", which SQLite returns in table order, with only
     // the two columns the pass reads.
-    Recordset rows(db, QStringLiteral("SELECT team, Name, rowid From Ratings ORDER BY rowid"));
+    Recordset rows(db, seasonstatements::lineupNames());
     using namespace seasonschema;
     const int teamColumn = rows.requireColumn(kRatingsColumns[Team].name, kRatingsTable);
     const int nameColumn = rows.requireColumn(kRatingsColumns[Name].name, kRatingsTable);
@@ -146,9 +142,9 @@ void writeLineupLists(SeasonDatabase& db, const QString& slotFolder) {
         lineups[*it].second << name;
     }
     for (const auto& [team, names] : lineups) {
-        fileops::appendLines(sheetPath(slotFolder, team, kNameList), names);
-        fileops::appendLines(sheetPath(slotFolder, team, kCurrent), names);
-        fileops::appendLines(sheetPath(slotFolder, team, kDefault), names);
+        fileops::appendLines(gamepaths::teamFile(slotFolder, team, kNameListSuffix), names);
+        fileops::appendLines(gamepaths::teamFile(slotFolder, team, kCurrentTeamSuffix), names);
+        fileops::appendLines(gamepaths::teamFile(slotFolder, team, kDefaultTeamSuffix), names);
     }
 }
 

@@ -1,8 +1,8 @@
 #include "teamsheets/teamsheets.h"
 
+#include "core/gamepaths.h"
 #include "core/patcherror.h"
 #include "db/seasondatabase.h"
-#include "support/fakeui.h"
 #include "support/foldertree.h"
 #include "support/gamefolder.h"
 #include "tools/demofolder.h"
@@ -23,14 +23,18 @@ namespace {
 struct SlotFixture : ::testing::Test {
     QTemporaryDir dir;
     QString slot = dir.path();
-    FakeUi ui;
 
     void mkdir(const QString& relative) { QDir(slot).mkpath(relative); }
     void file(const QString& relative, const QByteArray& data = "x") {
         writeAll(slot + "/" + relative, data);
     }
-    QByteArray sheet(const QString& team, const QString& suffix) {
-        return readAll(teamsheets::sheetPath(slot, team, suffix));
+    QByteArray sheet(const QString& team, const char* suffix) {
+        return readAll(gamepaths::teamFile(slot, team, QLatin1String(suffix)));
+    }
+    // The two steps of a run between the player pass and the lineups.
+    void reset(const QStringList& teams) {
+        teamsheets::sweepStrayFolders(slot, teams);
+        teamsheets::resetTeamSheets(slot, teams);
     }
 };
 
@@ -55,7 +59,7 @@ TEST_F(SlotFixture, SweepKeepsTeamAndCoachFoldersAndRemovesStrayOnes) {
     file("seasonStats.mdb");
     file("readme.txt");
 
-    teamsheets::resetTeamSheets(slot, {"Cats", "North Side"}, ui);
+    reset({"Cats", "North Side"});
 
     std::set<QString> paths;
     for (const auto& [path, data] : snapshotTree(slot))
@@ -77,7 +81,6 @@ TEST_F(SlotFixture, SweepKeepsTeamAndCoachFoldersAndRemovesStrayOnes) {
     if (!ignoresCase)
         expected.insert({"coach/", "coach/plan.txt"});
     EXPECT_EQ(paths, expected);
-    EXPECT_EQ(ui.progressValues, std::vector<float>{90});
 }
 
 TEST_F(SlotFixture, SheetsStartAfreshWithTheirHeaderLines) {
@@ -87,15 +90,15 @@ TEST_F(SlotFixture, SheetsStartAfreshWithTheirHeaderLines) {
     file("North Side/North SideDefault.txt", "old\r\n");
     file("North Side/North Sidecurrent22.txt", "old\r\n");
     // A slot without stray folders: the sweep has nothing to do.
-    teamsheets::resetTeamSheets(slot, {"North Side"}, ui);
-    EXPECT_FALSE(QFile::exists(teamsheets::sheetPath(slot, "North Side", ".txt")));
+    reset({"North Side"});
+    EXPECT_FALSE(QFile::exists(gamepaths::teamFile(slot, "North Side", gamepaths::kNameListSuffix)));
     EXPECT_EQ(sheet("North Side", "changes.txt"),
               "North Side Changes to Team for current round\r\nIN\r\nOUT\r\n");
     EXPECT_EQ(sheet("North Side", "Default.txt"), "North Side Default Team\r\n");
     EXPECT_EQ(sheet("North Side", "current22.txt"), "North Side Current Team\r\n");
 
     const FolderTree once = snapshotTree(slot);
-    teamsheets::resetTeamSheets(slot, {"North Side"}, ui);
+    reset({"North Side"});
     EXPECT_EQ(snapshotTree(slot), once);
 }
 
@@ -104,7 +107,7 @@ TEST_F(SlotFixture, StrayFolderWithSubfoldersStopsWithoutDeletingInIt) {
     file("Gone/Gone_List.tvp");
     const FolderTree before = snapshotTree(slot);
     try {
-        teamsheets::resetTeamSheets(slot, {"Cats"}, ui);
+        reset({"Cats"});
         FAIL() << "expected a PatchError";
     } catch (const PatchError& e) {
         EXPECT_TRUE(e.target().endsWith("/Gone")) << e.message().toStdString();
@@ -122,14 +125,14 @@ TEST_F(SlotFixture, FolderThatIsTheTeamFolderOnDiskIsKept) {
 #else
     ASSERT_TRUE(QFile::link(slot + "/cats", slot + "/Cats"));
 #endif
-    teamsheets::resetTeamSheets(slot, {"Cats"}, ui);
+    reset({"Cats"});
     EXPECT_EQ(readAll(slot + "/cats/Cats_List.tvp"), "players");
     EXPECT_EQ(readAll(slot + "/cats/CatsDefault.txt"), "Cats Default Team\r\n");
 }
 
 TEST_F(SlotFixture, SheetThatIsAFolderStopsTheReset) {
     mkdir("Cats/Catschanges.txt");
-    EXPECT_THROW(teamsheets::resetTeamSheets(slot, {"Cats"}, ui), PatchError);
+    EXPECT_THROW(reset({"Cats"}), PatchError);
 }
 
 TEST(LineupLists, NamesLandInTheirTeamsFilesInTableOrder) {
@@ -144,8 +147,7 @@ TEST(LineupLists, NamesLandInTheirTeamsFilesInTableOrder) {
     }
     QDir().mkpath(game.slot() + "/Cats");
     QDir().mkpath(game.slot() + "/Dogs");
-    FakeUi ui;
-    teamsheets::resetTeamSheets(game.slot(), {"Cats", "Dogs"}, ui);
+    teamsheets::resetTeamSheets(game.slot(), {"Cats", "Dogs"});
     SeasonDatabase db(game.dbPath());
     teamsheets::writeLineupLists(db, game.slot());
 

@@ -1,6 +1,7 @@
 #include "tools/roster/rosterdiff.h"
 
 #include "core/fileops.h"
+#include "core/gamepaths.h"
 #include "core/patcherror.h"
 #include "records/recordfields.h"
 #include "tools/roster/teamlistfile.h"
@@ -114,7 +115,9 @@ std::map<QString, QString> filesBelow(const QString& root) {
 
 // The team whose list file relative is ("Cats/Cats_List.tvp"), or an empty text.
 QString teamOfListPath(const QString& relative) {
-    static const QRegularExpression listPath(QStringLiteral("^([^/]+)/\\1_List\\.tvp$"));
+    static const QRegularExpression listPath(
+        QStringLiteral("^([^/]+)/\\1%1$")
+            .arg(QRegularExpression::escape(gamepaths::kTeamListSuffix)));
     const QRegularExpressionMatch match = listPath.match(relative);
     return match.hasMatch() ? match.captured(1) : QString();
 }

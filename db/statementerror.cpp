@@ -1,0 +1,20 @@
+#include "db/statementerror.h"
+
+#include "core/patcherror.h"
+
+#include <QSqlError>
+
+namespace tolvane::statementerror {
+
+PatchError rejected(const QString& databasePath, const QString& sql, const QSqlError& error) {
+    return PatchError(QStringLiteral("The season database rejected a statement"),
+                      databasePath + QLatin1Char('\n') + sql, error.text());
+}
+
+PatchError missingColumn(const QString& table, const QString& column) {
+    return PatchError(QStringLiteral("The season database lacks a column"),
+                      QStringLiteral("Table %1").arg(table),
+                      QStringLiteral("The column \"%1\" does not exist.").arg(column));
+}
+
+} // namespace tolvane::statementerror
