@@ -22,6 +22,13 @@ PatchError::PatchError(QString operation, QString target, QString cause)
     , m_cause(std::move(cause))
     , m_utf8(message().toStdString()) {}
 
+void PatchError::appendCause(const QString& paragraph) {
+    if (paragraph.isEmpty())
+        return;
+    m_cause += m_cause.isEmpty() ? paragraph : QStringLiteral("\n\n") + paragraph;
+    m_utf8 = message().toStdString();
+}
+
 QString PatchError::message() const {
     QString text = m_operation;
     if (!m_target.isEmpty())

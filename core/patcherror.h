@@ -21,6 +21,10 @@ public:
     // Why it failed: the system's or SQLite's own message, or our check's finding.
     const QString& cause() const noexcept { return m_cause; }
 
+    // Adds a paragraph to the cause: what else went wrong as the failure was handled. An
+    // empty text adds nothing.
+    void appendCause(const QString& paragraph);
+
     // The text shown to the user: operation, target and cause on their own lines.
     QString message() const;
 

@@ -140,25 +140,25 @@ WriteBatch::WriteBatch(SeasonDatabase& db)
     , m_transaction(db.sqlite(),
                     QStringLiteral("Cannot save the overall ratings in the season database")) {}
 
-WriteBatch::~WriteBatch() {
-    if (!m_open)
-        return;
-    // The run is already stopping on an error, which the user sees. A Jet write-back that
-    // fails here leaves the file exactly as it was, so its own error can be dropped.
-    try {
-        m_transaction.commit();
-    } catch (const std::exception&) {
-    }
-    try {
-        m_db.saveJetChanges();
-    } catch (const std::exception&) {
-    }
-}
-
 void WriteBatch::commit() {
-    m_open = false;
     m_transaction.commit();
     m_db.saveJetChanges();
+}
+
+QString WriteBatch::keepWrittenSoFar() noexcept {
+    try {
+        commit();
+        return QString();
+    } catch (const PatchError& e) {
+        // A Jet write-back that fails leaves the file exactly as it was.
+        return QStringLiteral("The overall ratings written before the stop were not saved "
+                              "either: %1")
+            .arg(e.cause().isEmpty() ? e.operation() : e.cause());
+    } catch (const std::exception& e) {
+        return QStringLiteral("The overall ratings written before the stop were not saved "
+                              "either: %1")
+            .arg(QString::fromLocal8Bit(e.what()));
+    }
 }
 
 } // namespace tolvane

@@ -66,23 +66,25 @@ private:
     std::unique_ptr<Jet> m_jet;
 };
 
-// Groups the writes of one pass into a transaction. Unlike a rollback guard, it commits
-// when it goes out of scope on an error too: what a run wrote before it stopped stays.
-// For a Jet file the commit also writes the changed overall ratings into it, all or none.
+// Groups the writes of one pass into a transaction. For a Jet file, ending it also writes
+// the changed overall ratings into the file, all or none. A batch ended by neither call
+// below rolls back.
 class WriteBatch {
 public:
     explicit WriteBatch(SeasonDatabase& db);
-    ~WriteBatch();
     WriteBatch(const WriteBatch&) = delete;
     WriteBatch& operator=(const WriteBatch&) = delete;
 
-    // Commits now; failures throw.
+    // Ends a pass that is done; failures throw.
     void commit();
+    // Ends a pass that stops on an error: what it wrote before the error stays, as after
+    // every stopped run. Never throws; returns why even that failed, for the message the
+    // user sees, or an empty text.
+    QString keepWrittenSoFar() noexcept;
 
 private:
     SeasonDatabase& m_db;
     Transaction m_transaction;
-    bool m_open = true;
 };
 
 } // namespace tolvane

@@ -25,6 +25,14 @@
 
 namespace tolvane {
 
+namespace {
+
+QString unexpectedStop() {
+    return QStringLiteral("The update stopped unexpectedly");
+}
+
+} // namespace
+
 void pauseFor(double seconds, RunUi& ui) {
     // A monotonic clock: the wait cannot be thrown off by midnight or a clock change.
     QElapsedTimer timer;
@@ -66,9 +74,9 @@ void UpdateRun::run() {
         m_ui.message(e.message(), error, QStringLiteral("Update Error"));
     } catch (const std::exception& e) {
         stopShowingProgress();
-        m_ui.message(QStringLiteral("The update stopped unexpectedly:\n%1")
-                         .arg(QString::fromLocal8Bit(e.what())),
-                     error, QStringLiteral("Update Error"));
+        m_ui.message(
+            PatchError(unexpectedStop(), QString(), QString::fromLocal8Bit(e.what())).message(),
+            error, QStringLiteral("Update Error"));
     }
 }
 
@@ -133,17 +141,28 @@ void UpdateRun::loadTeamNames(SeasonDatabase& db) {
 void UpdateRun::writePlayers(SeasonDatabase& db, const ConvertedSeason& season,
                              double progressStep) {
     WriteBatch batch(db);
-    overallratings::store(db, season.ratings());
-    TeamListWriter writer(slotFolder());
-    float progress = 0;
-    for (const ConvertedSeason::Team& team : season.teams()) {
-        writer.writeList(team.name, season.teamList(team));
-        // The bar moves one step a player, summed in single precision as it always has;
-        // the window draws only the steps it can show.
-        for (std::uint32_t i = 0; i < team.players; ++i) {
-            progress = static_cast<float>(static_cast<double>(progress) + progressStep);
-            m_ui.setProgress(progress);
+    try {
+        overallratings::store(db, season.ratings());
+        TeamListWriter writer(slotFolder());
+        float progress = 0;
+        for (const ConvertedSeason::Team& team : season.teams()) {
+            writer.writeList(team.name, season.teamList(team));
+            // The bar moves one step a player, summed in single precision as it always has;
+            // the window draws only the steps it can show.
+            for (std::uint32_t i = 0; i < team.players; ++i) {
+                progress = static_cast<float>(static_cast<double>(progress) + progressStep);
+                m_ui.setProgress(progress);
+            }
         }
+    } catch (PatchError& e) {
+        // A run that stops keeps what it wrote, the overall ratings among it; the user
+        // hears when even they could not be saved.
+        e.appendCause(batch.keepWrittenSoFar());
+        throw;
+    } catch (const std::exception& e) {
+        PatchError stopped(unexpectedStop(), QString(), QString::fromLocal8Bit(e.what()));
+        stopped.appendCause(batch.keepWrittenSoFar());
+        throw stopped;
     }
     batch.commit();
 }
