@@ -65,10 +65,6 @@ QJsonArray toJson(const std::vector<InputFinding>& findings) {
     return array;
 }
 
-QString counted(qsizetype n, const char* one, const char* many) {
-    return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
-}
-
 } // namespace
 
 int run(const QString& programFolder, bool json, QIODevice& out, QIODevice& err) {
@@ -90,11 +86,11 @@ int run(const QString& programFolder, bool json, QIODevice& out, QIODevice& err)
                 .arg(QDir::toNativeSeparators(programFolder), QString::fromLocal8Bit(e.what())));
         return kUnreadable;
     }
-    const std::vector<InputFinding>& problems = check.problems();
-    const std::vector<InputFinding>& warnings = check.warnings();
+    const std::vector<InputFinding>& problems = check.findings().problems();
+    const std::vector<InputFinding>& warnings = check.findings().warnings();
     const QString summary =
         QStringLiteral("%1, %2: the season would %3.")
-            .arg(counted(check.problemCount(), "problem", "problems"),
+            .arg(counted(check.findings().problemCount(), "problem", "problems"),
                  counted(std::ssize(warnings), "warning", "warnings"),
                  imports ? QStringLiteral("import") : QStringLiteral("not import"));
 

@@ -88,7 +88,7 @@ void UpdateRun::stopShowingProgress() {
 
 bool UpdateRun::checkInputFiles() {
     // Only the first missing file is named.
-    const QStringList missing = InputCheck::missingInputFiles(m_programFolder);
+    const QStringList missing = FolderCheck::missingInputFiles(m_programFolder);
     if (missing.isEmpty())
         return true;
     m_ui.message(missing.front(), {MessageIcon::Warning}, QStringLiteral("File Not Found"));
@@ -181,7 +181,8 @@ void UpdateRun::runSteps() {
         return;
     InputCheck check(m_programFolder, m_slotName);
     if (!check.run()) {
-        m_ui.message(check.report(), {MessageIcon::Critical}, QStringLiteral("Update Error"));
+        m_ui.message(check.findings().report(), {MessageIcon::Critical},
+                     QStringLiteral("Update Error"));
         return;
     }
     lap(m_timings.checkNs);

@@ -299,7 +299,7 @@ TEST_F(FaultFixture, DiskFullWhileWritingATeamList) {
     qint64 records = 0;
     {
         InputCheck check(game.path(), QStringLiteral("default2009"));
-        ASSERT_TRUE(check.run()) << check.report().toStdString();
+        ASSERT_TRUE(check.run()) << check.findings().report().toStdString();
         records = check.season().teams().at(0).size;
     }
     const qint64 limit = records + teamlist::blankListFile().size() / 2;

@@ -1,0 +1,122 @@
+#include "run/databasecheck.h"
+
+#include "conversion/valueconversion.h"
+#include "core/patcherror.h"
+#include "db/overallratings.h"
+#include "db/recordset.h"
+#include "db/seasondatabase.h"
+#include "db/seasonschema.h"
+#include "db/seasonstatements.h"
+#include "run/convertedseason.h"
+#include "run/findings.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlQuery>
+
+#include <limits>
+
+namespace tolvane {
+
+DatabaseCheck::DatabaseCheck(QString path)
+    : m_path(std::move(path)) {}
+
+DatabaseCheck::~DatabaseCheck() = default;
+
+bool DatabaseCheck::run(Findings& findings) {
+    m_db.reset();
+    m_writable = false;
+    try {
+        m_db = std::make_unique<SeasonDatabase>(m_path);
+        checkWritable(findings);
+        return checkTables(findings);
+    } catch (const PatchError& e) {
+        findings.addProblem(e);
+        return false;
+    }
+}
+
+void DatabaseCheck::checkWritable(Findings& findings) {
+    // The run writes every overall rating back; find out now if it could not.
+    const QFileInfo file(m_path);
+    if (!file.isWritable()) {
+        findings.addProblem(QStringLiteral("The season database %1 is read-only, so the overall "
+                                           "ratings cannot be written back.")
+                                .arg(QDir::toNativeSeparators(m_path)));
+        return;
+    }
+    if (!QFileInfo(file.absolutePath()).isWritable()) {
+        findings.addProblem(QStringLiteral("The folder %1 is read-only, so the season database "
+                                           "cannot be written.")
+                                .arg(QDir::toNativeSeparators(file.absolutePath())));
+        return;
+    }
+    try {
+        // Taking the write lock and letting it go writes nothing.
+        const Transaction probe(m_db->sqlite(), QString(), Transaction::Lock::Immediate);
+        m_writable = true;
+    } catch (const PatchError& e) {
+        findings.addProblem(QStringLiteral("The season database %1 cannot be written: %2")
+                                .arg(QDir::toNativeSeparators(m_path), e.cause()));
+    }
+    const QString writeBack = m_db->writeBackProblem();
+    if (!writeBack.isEmpty())
+        findings.addProblem(writeBack);
+}
+
+bool DatabaseCheck::checkTables(Findings& findings) {
+    bool complete = true;
+    auto requireColumns = [&](QLatin1String table, const auto& columns) {
+        const qint64 exists = m_db->scalar(
+            QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type IN ('table', 'view') "
+                           "AND name = '%1' COLLATE NOCASE")
+                .arg(table));
+        if (exists == 0) {
+            findings.addProblem(QStringLiteral("The season database has no table %1.").arg(table));
+            complete = false;
+            return;
+        }
+        Recordset header(*m_db, QStringLiteral("SELECT * FROM %1 LIMIT 0").arg(table));
+        for (const seasonschema::Column& column : columns) {
+            if (header.columnIndex(column.name) < 0) {
+                findings.addProblem(
+                    QStringLiteral("The table %1 has no column \"%2\".").arg(table, column.name));
+                complete = false;
+            }
+        }
+    };
+    requireColumns(seasonschema::kRatingsTable, seasonschema::kRatingsColumns);
+    requireColumns(seasonschema::kQzTable, seasonschema::kQzColumns);
+    return complete;
+}
+
+void DatabaseCheck::checkWriteBack(const ConvertedSeason& season, Findings& findings) {
+    if (!m_writable)
+        return;
+    try {
+        const std::vector<overallratings::Refusal> refusals = overallratings::findRefusals(
+            *m_db, season.ratings(),
+            findings.keepsEverything() ? std::numeric_limits<std::size_t>::max()
+                                       : static_cast<std::size_t>(Findings::kListedProblems));
+        // The refusals name rows, which had their texts read before.
+        QSqlQuery player(m_db->connection());
+        player.prepare(seasonstatements::playerByRow());
+        for (const overallratings::Refusal& refusal : refusals) {
+            player.bindValue(0, refusal.rowid);
+            QString team;
+            QString name;
+            if (player.exec() && player.next()) {
+                team = values::toText(player.value(0));
+                name = values::toText(player.value(1));
+            }
+            findings.addPlayerProblem(
+                team, name, seasonschema::kRatingsColumns[seasonschema::Overall].name,
+                QStringLiteral("The season database refuses the new overall rating: %1")
+                    .arg(refusal.reason));
+        }
+    } catch (const PatchError& e) {
+        findings.addProblem(e);
+    }
+}
+
+} // namespace tolvane
