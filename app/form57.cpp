@@ -2,11 +2,12 @@
 
 #include "core/gamepaths.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
-#include <QEventLoop>
 #include <QFont>
 #include <QGroupBox>
 #include <QIcon>
@@ -18,14 +19,14 @@
 #include <QPixmap>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScopeGuard>
-#include <QScopedValueRollback>
+#include <QSessionManager>
 #include <QShortcut>
 #include <QThread>
 
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <utility>
 
 namespace tolvane {
 
@@ -121,13 +122,26 @@ Form57::Form57(const QString& programFolder, QWidget* parent)
     : QWidget(parent)
     , m_run(programFolder, *this) {
     buildControls();
+#if QT_CONFIG(sessionmanager)
+    connect(qApp, &QGuiApplication::commitDataRequest, this, &Form57::askedToEndSession);
+#endif
 
     // The window opens with the patch's slot chosen, as if the user had picked it.
     m_slotList->setCurrentText(gamepaths::kDefaultSlot);
     selectChosenSlot();
 }
 
-Form57::~Form57() = default;
+Form57::~Form57() {
+    if (!m_worker)
+        return;
+    // The application's event loop has ended while a run was under way (a quit that could
+    // not be refused). The run still asks this thread to show its messages and its
+    // progress: it is served until it ends, so that it neither waits for ever nor stops
+    // half-way. A question it asks now goes unanswered, which counts as Cancel.
+    while (!m_worker->wait(QDeadlineTimer(20)))
+        QCoreApplication::processEvents();
+    qApp->removeEventFilter(this);
+}
 
 void Form57::buildControls() {
     setObjectName(QStringLiteral("Form57"));
@@ -240,26 +254,47 @@ void Form57::selectChosenSlot() {
 }
 
 void Form57::runUpdate() {
-    if (m_running)
+    if (m_worker)
         return;
-    const QScopedValueRollback<bool> running(m_running, true);
     // Held back while the run works: a click or key meant for the window is dropped, not
     // kept for later, so that nothing reaches it when the run is over.
     qApp->installEventFilter(this);
-    const auto stopHoldingBack = qScopeGuard([this] { qApp->removeEventFilter(this); });
-
-    QEventLoop loop;
-    std::unique_ptr<QThread> worker(QThread::create([this] { m_run.run(); }));
+    m_worker.reset(QThread::create([this] { m_run.run(); }));
     // The run's own stack, whatever the platform gives a new thread by default.
-    worker->setStackSize(8 * 1024 * 1024);
-    connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
-    worker->start();
-    loop.exec();
-    worker->wait();
+    m_worker->setStackSize(8 * 1024 * 1024);
+    connect(m_worker.get(), &QThread::finished, this, &Form57::finishRun, Qt::QueuedConnection);
+    m_worker->start();
+}
+
+void Form57::finishRun() {
+    if (!m_worker)
+        return;
+    m_worker->wait();
+    m_worker.reset();
+    qApp->removeEventFilter(this);
+    emit runEnded();
+    if (std::exchange(m_quitWhenDone, false))
+        QCoreApplication::quit();
+}
+
+void Form57::askedToEndSession([[maybe_unused]] QSessionManager& manager) {
+#if QT_CONFIG(sessionmanager)
+    // The system asks before it logs off or shuts down: a run stopped half-way would leave
+    // a slot with some teams converted and others not, so it asks the system to wait.
+    if (m_worker)
+        manager.cancel();
+#endif
 }
 
 bool Form57::eventFilter(QObject* target, QEvent* event) {
     switch (event->type()) {
+    case QEvent::Quit:
+        // Asked to quit during the run: the application quits once the run has ended.
+        if (target == qApp) {
+            m_quitWhenDone = true;
+            return true;
+        }
+        return false;
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:
     case QEvent::MouseButtonDblClick:
@@ -282,32 +317,36 @@ bool Form57::eventFilter(QObject* target, QEvent* event) {
 
 void Form57::closeEvent(QCloseEvent* event) {
     // A run stopped half-way would leave a slot with some teams converted and others not.
-    if (m_running) {
+    if (m_worker) {
         event->ignore();
         return;
     }
     QWidget::closeEvent(event);
 }
 
-template <class Work> auto Form57::onWindowThread(Work work) {
+template <class Work> auto Form57::onWindowThread(Work work) -> std::optional<decltype(work())> {
     if (QThread::currentThread() == thread())
         return work();
-    decltype(work()) result{};
-    QMetaObject::invokeMethod(
-        this, [&] { result = work(); }, Qt::BlockingQueuedConnection);
+    std::optional<decltype(work())> result;
+    if (!QMetaObject::invokeMethod(
+            this, [&] { result = work(); }, Qt::BlockingQueuedConnection))
+        return std::nullopt;
     return result;
 }
 
 RunUi::Answer Form57::message(const QString& text, MessageStyle style, const QString& title) {
-    return onWindowThread([&] {
+    const std::optional<Answer> answer = onWindowThread([&] {
         const QMessageBox::StandardButtons buttons = style.buttons == MessageButtons::OkCancel
                                                          ? QMessageBox::Ok | QMessageBox::Cancel
                                                          : QMessageBox::Ok;
         QMessageBox box(boxIcon(style.icon), title.isEmpty() ? appTitle() : title, text, buttons,
                         this);
         box.setDefaultButton(QMessageBox::Ok);
-        return box.exec() == QMessageBox::Cancel ? RunUi::Cancel : RunUi::Ok;
+        // A box closed any other way than by OK (its loop ended by a quit, the Escape key)
+        // gives no consent.
+        return box.exec() == QMessageBox::Ok ? RunUi::Ok : RunUi::Cancel;
     });
+    return answer.value_or(RunUi::Cancel);
 }
 
 void Form57::setProgressVisible(bool visible) {
@@ -330,13 +369,14 @@ void Form57::setProgress(float value) {
         Qt::AutoConnection);
 }
 
-void Form57::processEvents() {
+void Form57::processEvents(std::chrono::nanoseconds timeLeft) {
     // The run's wait for the window to paint: beside the window's own thread there is
     // nothing to hand over, only time to let pass.
     if (QThread::currentThread() == thread())
         QCoreApplication::processEvents();
     else
-        QThread::msleep(1);
+        QThread::usleep(static_cast<unsigned long>(
+            std::chrono::duration_cast<std::chrono::microseconds>(timeLeft).count()));
 }
 
 } // namespace tolvane

@@ -7,12 +7,16 @@
 #include <QWidget>
 
 #include <atomic>
+#include <memory>
+#include <optional>
 
 class QCloseEvent;
 class QComboBox;
 class QGroupBox;
 class QLabel;
 class QProgressBar;
+class QSessionManager;
+class QThread;
 
 namespace tolvane {
 
@@ -37,11 +41,15 @@ public:
     Answer message(const QString& text, MessageStyle style, const QString& title) override;
     void setProgressVisible(bool visible) override;
     void setProgress(float value) override;
-    void processEvents() override;
+    void processEvents(std::chrono::nanoseconds timeLeft) override;
 
     UpdateRun& updateRun() { return m_run; }
     // True from the press of "Update" until its run has ended.
-    bool isRunning() const { return m_running; }
+    bool isRunning() const { return m_worker != nullptr; }
+
+signals:
+    // A run started by "Update" has ended, whatever its outcome.
+    void runEnded();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -49,17 +57,26 @@ protected:
 
 private:
     void buildControls();
-    // The press of "Update": the whole run, on a thread of its own, while this thread
-    // keeps the window painted and holds back the user's input to it.
+    // The press of "Update": starts the whole run on a thread of its own and returns, so
+    // that this thread keeps the window painted and holds back the user's input to it.
     void runUpdate();
-    // Runs work on the window's thread and waits for it.
-    template <class Work> auto onWindowThread(Work work);
+    // The run's thread has ended: the window takes the user's input again, and a quit
+    // asked for during the run goes ahead.
+    void finishRun();
+    // The system's end of session, asking whether the program may be ended.
+    void askedToEndSession(QSessionManager& manager);
+    // Runs work on the window's thread and waits for it; nothing when the window's thread
+    // could not be reached.
+    template <class Work> auto onWindowThread(Work work) -> std::optional<decltype(work())>;
     // Makes the slot chosen in the list the run's slot, and shows it and the database the
     // run will read.
     void selectChosenSlot();
 
     UpdateRun m_run;
-    bool m_running = false;
+    // The thread of the run under way, from the press of "Update" to the run's end.
+    std::unique_ptr<QThread> m_worker;
+    // The application was asked to quit during the run; it quits when the run has ended.
+    bool m_quitWhenDone = false;
     // The bar position last sent to the window's thread, so that a run's thousands of
     // steps cost one repaint per position the bar can show.
     std::atomic<int> m_shownProgress{0};

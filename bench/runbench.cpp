@@ -41,7 +41,7 @@ public:
     }
     void setProgressVisible(bool) override {}
     void setProgress(float) override {}
-    void processEvents() override {}
+    void processEvents(std::chrono::nanoseconds) override {}
 
     QString failure;
 };

@@ -89,9 +89,8 @@ int main(int argc, char** argv) {
     app.installEventFilter(&stopwatch);
     window.show();
 
-    // The run ends inside the window's click handler, which was connected first; once it
-    // has returned, the figure is complete.
-    QObject::connect(button, &QPushButton::clicked, &app, &QCoreApplication::quit);
+    // Once the run has ended, the figure is complete.
+    QObject::connect(&window, &Form57::runEnded, &app, &QCoreApplication::quit);
     if (!parser.isSet(externalOption))
         QTimer::singleShot(300, button, [button] { click(button); });
     else

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+
 class QString;
 
 namespace tolvane {
@@ -33,10 +35,10 @@ public:
     virtual void setProgressVisible(bool visible) = 0;
     // Sets the progress bar (0 to 100); the run keeps its own single-precision total.
     virtual void setProgress(float value) = 0;
-    // Called over and over through the tenth of a second before the player pass, in which
-    // the window paints: one that shares the run's thread handles its pending events, one
-    // that has a thread of its own only lets the time pass.
-    virtual void processEvents() = 0;
+    // Called through the tenth of a second before the player pass, in which the window
+    // paints, until the time is up: a window that shares the run's thread handles its
+    // pending events, one that has a thread of its own lets the time left pass at once.
+    virtual void processEvents(std::chrono::nanoseconds timeLeft) = 0;
 };
 
 } // namespace tolvane

@@ -20,6 +20,7 @@
 #include <QElapsedTimer>
 #include <QScopedValueRollback>
 
+#include <algorithm>
 #include <limits>
 #include <utility>
 
@@ -39,10 +40,12 @@ void pauseFor(double seconds, RunUi& ui) {
     timer.start();
     const float wait = static_cast<float>(seconds);
     for (;;) {
-        const auto elapsed = static_cast<float>(timer.nsecsElapsed() / 1e9);
+        const qint64 elapsedNs = timer.nsecsElapsed();
+        const auto elapsed = static_cast<float>(elapsedNs / 1e9);
         if (!(wait > elapsed))
             return;
-        ui.processEvents();
+        ui.processEvents(std::chrono::nanoseconds(
+            std::max<qint64>(0, static_cast<qint64>(seconds * 1e9) - elapsedNs)));
     }
 }
 
@@ -105,7 +108,9 @@ bool UpdateRun::prepareSlot(SeasonDatabase& db) {
         QStringLiteral("This will replace your existing player data files with new ones based on "
                        "the SeasonStats.mdb database. Do you wish to continue?"),
         {MessageIcon::None, MessageButtons::OkCancel}, QStringLiteral("Roster Slot Import"));
-    if (answer == RunUi::Cancel)
+    // Only a question answered with OK replaces the slot: one that was never shown, or
+    // closed some other way, leaves it as it is.
+    if (answer != RunUi::Ok)
         return false;
     // The team folders come with the player pass.
     loadTeamNames(db);

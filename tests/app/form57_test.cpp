@@ -6,11 +6,15 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -19,8 +23,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstring>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -51,6 +58,8 @@ public:
     std::vector<Box> boxes;
     std::function<void()> duringRun;
     Form57* form = nullptr;
+    // Closes the next boxes as the system may, without a press of any of their buttons.
+    bool closeWithoutAnswer = false;
 
 private:
     void tick() {
@@ -58,6 +67,10 @@ private:
             if (!box->isVisible())
                 return;
             boxes.push_back({box->text(), box->windowTitle(), box->icon(), box->standardButtons()});
+            if (closeWithoutAnswer) {
+                box->done(0);
+                return;
+            }
             QMessageBox::StandardButton answer = QMessageBox::Ok;
             if (!answers.empty()) {
                 answer = answers.front();
@@ -71,6 +84,19 @@ private:
 
     QTimer m_timer;
 };
+
+// Every file below root, by its relative path, with its bytes.
+std::map<QString, QByteArray> filesBelow(const QString& root) {
+    std::map<QString, QByteArray> files;
+    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+        files[QDir(root).relativeFilePath(path)] = file.readAll();
+    }
+    return files;
+}
 
 template <typename T> T* control(Form57& form, const char* name) {
     T* widget = form.findChild<T*>(QLatin1String(name));
@@ -313,6 +339,18 @@ protected:
     QGroupBox* frame() { return control<QGroupBox>(*m_form, "frmprogress"); }
     QProgressBar* bar() { return control<QProgressBar>(*m_form, "ProgressBar1"); }
     QComboBox* slotList() { return control<QComboBox>(*m_form, "cmbTeamlist2"); }
+    // Presses "Update" and waits for the run it starts to end.
+    void update() {
+        QEventLoop loop;
+        QObject::connect(m_form.get(), &Form57::runEnded, &loop, &QEventLoop::quit);
+        QTimer::singleShot(60000, &loop, [&loop] {
+            ADD_FAILURE() << "the run did not end within a minute";
+            loop.quit();
+        });
+        button()->click();
+        if (m_form->isRunning())
+            loop.exec();
+    }
     QStringList boxTexts() const {
         QStringList texts;
         for (const Operator::Box& box : m_operator.boxes)
@@ -332,7 +370,7 @@ TEST_F(Form57RunTest, UpdateShowsProgressThenCompletes) {
         frameShown = frameShown || frame()->isVisible();
     };
 
-    button()->click();
+    update();
 
     EXPECT_GT(looks, 0) << "the run never let the window handle its events";
     EXPECT_TRUE(frameShown);
@@ -383,7 +421,7 @@ TEST_F(Form57RunTest, UpdatePressedDuringTheRunNeitherStartsASecondRunNorCloses)
         }
     };
 
-    button()->click();
+    update();
     // Whatever input was held back would arrive now.
     QCoreApplication::processEvents();
 
@@ -399,12 +437,12 @@ TEST_F(Form57RunTest, UpdatePressedDuringTheRunNeitherStartsASecondRunNorCloses)
 }
 
 TEST_F(Form57RunTest, SecondUpdateAsksAndCancelChangesNothing) {
-    button()->click();
+    update();
     m_operator.boxes.clear();
     m_values.clear();
 
     m_operator.answers = {QMessageBox::Cancel};
-    button()->click();
+    update();
 
     ASSERT_EQ(m_operator.boxes.size(), 1U);
     EXPECT_EQ(m_operator.boxes[0].title, QStringLiteral("Roster Slot Import"));
@@ -413,12 +451,106 @@ TEST_F(Form57RunTest, SecondUpdateAsksAndCancelChangesNothing) {
     EXPECT_TRUE(frame()->isHidden());
 }
 
+// A question closed without a press of OK (by the system, by a quit, by a box that never
+// came up) is no consent: the slot stays as it was.
+TEST_F(Form57RunTest, QuestionClosedWithoutAnAnswerLeavesTheSlot) {
+    update();
+    // A team list that a replaced slot would no longer hold.
+    const QString list = path(QStringLiteral("lists/default2009"));
+    QDirIterator lists(list, {QStringLiteral("*_List.tvp")}, QDir::Files,
+                       QDirIterator::Subdirectories);
+    ASSERT_TRUE(lists.hasNext());
+    QFile marker(lists.next());
+    ASSERT_TRUE(marker.open(QIODevice::WriteOnly));
+    marker.write("not the list a run writes");
+    marker.close();
+    const auto before = filesBelow(list);
+    m_operator.boxes.clear();
+
+    m_operator.closeWithoutAnswer = true;
+    update();
+
+    EXPECT_EQ(boxTexts().size(), 1) << boxTexts().join(QLatin1String(" | ")).toStdString();
+    EXPECT_EQ(m_operator.boxes.at(0).title, QStringLiteral("Roster Slot Import"));
+    EXPECT_EQ(filesBelow(list), before);
+}
+
+// The program quit during a run, as the system or a launcher may ask it to: the run goes on
+// to its end (or to the answer of its question), and then the process ends, at once.
+// Played by this test program itself in a second process, which prints "run ended" when
+// the window has seen the run end.
+int quitDuringRun(const QString& folder, bool atQuestion) {
+    Form57 form(folder);
+    form.show();
+    QObject::connect(&form, &Form57::runEnded, [] {
+        std::printf("run ended\n");
+        std::fflush(stdout);
+    });
+    bool quitAsked = false;
+    QTimer hand;
+    hand.setInterval(10);
+    QObject::connect(&hand, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        const bool boxUp = box && box->isVisible();
+        if (!quitAsked && form.isRunning() && (!atQuestion || boxUp)) {
+            quitAsked = true;
+            QCoreApplication::quit();
+        } else if (boxUp && quitAsked) {
+            box->button(atQuestion ? QMessageBox::Cancel : QMessageBox::Ok)->click();
+        }
+    });
+    hand.start();
+    QTimer::singleShot(0, &form, [&form] { control<QPushButton>(form, "cmdImport")->click(); });
+    return QApplication::exec();
+}
+
+TEST_F(Form57RunTest, QuitDuringARunEndsTheProcessOnceTheRunHasEnded) {
+    const QString list = path(QStringLiteral("lists/default2009"));
+    for (const bool atQuestion : {false, true}) {
+        SCOPED_TRACE(atQuestion ? "quit while the question is up" : "quit during a new slot");
+        const auto before = filesBelow(list);
+        QProcess child;
+        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        child.start(QCoreApplication::applicationFilePath(),
+                    {QStringLiteral("--quit-during-run"), folder(),
+                     atQuestion ? QStringLiteral("question") : QStringLiteral("new")});
+        ASSERT_TRUE(child.waitForStarted(10000));
+        QByteArray output;
+        while (!output.contains("run ended") && child.state() != QProcess::NotRunning) {
+            child.waitForReadyRead(30000);
+            output += child.readAllStandardOutput();
+        }
+        ASSERT_TRUE(output.contains("run ended")) << output.toStdString();
+        QElapsedTimer sinceTheEnd;
+        sinceTheEnd.start();
+        const bool ended = child.waitForFinished(10000);
+        if (!ended)
+            child.kill();
+        ASSERT_TRUE(ended) << "the process hung after its run";
+        EXPECT_LT(sinceTheEnd.elapsed(), 1000);
+        EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(child.exitCode(), 0);
+        if (atQuestion) {
+            EXPECT_EQ(filesBelow(list), before);
+        } else {
+            // The slot is complete: a run in this process over it gives the same files.
+            const auto written = filesBelow(list);
+            EXPECT_FALSE(written.empty());
+            update();
+            EXPECT_EQ(filesBelow(list), written);
+        }
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     // Before the application object exists, or Qt looks for an X server.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    if (argc == 4 && std::strcmp(argv[1], "--quit-during-run") == 0)
+        return quitDuringRun(QString::fromLocal8Bit(argv[2]),
+                             std::strcmp(argv[3], "question") == 0);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -21,7 +21,7 @@ void FakeUi::setProgress(float value) {
     progressValues.push_back(value);
 }
 
-void FakeUi::processEvents() {
+void FakeUi::processEvents(std::chrono::nanoseconds) {
     ++eventRounds;
     if (onEvents)
         onEvents();

@@ -24,7 +24,7 @@ public:
     Answer message(const QString& text, MessageStyle style, const QString& title) override;
     void setProgressVisible(bool visible) override;
     void setProgress(float value) override;
-    void processEvents() override;
+    void processEvents(std::chrono::nanoseconds timeLeft) override;
 
     std::deque<Answer> answers;
     std::vector<Message> messages;
