@@ -17,9 +17,8 @@ seconds=${FUZZ_SECONDS:-30}
 for fuzzer in "$build"/tests/fuzz/*_fuzz; do
     [[ -x $fuzzer ]] || continue
     name=$(basename "$fuzzer" _fuzz)
-    corpus=tests/fuzz/corpus/$name
-    # The JSON round trip of the team list tool reads team lists: it shares their corpus.
-    [[ $name == rosterjson ]] && corpus=tests/fuzz/corpus/recordcodec
+    # The build names each fuzzer's corpus: some share one.
+    corpus=$(<"$fuzzer.corpus")
     crashes=tests/fuzz/crashes/$name
     mkdir -p "$corpus" "$crashes"
     # New inputs go to a scratch folder first; an input that breaks the fuzzer is saved in
