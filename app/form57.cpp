@@ -1,5 +1,6 @@
 #include "app/form57.h"
 
+#include "app/elevation.h"
 #include "core/gamepaths.h"
 
 #include <QApplication>
@@ -273,6 +274,8 @@ void Form57::finishRun() {
     m_worker.reset();
     qApp->removeEventFilter(this);
     emit runEnded();
+    if (std::exchange(m_closeWhenDone, false))
+        close();
     if (std::exchange(m_quitWhenDone, false))
         QCoreApplication::quit();
 }
@@ -336,15 +339,27 @@ template <class Work> auto Form57::onWindowThread(Work work) -> std::optional<de
 
 RunUi::Answer Form57::message(const QString& text, MessageStyle style, const QString& title) {
     const std::optional<Answer> answer = onWindowThread([&] {
-        const QMessageBox::StandardButtons buttons = style.buttons == MessageButtons::OkCancel
-                                                         ? QMessageBox::Ok | QMessageBox::Cancel
-                                                         : QMessageBox::Ok;
+        QMessageBox::StandardButtons buttons = QMessageBox::Ok;
+        if (style.buttons == MessageButtons::OkCancel)
+            buttons = QMessageBox::Ok | QMessageBox::Cancel;
+        else if (style.buttons == MessageButtons::YesNo)
+            buttons = QMessageBox::Yes | QMessageBox::No;
         QMessageBox box(boxIcon(style.icon), title.isEmpty() ? appTitle() : title, text, buttons,
                         this);
-        box.setDefaultButton(QMessageBox::Ok);
-        // A box closed any other way than by OK (its loop ended by a quit, the Escape key)
-        // gives no consent.
-        return box.exec() == QMessageBox::Ok ? RunUi::Ok : RunUi::Cancel;
+        box.setDefaultButton(style.buttons == MessageButtons::YesNo ? QMessageBox::Yes
+                                                                    : QMessageBox::Ok);
+        // A box closed any other way than by one of its buttons (its loop ended by a quit,
+        // the Escape key) gives no consent.
+        switch (box.exec()) {
+        case QMessageBox::Ok:
+            return RunUi::Ok;
+        case QMessageBox::Yes:
+            return RunUi::Yes;
+        case QMessageBox::No:
+            return RunUi::No;
+        default:
+            return RunUi::Cancel;
+        }
     });
     return answer.value_or(RunUi::Cancel);
 }
@@ -367,6 +382,19 @@ void Form57::setProgress(float value) {
     QMetaObject::invokeMethod(
         m_progressBar, [bar = m_progressBar, position] { bar->setValue(position); },
         Qt::AutoConnection);
+}
+
+bool Form57::canRestartAsAdministrator() const {
+    return elevation::canRestartElevated();
+}
+
+void Form57::restartAsAdministrator() {
+    onWindowThread([this] {
+        // The same program folder and options; the run that asked ends first.
+        if (elevation::restartElevated(QCoreApplication::arguments().mid(1)))
+            m_closeWhenDone = true;
+        return true;
+    });
 }
 
 void Form57::processEvents(std::chrono::nanoseconds timeLeft) {

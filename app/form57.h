@@ -42,6 +42,8 @@ public:
     void setProgressVisible(bool visible) override;
     void setProgress(float value) override;
     void processEvents(std::chrono::nanoseconds timeLeft) override;
+    bool canRestartAsAdministrator() const override;
+    void restartAsAdministrator() override;
 
     UpdateRun& updateRun() { return m_run; }
     // True from the press of "Update" until its run has ended.
@@ -77,6 +79,8 @@ private:
     std::unique_ptr<QThread> m_worker;
     // The application was asked to quit during the run; it quits when the run has ended.
     bool m_quitWhenDone = false;
+    // The program has started again as administrator: this one closes once the run ends.
+    bool m_closeWhenDone = false;
     // The bar position last sent to the window's thread, so that a run's thousands of
     // steps cost one repaint per position the bar can show.
     std::atomic<int> m_shownProgress{0};

@@ -42,6 +42,8 @@ public:
     void setProgressVisible(bool) override {}
     void setProgress(float) override {}
     void processEvents(std::chrono::nanoseconds) override {}
+    bool canRestartAsAdministrator() const override { return false; }
+    void restartAsAdministrator() override {}
 
     QString failure;
 };

@@ -4,6 +4,7 @@
 #include "core/cp1252.h"
 #include "core/patcherror.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -12,9 +13,14 @@
 #ifdef Q_OS_WIN
 #include <windows.h>
 #else
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #endif
+
+#include <atomic>
 
 namespace tolvane {
 
@@ -64,6 +70,42 @@ QByteArray readWholeFile(const QString& path, const QString& givenOperation) {
     if (file.error() != QFileDevice::NoError)
         throw PatchError(operation, path, file.errorString());
     return bytes;
+}
+
+std::optional<WriteRefusal> probeWritable(const QString& folder) {
+    // A name of this process's own; another check running beside it picks another.
+    static std::atomic<int> probes{0};
+    const QString path = QDir(folder).filePath(
+        QStringLiteral(".tolvane-patch-write-test-%1-%2")
+            .arg(QCoreApplication::applicationPid())
+            .arg(probes.fetch_add(1)));
+#ifdef Q_OS_WIN
+    // The file goes when its handle is closed, whatever happens to this program.
+    const HANDLE handle = CreateFileW(
+        QDir::toNativeSeparators(path).toStdWString().c_str(), GENERIC_WRITE, 0, nullptr,
+        CREATE_NEW, FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE,
+        nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        return WriteRefusal{qt_error_string(static_cast<int>(error)),
+                            error == ERROR_ACCESS_DENIED};
+    }
+    CloseHandle(handle);
+    return std::nullopt;
+#else
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        const int error = errno;
+        return WriteRefusal{systemErrorText(error), error == EACCES || error == EPERM};
+    }
+    ::close(fd);
+    if (::unlink(name.constData()) != 0) {
+        const int error = errno;
+        return WriteRefusal{systemErrorText(error), error == EACCES || error == EPERM};
+    }
+    return std::nullopt;
+#endif
 }
 
 bool isOrdinaryFile(const QString& path) {

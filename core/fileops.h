@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 namespace tolvane {
 
 // File system steps of an update run. Each either succeeds or throws a PatchError that
@@ -19,6 +21,15 @@ bool entryExists(const QString& path);
 // The whole content of a file; a failure throws a PatchError under operation, by default
 // "Cannot read the file".
 QByteArray readWholeFile(const QString& path, const QString& operation = QString());
+
+// Why a file cannot be created in a folder.
+struct WriteRefusal {
+    QString reason;            // the system's words
+    bool accessDenied = false; // refused for want of rights, not for a fault of the disk
+};
+// Tries what writing in folder takes: creates a file of its own there and removes it.
+// Returns why that failed, or nothing when it worked.
+std::optional<WriteRefusal> probeWritable(const QString& folder);
 
 // Creates one folder level; the parent must exist.
 void createFolder(const QString& path);

@@ -1,6 +1,7 @@
 #include "run/databasecheck.h"
 
 #include "conversion/valueconversion.h"
+#include "core/fileops.h"
 #include "core/patcherror.h"
 #include "db/overallratings.h"
 #include "db/recordset.h"
@@ -45,10 +46,10 @@ void DatabaseCheck::checkWritable(Findings& findings) {
                                 .arg(QDir::toNativeSeparators(m_path)));
         return;
     }
-    if (!QFileInfo(file.absolutePath()).isWritable()) {
-        findings.addProblem(QStringLiteral("The folder %1 is read-only, so the season database "
-                                           "cannot be written.")
-                                .arg(QDir::toNativeSeparators(file.absolutePath())));
+    // The database's journal, or for an Access file its new copy, is written beside it.
+    if (const auto refusal = fileops::probeWritable(file.absolutePath())) {
+        findings.addUnwritableFolder(file.absolutePath(), *refusal,
+                                     QStringLiteral("where the season database is"));
         return;
     }
     try {

@@ -1,6 +1,9 @@
 #include "run/findings.h"
 
+#include "core/fileops.h"
 #include "core/patcherror.h"
+
+#include <QDir>
 
 #include <QStringList>
 
@@ -42,6 +45,14 @@ void Findings::addPlayerProblem(const QString& team, const QString& name, const 
 void Findings::addWarning(QString team, QString player, QString column, QString reason) {
     m_warnings.push_back(
         {std::move(team), std::move(player), std::move(column), std::move(reason), QString()});
+}
+
+void Findings::addUnwritableFolder(const QString& folder, const fileops::WriteRefusal& refusal,
+                                   const QString& what) {
+    addProblem(QStringLiteral("The patch cannot write in the folder %1%2: %3")
+                   .arg(QDir::toNativeSeparators(folder),
+                        what.isEmpty() ? QString() : QStringLiteral(", ") + what, refusal.reason));
+    m_accessDenied = m_accessDenied || refusal.accessDenied;
 }
 
 QString Findings::report() const {

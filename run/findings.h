@@ -9,6 +9,10 @@ namespace tolvane {
 
 class PatchError;
 
+namespace fileops {
+struct WriteRefusal;
+}
+
 // Something a check found. Each part is empty where it does not apply: a folder has no
 // team, a team no player, and a player's problem may concern no one column.
 struct InputFinding {
@@ -45,11 +49,16 @@ public:
     void addPlayerProblem(const QString& team, const QString& name, const QString& column,
                           const QString& reason);
     void addWarning(QString team, QString player, QString column, QString reason);
+    // A folder the run cannot write in: a problem that names it and the system's reason.
+    void addUnwritableFolder(const QString& folder, const fileops::WriteRefusal& refusal,
+                             const QString& what = QString());
 
     // The problems in the order found; for a run, at most kListedProblems of them.
     const std::vector<InputFinding>& problems() const { return m_problems; }
     qsizetype problemCount() const { return m_count; }
     const std::vector<InputFinding>& warnings() const { return m_warnings; }
+    // Whether a folder refused a write for want of rights, which an administrator has.
+    bool accessDenied() const { return m_accessDenied; }
     // The message for the user: the problems listed, then "and N more".
     QString report() const;
 
@@ -58,6 +67,7 @@ private:
     std::vector<InputFinding> m_problems;
     qsizetype m_count = 0;
     std::vector<InputFinding> m_warnings;
+    bool m_accessDenied = false;
 };
 
 // "1 player", "2 players": n and the word for its number.

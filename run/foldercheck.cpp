@@ -45,20 +45,67 @@ void FolderCheck::run(Findings& findings) const {
         findings.addProblem(
             QStringLiteral("The folder %1 does not exist; the roster slots are kept there.")
                 .arg(shown(lists)));
+    else
+        probe(lists, findings);
     const QString slot = gamepaths::slotFolder(m_programFolder, m_slotName);
-    if (fileops::entryExists(slot) && !isFolder(slot))
+    if (isFolder(slot))
+        probe(slot, findings);
+    else if (fileops::entryExists(slot))
         findings.addProblem(
             QStringLiteral("%1 is a file, not a roster slot folder.").arg(shown(slot)));
+    checkFixtures(findings);
+}
 
+void FolderCheck::checkFixtures(Findings& findings) const {
     const QString schedules = gamepaths::schedulesFolder(m_programFolder);
-    if (!isFolder(schedules))
+    if (!isFolder(schedules)) {
         findings.addProblem(
             QStringLiteral("The folder %1 does not exist; the new fixture is installed there.")
                 .arg(shown(schedules)));
-    else if (!fileops::isOrdinaryFile(gamepaths::gameFixture(m_programFolder)) &&
-             !fileops::isOrdinaryFile(gamepaths::keptFixture(m_programFolder)))
-        findings.addProblem(QStringLiteral("The game's fixture %1 does not exist.")
-                                .arg(shown(gamepaths::gameFixture(m_programFolder))));
+        return;
+    }
+    probe(schedules, findings);
+    const QString installed = gamepaths::gameFixture(m_programFolder);
+    const QString kept = gamepaths::keptFixture(m_programFolder);
+    const bool hasInstalled = fileops::isOrdinaryFile(installed);
+    const bool hasKept = fileops::isOrdinaryFile(kept);
+    if (!hasInstalled && !hasKept) {
+        findings.addProblem(
+            QStringLiteral("The game's fixture %1 does not exist.").arg(shown(installed)));
+        return;
+    }
+    // The game's fixture is kept under its new name once, and the new one is copied where it
+    // was: anything else under either name would stop the run half-way.
+    if (!hasKept && fileops::entryExists(kept))
+        findings.addProblem(obstacle(kept, QStringLiteral("where the game's own fixture is kept")));
+    if (fileops::entryExists(installed) && !QFileInfo(installed).isFile())
+        findings.addProblem(obstacle(installed, QStringLiteral("where the new fixture goes")));
+    else
+        checkReplaceable(installed, findings);
+}
+
+void FolderCheck::probe(const QString& folder, Findings& findings) {
+    if (const auto refusal = fileops::probeWritable(folder))
+        findings.addUnwritableFolder(folder, *refusal);
+}
+
+void FolderCheck::checkReplaceable(const QString& file, Findings& findings) {
+    const QFileInfo info(file);
+    if (info.isFile() && !info.isSymLink() && !info.isWritable())
+        findings.addProblem(QStringLiteral("The file %1 is read-only, and the update replaces "
+                                           "it. Make it writable, then run the update again.")
+                                .arg(shown(file)));
+}
+
+QString FolderCheck::obstacle(const QString& path, const QString& where) {
+    const QFileInfo info(path);
+    const QString what = info.isSymLink()  ? QStringLiteral("A link")
+                         : info.isDir()    ? QStringLiteral("A folder")
+                         : info.isHidden() ? QStringLiteral("A hidden file")
+                         : info.isFile()   ? QStringLiteral("A file")
+                                           : QStringLiteral("Something other than a file");
+    return QStringLiteral("%1 stands at %2, %3. Move it away, then run the update again.")
+        .arg(what, shown(path), where);
 }
 
 } // namespace tolvane

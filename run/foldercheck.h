@@ -13,14 +13,25 @@ class FolderCheck {
 public:
     FolderCheck(QString programFolder, QString slotName);
 
-    // Adds to findings whatever in the folder's layout would stop a run.
+    // Adds to findings whatever in the folder's layout would stop a run: a folder missing,
+    // one the run cannot write in, or something standing where the run puts a file.
     void run(Findings& findings) const;
 
     // For each file of the patch missing from programFolder, in the order a run names them,
     // the message that tells the user.
     static QStringList missingInputFiles(const QString& programFolder);
 
+    // Tries whether the run could write in folder; adds the folder to findings when not.
+    static void probe(const QString& folder, Findings& findings);
+    // Adds to findings a file the run replaces that is read-only.
+    static void checkReplaceable(const QString& file, Findings& findings);
+    // "A folder stands at PATH, WHERE. Move it away, ...": something in the way of a file
+    // the run writes.
+    static QString obstacle(const QString& path, const QString& where);
+
 private:
+    void checkFixtures(Findings& findings) const;
+
     QString m_programFolder;
     QString m_slotName;
 };

@@ -3,6 +3,9 @@
 #include "core/fileops.h"
 #include "core/gamepaths.h"
 #include "run/authorwarnings.h"
+#include "run/virtualstore.h"
+
+#include <QDir>
 
 #include <optional>
 
@@ -10,8 +13,10 @@ namespace tolvane {
 
 InputCheck::InputCheck(QString programFolder, QString slotName, Scope scope)
     : m_programFolder(std::move(programFolder))
-    , m_folders(m_programFolder, std::move(slotName))
+    , m_slotName(std::move(slotName))
+    , m_folders(m_programFolder, m_slotName)
     , m_database(gamepaths::seasonDatabase(m_programFolder))
+    , m_slot(gamepaths::slotFolder(m_programFolder, m_slotName))
     , m_findings(scope) {}
 
 bool InputCheck::run() {
@@ -24,6 +29,8 @@ bool InputCheck::run() {
         hasDatabase = fileops::isOrdinaryFile(gamepaths::seasonDatabase(m_programFolder));
     }
     m_folders.run(m_findings);
+    if (m_findings.keepsEverything())
+        warnOfVirtualStoreCopies();
     if (!hasDatabase || !m_database.run(m_findings))
         return false;
 
@@ -31,6 +38,7 @@ bool InputCheck::run() {
     if (m_findings.keepsEverything())
         warnings.emplace(m_findings);
     m_conversion.run(m_database.database(), m_findings, warnings ? &*warnings : nullptr);
+    m_slot.run(m_conversion.teamNames(), m_findings);
     // Only a season whose every player converted has every new rating to try.
     if (m_findings.problemCount() == 0) {
         m_database.checkWriteBack(m_conversion.season(), m_findings);
@@ -38,6 +46,16 @@ bool InputCheck::run() {
             m_conversion.discard();
     }
     return m_findings.problemCount() == 0;
+}
+
+void InputCheck::warnOfVirtualStoreCopies() {
+    for (const QString& copy : virtualstore::copies(m_programFolder, m_slotName))
+        m_findings.addWarning(
+            QString(), QString(), QString(),
+            QStringLiteral("%1 is a copy Windows keeps for old programs in its VirtualStore: "
+                           "the game reads it instead of what the update writes. The window "
+                           "offers to set it aside.")
+                .arg(QDir::toNativeSeparators(copy)));
 }
 
 } // namespace tolvane

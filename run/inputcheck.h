@@ -4,6 +4,7 @@
 #include "run/findings.h"
 #include "run/foldercheck.h"
 #include "run/seasonconversion.h"
+#include "run/slotcheck.h"
 
 #include <QString>
 
@@ -13,7 +14,8 @@ class ConvertedSeason;
 class SeasonDatabase;
 
 // Everything an update run checks before it writes anything, in the order it checks it:
-// the game folder's layout, the season database, and every player converted. A run needs
+// the game folder's layout, the season database, every player converted, and the slot's
+// team folders. Authors also hear of copies in the VirtualStore. A run needs
 // to know whether it can start, and the first problems for its message; the authors of a
 // season want every problem, and warnings too (Findings::Scope::Everything). After a check
 // that passed, the run takes the open database and the converted season from it.
@@ -37,10 +39,14 @@ public:
     const ConvertedSeason& season() const { return m_conversion.season(); }
 
 private:
+    void warnOfVirtualStoreCopies();
+
     QString m_programFolder;
+    QString m_slotName;
     FolderCheck m_folders;
     DatabaseCheck m_database;
     SeasonConversion m_conversion;
+    SlotCheck m_slot;
     Findings m_findings;
 };
 

@@ -9,7 +9,7 @@ namespace tolvane {
 // The icon a message box shows.
 enum class MessageIcon { None, Information, Warning, Critical };
 // The buttons a message box offers.
-enum class MessageButtons { Ok, OkCancel };
+enum class MessageButtons { Ok, OkCancel, YesNo };
 
 // How a message box looks; the default is a plain box with an OK button.
 struct MessageStyle {
@@ -23,8 +23,8 @@ struct MessageStyle {
 // implements it with message boxes and its progress frame; tests script it.
 class RunUi {
 public:
-    // Answers a message box can give.
-    enum Answer : int { Ok = 1, Cancel = 2 };
+    // Answers a message box can give, valued as Windows values them.
+    enum Answer : int { Ok = 1, Cancel = 2, Yes = 6, No = 7 };
 
     virtual ~RunUi() = default;
 
@@ -39,6 +39,13 @@ public:
     // paints, until the time is up: a window that shares the run's thread handles its
     // pending events, one that has a thread of its own lets the time left pass at once.
     virtual void processEvents(std::chrono::nanoseconds timeLeft) = 0;
+
+    // Whether the program could start itself again with the rights of an administrator,
+    // which it lacks now: on Windows, when it was not started "as administrator".
+    virtual bool canRestartAsAdministrator() const = 0;
+    // Starts the program again as administrator (the system asks the user first) and ends
+    // this one.
+    virtual void restartAsAdministrator() = 0;
 };
 
 } // namespace tolvane

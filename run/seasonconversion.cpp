@@ -24,6 +24,7 @@ SeasonConversion::~SeasonConversion() = default;
 void SeasonConversion::run(SeasonDatabase& db, Findings& findings, AuthorWarnings* warnings) {
     m_season.clear();
     m_teams.clear();
+    m_teamNames.clear();
     m_teamsByFoldedName.clear();
     try {
         Recordset ratings(db, PlayerMapper::ratingsStatement());
@@ -48,6 +49,7 @@ void SeasonConversion::checkTeam(const QString& team, Findings& findings) {
     if (m_teams.contains(team))
         return;
     m_teams.insert(team);
+    m_teamNames << team;
     const QString problem = folderNameProblem(team);
     if (!problem.isEmpty())
         findings.addProblem({team, QString(), QString(), problem,
@@ -62,6 +64,23 @@ void SeasonConversion::checkTeam(const QString& team, Findings& findings) {
         findings.addProblem({team, QString(), QString(), sameFolder, sameFolder});
     } else {
         m_teamsByFoldedName.insert(folded, team);
+    }
+}
+
+void SeasonConversion::checkName(const QString& team, const QString& name, Findings& findings) {
+    // The team sheets hold a player a line: a line break, a tab or another control
+    // character would not stand in them as it is.
+    for (const QChar c : name) {
+        if (c.category() == QChar::Other_Control) {
+            const QString code =
+                QString::number(c.unicode(), 16).rightJustified(4, QLatin1Char('0')).toUpper();
+            findings.addPlayerProblem(
+                team, name, seasonschema::kRatingsColumns[seasonschema::Name].name,
+                QStringLiteral("The name holds a control character (U+%1), which the team "
+                               "sheets, a line a player, cannot hold.")
+                    .arg(code));
+            return;
+        }
     }
 }
 
@@ -82,6 +101,8 @@ void SeasonConversion::convertPlayers(Recordset& ratings, PlayerMapper& mapper, 
         });
         if (teamIsText)
             checkTeam(team, findings);
+        if (problems.empty())
+            checkName(team, name, findings);
         if (problems.empty()) {
             bytes.clear();
             try {

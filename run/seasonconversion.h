@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 
 namespace tolvane {
 
@@ -33,15 +34,19 @@ public:
     const ConvertedSeason& season() const { return m_season; }
     // Forgets the converted players, as when a later check finds a problem.
     void discard() { m_season.clear(); }
+    // The teams of every player read, in the order they came, whatever was wrong.
+    const QStringList& teamNames() const { return m_teamNames; }
 
 private:
     void convertPlayers(Recordset& ratings, PlayerMapper& mapper, Findings& findings,
                         AuthorWarnings* warnings);
     void checkTeam(const QString& team, Findings& findings);
+    static void checkName(const QString& team, const QString& name, Findings& findings);
 
     ConvertedSeason m_season;
     // Teams seen so far, and each by its letter-case-folded name.
     QSet<QString> m_teams;
+    QStringList m_teamNames;
     QHash<QString, QString> m_teamsByFoldedName;
 };
 

@@ -2,6 +2,7 @@
 
 #include "run/convertedseason.h"
 #include "run/inputcheck.h"
+#include "run/virtualstore.h"
 
 #include "conversion/valueconversion.h"
 #include "core/fileops.h"
@@ -17,6 +18,7 @@
 #include "schedule/scheduleinstall.h"
 #include "teamsheets/teamsheets.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QScopedValueRollback>
 
@@ -96,6 +98,42 @@ bool UpdateRun::checkInputFiles() {
         return true;
     m_ui.message(missing.front(), {MessageIcon::Warning}, QStringLiteral("File Not Found"));
     return false;
+}
+
+void reportCheckProblems(const Findings& findings, RunUi& ui) {
+    // A folder that refused a write for want of rights is Windows protecting the game's
+    // folder (under Program Files): an administrator may write there.
+    if (findings.accessDenied() && ui.canRestartAsAdministrator()) {
+        const RunUi::Answer answer = ui.message(
+            findings.report() +
+                QStringLiteral("\n\nWindows protects the game's folder: only a program started "
+                               "as administrator may change files in it. Start the patch again "
+                               "as administrator?"),
+            {MessageIcon::Warning, MessageButtons::YesNo}, QStringLiteral("Update Error"));
+        if (answer == RunUi::Yes)
+            ui.restartAsAdministrator();
+        return;
+    }
+    ui.message(findings.report(), {MessageIcon::Critical}, QStringLiteral("Update Error"));
+}
+
+void UpdateRun::offerToSetAsideVirtualStoreCopies() {
+    const QStringList copies = virtualstore::copies(m_programFolder, m_slotName);
+    if (copies.isEmpty())
+        return;
+    QStringList shown;
+    for (const QString& copy : copies)
+        shown << QDir::toNativeSeparators(copy);
+    const RunUi::Answer answer = m_ui.message(
+        QStringLiteral("Windows keeps copies of the game's files for old programs, and the game "
+                       "reads them instead of the files this update writes:\n\n%1\n\nMove "
+                       "them aside, into the folder \"%2\" beside them? Nothing is deleted. If "
+                       "you say No, the update goes on, and the game may not see its new "
+                       "players and fixture.")
+            .arg(shown.join(QLatin1Char('\n')), virtualstore::setAsideFolderName()),
+        {MessageIcon::Warning, MessageButtons::YesNo}, QStringLiteral("Old Copies Found"));
+    if (answer == RunUi::Yes)
+        virtualstore::setAside(m_programFolder, copies);
 }
 
 bool UpdateRun::prepareSlot(SeasonDatabase& db) {
@@ -186,10 +224,10 @@ void UpdateRun::runSteps() {
         return;
     InputCheck check(m_programFolder, m_slotName);
     if (!check.run()) {
-        m_ui.message(check.findings().report(), {MessageIcon::Critical},
-                     QStringLiteral("Update Error"));
+        reportCheckProblems(check.findings(), m_ui);
         return;
     }
+    offerToSetAsideVirtualStoreCopies();
     lap(m_timings.checkNs);
     // The check leaves the database open and every player converted.
     SeasonDatabase& db = check.database();

@@ -7,6 +7,7 @@
 namespace tolvane {
 
 class ConvertedSeason;
+class Findings;
 class RunUi;
 class SeasonDatabase;
 
@@ -53,6 +54,9 @@ public:
 
 private:
     void runSteps();
+    // Copies of what the run writes in Windows' VirtualStore would hide the new files from
+    // the game: offers to move them aside.
+    void offerToSetAsideVirtualStoreCopies();
     void stopShowingProgress();
     // Tells the user which of the patch's files is missing from the program folder; false
     // when one is.
@@ -71,6 +75,11 @@ private:
     bool m_running = false;
     RunTimings m_timings;
 };
+
+// Tells the user why the run cannot start. Where a folder refused a write for want of
+// rights and the program could start again as administrator (Windows protecting the game's
+// folder), asks whether it should, and on Yes has it do so.
+void reportCheckProblems(const Findings& findings, RunUi& ui);
 
 // Lets the window handle its events for `seconds` (measured on a monotonic clock), or
 // returns at once when the wait is not positive.

@@ -59,32 +59,43 @@ bool isTeamFolder(const QString& slotFolder, const QString& name, const QSet<QSt
 // deleted; a folder that holds anything else (sub-folders, hidden files) is left whole
 // and stops the run, since removing it would take more than the sweep may delete.
 void removeStrayFolder(const QString& folder) {
-    const QDir dir(folder);
-    const QStringList all =
-        dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
-    const QStringList files = dir.entryList(QDir::Files | QDir::NoSymLinks);
-    if (all.size() != files.size())
+    if (const QString problem = strayFolderProblem(folder); !problem.isEmpty())
         throw PatchError(QStringLiteral("Cannot remove a folder that belongs to no team"), folder,
-                         QStringLiteral("It holds sub-folders or hidden files. Move them away "
-                                        "or remove the folder yourself, then run the update "
-                                        "again."));
-    for (const QString& file : files)
+                         problem);
+    const QDir dir(folder);
+    for (const QString& file : dir.entryList(QDir::Files | QDir::NoSymLinks))
         fileops::removeFile(dir.filePath(file));
     fileops::removeEmptyFolder(folder);
 }
 
 } // namespace
 
-void sweepStrayFolders(const QString& slotFolder, const QStringList& teamNames) {
+QStringList strayFolders(const QString& slotFolder, const QStringList& teamNames) {
     const QSet<QString> teams(teamNames.begin(), teamNames.end());
-    // The listing is taken once; removing a folder does not disturb the walk.
-    const QStringList folders =
-        QDir(slotFolder).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks);
-    for (const QString& name : folders) {
-        if (isCoachFolder(name) || isTeamFolder(slotFolder, name, teams, teamNames))
-            continue;
-        removeStrayFolder(gamepaths::teamFolder(slotFolder, name));
+    QStringList stray;
+    for (const QString& name :
+         QDir(slotFolder).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks)) {
+        if (!isCoachFolder(name) && !isTeamFolder(slotFolder, name, teams, teamNames))
+            stray << gamepaths::teamFolder(slotFolder, name);
     }
+    return stray;
+}
+
+QString strayFolderProblem(const QString& folder) {
+    const QDir dir(folder);
+    const QStringList all =
+        dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+    const QStringList files = dir.entryList(QDir::Files | QDir::NoSymLinks);
+    if (all.size() == files.size())
+        return QString();
+    return QStringLiteral("It holds sub-folders or hidden files. Move them away or remove the "
+                          "folder yourself, then run the update again.");
+}
+
+void sweepStrayFolders(const QString& slotFolder, const QStringList& teamNames) {
+    // The listing is taken once; removing a folder does not disturb the walk.
+    for (const QString& folder : strayFolders(slotFolder, teamNames))
+        removeStrayFolder(folder);
 }
 
 void resetTeamSheets(const QString& slotFolder, const QStringList& teamNames) {

@@ -11,8 +11,15 @@ class SeasonDatabase;
 // a default team and a current team, each named team + suffix in the team's folder.
 namespace teamsheets {
 
-// Removes the slot's folders that belong to no team; coach folders stay. A folder that
-// holds more than ordinary files stops the sweep before anything in it is deleted.
+// The slot's folders that belong to no team, which the sweep removes; coach folders stay,
+// and so does a folder that the file system takes for a team's (in another letter case).
+QStringList strayFolders(const QString& slotFolder, const QStringList& teamNames);
+// Why the sweep would not remove a folder that belongs to no team, or an empty text: the
+// sweep deletes ordinary files and nothing else.
+QString strayFolderProblem(const QString& folder);
+
+// Removes the slot's stray folders. A folder that holds more than ordinary files stops the
+// sweep before anything in it is deleted.
 void sweepStrayFolders(const QString& slotFolder, const QStringList& teamNames);
 
 // Deletes every team's old sheets and writes the changes, default team and current team

@@ -216,7 +216,8 @@ const std::vector<BadInput>& catalogue() {
                                        QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
              });
          },
-         {"The folder {root} is read-only, so the season database cannot be written."},
+         {"The patch cannot write in the folder {root}, where the season database is: "
+          "Permission denied"},
          {},
          {},
          true,
@@ -230,6 +231,11 @@ const std::vector<BadInput>& catalogue() {
         {"BinaryName",
          sam({{"Name", QByteArray("\x01\x02", 2)}}),
          {"Player \"(row 2)\" of team \"Cats\", column \"Name\": holds binary data, not text"}},
+        // The team sheets hold a player a line.
+        {"LineBreakInAName",
+         sam({{"Name", QStringLiteral("Sam Jones\n")}}),
+         {"column \"Name\": The name holds a control character (U+000A), which the team "
+          "sheets, a line a player, cannot hold."}},
 
         // A database that would refuse the new overall ratings.
         {"TriggerRefusesTheRating",

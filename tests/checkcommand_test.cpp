@@ -6,10 +6,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -24,11 +26,14 @@ struct Result {
 };
 
 // Runs the program as from a terminal without a display: the check must open no window.
-Result patch(const QStringList& arguments, const QString& workingFolder = QString()) {
+Result patch(const QStringList& arguments, const QString& workingFolder = QString(),
+             const QString& localAppData = QString()) {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         environment.remove(QLatin1String(name));
+    if (!localAppData.isEmpty())
+        environment.insert(QStringLiteral("LOCALAPPDATA"), localAppData);
     process.setProcessEnvironment(environment);
     if (!workingFolder.isEmpty())
         process.setWorkingDirectory(workingFolder);
@@ -102,6 +107,31 @@ TEST(CheckCommand, ReportsEveryWarningAndStillImports) {
 
 // A Jet file finds a qz row in another letter case where none is spelled as the player; its
 // SQLite twin, comparing exactly, finds none.
+// A copy of the game's fixture that Windows keeps for old programs would hide the new one
+// from the game: the check warns of it, and the season still imports.
+TEST(CheckCommand, WarnsOfVirtualStoreCopies) {
+    GameFolder game;
+    writeSimpleDatabase(game.dbPath(), {{"Cats", "Sam Jones"}});
+    QTemporaryDir local;
+    QString withoutDrive = QDir::cleanPath(game.path());
+    if (withoutDrive.size() > 1 && withoutDrive.at(1) == QLatin1Char(':'))
+        withoutDrive.remove(0, 2);
+    const QString copy = local.path() + QStringLiteral("/VirtualStore") + withoutDrive +
+                         QStringLiteral("/data/schedules/schedule2008.dat");
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(copy).path()));
+    writeAll(copy, "the game's old fixture");
+
+    const Result result =
+        patch({QStringLiteral("--check"), QStringLiteral("--program-folder"), game.path()},
+              QString(), QDir::toNativeSeparators(local.path()));
+    EXPECT_EQ(result.status, 0) << result.err.toStdString();
+    EXPECT_TRUE(result.out.contains(QStringLiteral("warning: %1 is a copy Windows keeps for old "
+                                                   "programs in its VirtualStore")
+                                        .arg(QDir::toNativeSeparators(copy))))
+        << result.out.toStdString();
+    EXPECT_EQ(readAll(copy), "the game's old fixture");
+}
+
 TEST(CheckCommand, JetLookUpInAnotherLetterCase) {
     const QString fixtures = QStringLiteral(TOLVANE_JET_FIXTURES);
     const QString eli = QStringLiteral("North Side / Eli Jones: ");

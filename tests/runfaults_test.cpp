@@ -2,6 +2,7 @@
 #include "run/updaterun.h"
 
 #include "core/fileops.h"
+#include "core/gamepaths.h"
 #include "core/patcherror.h"
 #include "db/seasondatabase.h"
 #include "records/playerrecord.h"
@@ -33,6 +34,7 @@
 #endif
 
 using namespace tolvane;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -113,85 +115,166 @@ struct FaultFixture : ::testing::Test {
 
 } // namespace
 
-TEST_F(FaultFixture, TeamListPathThatIsAFolder) {
-    writeTwoTeams();
-    const QString list = teamFile("Cats", "_List.tvp");
-    ASSERT_TRUE(QDir().mkpath(list));
-    run.run();
+namespace {
 
-    const QString text = errorMessage();
-    EXPECT_TRUE(text.startsWith(QStringLiteral("Cannot write the file:\n") +
-                                QDir::toNativeSeparators(list) + "\n\n"))
-        << text.toStdString();
-    EXPECT_GT(text.size(),
-              (QStringLiteral("Cannot write the file:\n") + QDir::toNativeSeparators(list) + "\n\n")
-                  .size());
-    expectStopped();
-    // Bears come first and were written whole; the folder in the Cats' way is untouched.
-    EXPECT_EQ(parsedLists(), (std::map<QString, std::size_t>{{"Bears_List.tvp", 3}}));
-    EXPECT_TRUE(QFileInfo(list).isDir());
-    expectGameIntact(4);
+// What stands in the way of a path the run writes is found by the check before anything is
+// written: the message names it, and the game folder stays as it was. Each case starts
+// from a slot that an earlier run filled.
+struct Obstacle {
+    const char* label;
+    // Puts the obstacle in place, and returns a fragment the message must hold.
+    std::function<QString(GameFolder&)> make;
+};
+
+const std::vector<Obstacle>& obstacles() {
+    static const std::vector<Obstacle> cases = {
+        {"TeamListPathThatIsAFolder",
+         [](GameFolder& game) {
+             const QString list = gamepaths::teamFile(game.slot(), "Cats", "_List.tvp"_L1);
+             QFile::remove(list);
+             QDir().mkpath(list);
+             return QStringLiteral("A folder stands at %1, where a file of team \"Cats\" goes.")
+                 .arg(QDir::toNativeSeparators(list));
+         }},
+        {"TeamSheetThatIsAFolder",
+         [](GameFolder& game) {
+             const QString sheet = gamepaths::teamFile(game.slot(), "Cats", ".txt"_L1);
+             QFile::remove(sheet);
+             QDir().mkpath(sheet);
+             writeAll(sheet + QStringLiteral("/keep.txt"), "mine");
+             return QStringLiteral("A folder stands at %1").arg(QDir::toNativeSeparators(sheet));
+         }},
+        {"TeamFolderThatIsAFile",
+         [](GameFolder& game) {
+             const QString folder = gamepaths::teamFolder(game.slot(), "Cats");
+             QDir(folder).removeRecursively();
+             writeAll(folder, "not a folder");
+             return QStringLiteral("A file stands at %1, where the folder of team \"Cats\" goes.")
+                 .arg(QDir::toNativeSeparators(folder));
+         }},
+        {"StrayFolderHoldingAFolder",
+         [](GameFolder& game) {
+             const QString stray = gamepaths::teamFolder(game.slot(), "Gone");
+             QDir().mkpath(stray + QStringLiteral("/saved games"));
+             writeAll(stray + QStringLiteral("/Gone_List.tvp"), teamlist::blankListFile());
+             return QStringLiteral("The folder %1 belongs to no team, and the update cannot "
+                                   "remove it: It holds sub-folders")
+                 .arg(QDir::toNativeSeparators(stray));
+         }},
+        {"KeptFixtureNameTakenByAFolder",
+         [](GameFolder& game) {
+             const QString kept = gamepaths::keptFixture(game.path());
+             // As before the first run: the game's own fixture, not yet kept.
+             QFile::remove(gamepaths::gameFixture(game.path()));
+             QFile::rename(kept, gamepaths::gameFixture(game.path()));
+             QDir().mkpath(kept);
+             return QStringLiteral("A folder stands at %1, where the game's own fixture is kept.")
+                 .arg(QDir::toNativeSeparators(kept));
+         }},
+        {"InstalledFixtureThatIsAFolder",
+         [](GameFolder& game) {
+             const QString installed = gamepaths::gameFixture(game.path());
+             QFile::remove(installed);
+             QDir().mkpath(installed);
+             return QStringLiteral("A folder stands at %1, where the new fixture goes.")
+                 .arg(QDir::toNativeSeparators(installed));
+         }},
+    };
+    return cases;
 }
 
-TEST_F(FaultFixture, TeamSheetThatIsAFolder) {
-    writeTwoTeams();
-    const QString sheet = teamFile("Cats", ".txt");
-    ASSERT_TRUE(QDir().mkpath(sheet));
-    writeAll(sheet + QStringLiteral("/keep.txt"), "mine");
-    run.run();
-
-    const QString text = errorMessage();
-    EXPECT_TRUE(text.startsWith(QStringLiteral("Cannot delete the file:\n") +
-                                QDir::toNativeSeparators(sheet) + "\n\n"))
-        << text.toStdString();
-    expectStopped();
-    // The player pass had finished: both lists are complete.
-    EXPECT_EQ(parsedLists(),
-              (std::map<QString, std::size_t>{{"Bears_List.tvp", 3}, {"Cats_List.tvp", 3}}));
-    EXPECT_EQ(readAll(sheet + QStringLiteral("/keep.txt")), "mine");
-    EXPECT_FALSE(QFile::exists(game.file("data/schedules/schedule2008_actual.dat")));
-    expectGameIntact(4);
+// Bears and Cats with two players each, and the slot an earlier run made of them.
+void twoTeamsAndTheirSlot(GameFolder& game) {
+    writeSimpleDatabase(
+        game.dbPath(),
+        {{"Bears", "Al Fox"}, {"Cats", "Sam Jones"}, {"Bears", "Jo Bell"}, {"Cats", "Ann Lee"}});
+    UpdateRun earlier(game.path(), game.ui);
+    earlier.selectSlot(QLatin1String(gamepaths::kDefaultSlot));
+    earlier.run();
+    ASSERT_EQ(game.ui.messages.back().text, QStringLiteral("Import Complete!"));
+    game.ui.messages.clear();
 }
 
-TEST_F(FaultFixture, StrayFolderHoldingAFolder) {
-    writeTwoTeams();
-    const QString stray = game.slot() + QStringLiteral("/Gone");
-    ASSERT_TRUE(QDir().mkpath(stray + QStringLiteral("/saved games")));
-    writeAll(stray + QStringLiteral("/Gone_List.tvp"), teamlist::blankListFile());
+// The check's message after a run on a game folder that must come out as it went in.
+QString refusedRun(GameFolder& game) {
+    const FolderTree before = snapshotTree(game.path());
+    UpdateRun run(game.path(), game.ui);
+    run.selectSlot(QLatin1String(gamepaths::kDefaultSlot));
     run.run();
-
-    const QString text = errorMessage();
+    EXPECT_EQ(snapshotTree(game.path()), before);
+    EXPECT_EQ(game.ui.messages.size(), 1U);
+    if (game.ui.messages.empty())
+        return {};
+    const QString text = game.ui.messages.back().text;
     EXPECT_TRUE(
-        text.startsWith(QStringLiteral("Cannot remove a folder that belongs to no team:\n") +
-                        QDir::toNativeSeparators(stray) + "\n\n"))
+        text.startsWith(QStringLiteral("The update cannot start. Nothing has been changed.")))
         << text.toStdString();
-    EXPECT_TRUE(text.contains(QStringLiteral("sub-folders")));
-    expectStopped();
-    // Nothing of the stray folder was deleted, since it could not be removed whole.
-    EXPECT_TRUE(QFileInfo(stray + QStringLiteral("/saved games")).isDir());
-    EXPECT_EQ(parsedLists(),
-              (std::map<QString, std::size_t>{
-                  {"Bears_List.tvp", 3}, {"Cats_List.tvp", 3}, {"Gone_List.tvp", 1}}));
-    expectGameIntact(4);
+    return text;
 }
 
-// Root may write any file whatever its permissions, so this runs as an ordinary user.
-TEST_F(FaultFixture, ReadOnlyTeamList) {
-    runAsOrdinaryUser(game.path(), [&] {
-        writeTwoTeams();
-        const QString list = teamFile("Bears", "_List.tvp");
-        ASSERT_TRUE(QDir().mkpath(QFileInfo(list).path()));
-        writeAll(list, "an older list");
-        ASSERT_TRUE(QFile::setPermissions(list, QFile::ReadOwner));
-        run.run();
+} // namespace
 
-        const QString text = errorMessage();
-        EXPECT_TRUE(text.startsWith(QStringLiteral("Cannot write the file:\n") +
-                                    QDir::toNativeSeparators(list) + "\n\n"))
+TEST(Obstacles, AreFoundBeforeAnythingIsWritten) {
+    for (const Obstacle& obstacle : obstacles()) {
+        SCOPED_TRACE(obstacle.label);
+        GameFolder game;
+        twoTeamsAndTheirSlot(game);
+        const QString expected = obstacle.make(game);
+        const QString text = refusedRun(game);
+        EXPECT_TRUE(text.contains(expected)) << text.toStdString();
+    }
+}
+
+// Folders the run cannot write in, each named with the system's reason. Root may write
+// anywhere, so this runs as an ordinary user.
+TEST(Obstacles, FoldersThatCannotBeWrittenAreNamed) {
+    struct Folder {
+        const char* label;
+        QString (*path)(GameFolder&);
+        const char* where;
+    };
+    const Folder folders[] = {
+        {"program folder", [](GameFolder& g) { return g.path(); },
+         ", where the season database is"},
+        {"lists", [](GameFolder& g) { return gamepaths::listsFolder(g.path()); }, ""},
+        {"slot", [](GameFolder& g) { return g.slot(); }, ""},
+        {"team folder", [](GameFolder& g) { return gamepaths::teamFolder(g.slot(), "Cats"); }, ""},
+        {"schedules", [](GameFolder& g) { return gamepaths::schedulesFolder(g.path()); }, ""},
+    };
+    for (const Folder& folder : folders) {
+        SCOPED_TRACE(folder.label);
+        GameFolder game;
+        twoTeamsAndTheirSlot(game);
+        runAsOrdinaryUser(game.path(), [&] {
+            const QString path = folder.path(game);
+            ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner | QFile::ExeOwner));
+            // Refused for want of rights: where the program could start again as
+            // administrator, the report asks whether it should.
+            game.ui.restartPossible = true;
+            game.ui.answers = {RunUi::No};
+            const QString text = refusedRun(game);
+            EXPECT_EQ(game.ui.messages.at(0).style,
+                      (MessageStyle{MessageIcon::Warning, MessageButtons::YesNo}));
+            EXPECT_EQ(game.ui.restarts, 0);
+            QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            EXPECT_TRUE(text.contains(
+                QStringLiteral("The patch cannot write in the folder %1%2: ")
+                    .arg(QDir::toNativeSeparators(path), QLatin1String(folder.where))))
+                << text.toStdString();
+        });
+    }
+}
+
+TEST(Obstacles, ReadOnlyTeamListIsNamed) {
+    GameFolder game;
+    twoTeamsAndTheirSlot(game);
+    runAsOrdinaryUser(game.path(), [&] {
+        const QString list = gamepaths::teamFile(game.slot(), "Bears", "_List.tvp"_L1);
+        ASSERT_TRUE(QFile::setPermissions(list, QFile::ReadOwner));
+        const QString text = refusedRun(game);
+        EXPECT_TRUE(text.contains(
+            QStringLiteral("The file %1 is read-only").arg(QDir::toNativeSeparators(list))))
             << text.toStdString();
-        expectStopped();
-        EXPECT_EQ(readAll(list), "an older list");
-        expectGameIntact(4);
     });
 }
 

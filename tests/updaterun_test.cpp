@@ -1,5 +1,8 @@
 #include "run/updaterun.h"
 
+#include "core/fileops.h"
+#include "run/findings.h"
+
 #include "conversion/playermapping.h"
 #include "db/recordset.h"
 #include "db/seasondatabase.h"
@@ -11,6 +14,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QScopeGuard>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -196,4 +202,104 @@ TEST_F(RunFixture, FailureIsReportedAndTheRunStops) {
     EXPECT_TRUE(game.ui.messages[0].text.contains(QStringLiteral("schedule2008.dat")));
     EXPECT_FALSE(game.ui.progressVisible());
     EXPECT_FALSE(run.isRunning());
+}
+
+// Windows protecting the game's folder: the check's report ends in a question, and only Yes
+// starts the program again as administrator. Where the program cannot restart so, or the
+// folder failed for another reason, the report stays a plain error.
+TEST(ProtectedFolder, AsksToStartAgainAsAdministrator) {
+    Findings denied(Findings::Scope::Run);
+    denied.addUnwritableFolder(QStringLiteral("C:/Program Files/Game/lists"),
+                               {QStringLiteral("Access is denied."), true});
+    Findings broken(Findings::Scope::Run);
+    broken.addUnwritableFolder(QStringLiteral("/media/cd/lists"),
+                               {QStringLiteral("Read-only file system"), false});
+    struct Row {
+        const Findings* findings;
+        bool restartPossible;
+        RunUi::Answer answer;
+        bool asks;
+        int restarts;
+    };
+    const Row rows[] = {
+        {&denied, true, RunUi::Yes, true, 1},    {&denied, true, RunUi::No, true, 0},
+        {&denied, true, RunUi::Cancel, true, 0}, {&denied, false, RunUi::Yes, false, 0},
+        {&broken, true, RunUi::Yes, false, 0},
+    };
+    for (const Row& row : rows) {
+        FakeUi ui;
+        ui.restartPossible = row.restartPossible;
+        ui.answers = {row.answer};
+        reportCheckProblems(*row.findings, ui);
+        ASSERT_EQ(ui.messages.size(), 1u);
+        const FakeUi::Message& message = ui.messages[0];
+        EXPECT_EQ(message.title, QStringLiteral("Update Error"));
+        EXPECT_TRUE(message.text.startsWith(row.findings->report())) << message.text.toStdString();
+        const MessageStyle expected =
+            row.asks ? MessageStyle{MessageIcon::Warning, MessageButtons::YesNo}
+                     : MessageStyle{MessageIcon::Critical};
+        EXPECT_EQ(message.style, expected);
+        EXPECT_EQ(message.text.contains(QStringLiteral("Start the patch again as administrator?")),
+                  row.asks);
+        EXPECT_EQ(ui.restarts, row.restarts);
+    }
+    EXPECT_TRUE(denied.report().contains(
+        QStringLiteral("The patch cannot write in the folder %1: Access is denied.")
+            .arg(QDir::toNativeSeparators(QStringLiteral("C:/Program Files/Game/lists")))));
+}
+
+// Windows' copies of what the run writes, kept for old programs such as the game, would
+// hide the new files from it: the run offers to move them aside, deletes nothing, and
+// goes on either way.
+TEST_F(RunFixture, VirtualStoreCopiesAreOfferedToBeSetAside) {
+    QTemporaryDir local;
+    const QByteArray before = qgetenv("LOCALAPPDATA");
+    qputenv("LOCALAPPDATA", QDir::toNativeSeparators(local.path()).toLocal8Bit());
+    const auto restore = qScopeGuard([&] {
+        if (before.isNull())
+            qunsetenv("LOCALAPPDATA");
+        else
+            qputenv("LOCALAPPDATA", before);
+    });
+    QString withoutDrive = QDir::cleanPath(game.path());
+    if (withoutDrive.size() > 1 && withoutDrive.at(1) == QLatin1Char(':'))
+        withoutDrive.remove(0, 2);
+    const QString store = local.path() + QStringLiteral("/VirtualStore") + withoutDrive;
+    const QString slotCopy = store + QStringLiteral("/lists/default2009/Cats/Cats_List.tvp");
+    const QString fixtureCopy = store + QStringLiteral("/data/schedules/schedule2008.dat");
+    writeSimpleDatabase(game.dbPath(), {{"Cats", "Sam Jones"}});
+
+    for (const RunUi::Answer answer : {RunUi::No, RunUi::Yes}) {
+        SCOPED_TRACE(answer == RunUi::Yes ? "Yes" : "No");
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(slotCopy).path()));
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(fixtureCopy).path()));
+        writeAll(slotCopy, "the game's old list");
+        writeAll(fixtureCopy, "the game's old fixture");
+        game.ui.messages.clear();
+        game.ui.answers = {answer};
+        run.run();
+
+        ASSERT_FALSE(game.ui.messages.empty());
+        const FakeUi::Message& offer = game.ui.messages.front();
+        EXPECT_EQ(offer.style, (MessageStyle{MessageIcon::Warning, MessageButtons::YesNo}));
+        EXPECT_TRUE(offer.text.contains(QDir::toNativeSeparators(store + "/lists/default2009")))
+            << offer.text.toStdString();
+        EXPECT_TRUE(offer.text.contains(QDir::toNativeSeparators(fixtureCopy)));
+        EXPECT_EQ(game.ui.messages.back().text, QStringLiteral("Import Complete!"));
+        const QString aside = store + QStringLiteral("/Old copies set aside by the 2009 Patch");
+        if (answer == RunUi::Yes) {
+            EXPECT_FALSE(QFileInfo::exists(slotCopy));
+            EXPECT_FALSE(QFileInfo::exists(fixtureCopy));
+            EXPECT_EQ(readAll(aside + QStringLiteral("/lists/default2009/Cats/Cats_List.tvp")),
+                      "the game's old list");
+            EXPECT_EQ(readAll(aside + QStringLiteral("/data/schedules/schedule2008.dat")),
+                      "the game's old fixture");
+        } else {
+            EXPECT_EQ(readAll(slotCopy), "the game's old list");
+            EXPECT_FALSE(QFileInfo::exists(aside));
+            // The next round finds the same copies again.
+            QDir(store + QStringLiteral("/lists")).removeRecursively();
+            QFile::remove(fixtureCopy);
+        }
+    }
 }

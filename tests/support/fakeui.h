@@ -25,12 +25,18 @@ public:
     void setProgressVisible(bool visible) override;
     void setProgress(float value) override;
     void processEvents(std::chrono::nanoseconds timeLeft) override;
+    bool canRestartAsAdministrator() const override { return restartPossible; }
+    void restartAsAdministrator() override { ++restarts; }
 
     std::deque<Answer> answers;
     std::vector<Message> messages;
     std::vector<float> progressValues;
     std::vector<bool> visibility;
     int eventRounds = 0;
+    // Whether the fake offers a restart as administrator, and how often the run asked
+    // for one.
+    bool restartPossible = false;
+    int restarts = 0;
     // Called on each processEvents, e.g. to press "Update" again during a pause.
     std::function<void()> onEvents;
     // Called when a message box is shown, before it is answered.
