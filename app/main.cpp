@@ -6,6 +6,7 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QStyleFactory>
 
 #include <cstdio>
@@ -116,6 +117,15 @@ int runCheck(int argc, char** argv) {
 #ifdef Q_OS_WIN
     // The same bytes on every system: lines end in LF, and JSON reaches a file as written.
     _setmode(_fileno(stdout), _O_BINARY);
+    // The report is UTF-8, as on every system; a console shows it so while the check runs,
+    // and goes back to its own code page afterwards.
+    const UINT consoleCodePage = GetConsoleOutputCP();
+    if (consoleCodePage != 0)
+        SetConsoleOutputCP(CP_UTF8);
+    const auto restoreCodePage = qScopeGuard([consoleCodePage] {
+        if (consoleCodePage != 0)
+            SetConsoleOutputCP(consoleCodePage);
+    });
 #endif
     QFile out;
     QFile err;

@@ -18,7 +18,7 @@ namespace checkcommand {
 namespace {
 
 void say(QIODevice& err, const QString& text) {
-    err.write((QStringLiteral("tolvane-patch: ") + text + QLatin1Char('\n')).toLocal8Bit());
+    err.write((QStringLiteral("tolvane-patch: ") + text + QLatin1Char('\n')).toUtf8());
 }
 
 // Why the folder cannot be checked at all, or an empty text.
@@ -109,7 +109,7 @@ int run(const QString& programFolder, bool json, QIODevice& out, QIODevice& err)
         for (const InputFinding& warning : warnings)
             text += QStringLiteral("warning: ") + line(warning) + QLatin1Char('\n');
         text += summary + QLatin1Char('\n');
-        out.write(text.toLocal8Bit());
+        out.write(text.toUtf8());
     }
     return imports ? kImports : kRefused;
 }

@@ -14,10 +14,10 @@ constexpr int kImports = 0;    // the season would import
 constexpr int kRefused = 1;    // the update would not start
 constexpr int kUnreadable = 2; // the folder cannot be read, or the command line is wrong
 
-// Checks the game folder programFolder and writes the report to out: every problem as
-// "team / player / column: reason", then every warning, then a summary line; or, with json,
-// one JSON document of them. Messages about the folder itself go to err. Returns the exit
-// status.
+// Checks the game folder programFolder and writes the report to out, in UTF-8 on every
+// system: every problem as "team / player / column: reason", then every warning, then a
+// summary line; or, with json, one JSON document of them. Messages about the folder itself go to
+// err. Returns the exit status.
 int run(const QString& programFolder, bool json, QIODevice& out, QIODevice& err);
 
 } // namespace checkcommand
