@@ -5,6 +5,7 @@
 #include "core/foldername.h"
 #include "core/patcherror.h"
 #include "db/seasonschema.h"
+#include "db/sqliteapi.h"
 #include "db/sqliteconnection.h"
 #include "tools/season/csvreader.h"
 
@@ -76,8 +77,7 @@ struct Problems {
 };
 
 [[noreturn]] void rejected(const SqliteConnection& db, const QSqlQuery& query) {
-    throw PatchError(QStringLiteral("Cannot write the season database"),
-                     db.path() + QStringLiteral("\n") + query.lastQuery(),
+    throw PatchError(writeSeasonOperation(), db.path() + QStringLiteral("\n") + query.lastQuery(),
                      query.lastError().text());
 }
 
@@ -176,7 +176,7 @@ private:
     std::size_t m_width = 0;
     std::vector<QVariant> m_values;
     bool m_made = false;
-    QSqlQuery m_insert;
+    std::unique_ptr<sqliteapi::Statement> m_insert;
     qint64 m_rows = 0;
     LineIndex m_lines;
 };
@@ -238,11 +238,11 @@ void TableImport::makeTable(SqliteConnection& db) {
         marks << QStringLiteral("?");
     }
     exec(db, seasonschema::createTableStatement(m_table, declarations));
-    m_insert = QSqlQuery(db.handle());
-    if (!m_insert.prepare(
-            QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                .arg(m_table, names.join(QLatin1Char(',')), marks.join(QLatin1Char(',')))))
-        rejected(db, m_insert);
+    m_insert = std::make_unique<sqliteapi::Statement>(
+        db,
+        QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+            .arg(m_table, names.join(QLatin1Char(',')), marks.join(QLatin1Char(','))),
+        writeSeasonOperation());
     m_made = true;
 }
 
@@ -325,14 +325,17 @@ void TableImport::read(SqliteConnection& db, bool checkCells, const RowCheck& ro
         if (!m_made)
             continue;
         for (std::size_t n = 0; n < m_named.size(); ++n)
-            m_insert.bindValue(static_cast<int>(n), m_values[static_cast<std::size_t>(m_named[n])]);
-        if (!m_insert.exec())
-            rejected(db, m_insert);
+            m_insert->bind(static_cast<int>(n), m_values[static_cast<std::size_t>(m_named[n])]);
+        m_insert->run();
         m_lines.add(++m_rows, record.line);
     }
 }
 
 } // namespace
+
+QString writeSeasonOperation() {
+    return QStringLiteral("Cannot write the season database");
+}
 
 void createEmptySeason(SqliteConnection& db) {
     using namespace seasonschema;
@@ -425,11 +428,10 @@ SeasonImport::~SeasonImport() = default;
 qint64 SeasonImport::run(const QString& ratingsCsv, const QString& qzCsv, SqliteConnection& db) {
     using namespace seasonschema;
     d->problems.count = 0;
-    const QString operation = QStringLiteral("Cannot write the season database");
     // The file is new and is thrown away on any failure: a rollback journal would only
     // cost time.
     exec(db, QStringLiteral("PRAGMA journal_mode = OFF"));
-    Transaction transaction(db, operation);
+    Transaction transaction(db, writeSeasonOperation());
 
     TableImport ratings(kRatingsTable, kRatingsColumns, values::kRatingsConversions, ratingsCsv,
                         d->problems);

@@ -11,6 +11,9 @@ class SqliteConnection;
 
 namespace season {
 
+// What a failure to write a season database names as its operation.
+QString writeSeasonOperation();
+
 // Creates the tables Ratings and qz of the reference schema, with no rows, in db.
 void createEmptySeason(SqliteConnection& db);
 

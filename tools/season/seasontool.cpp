@@ -165,7 +165,7 @@ int newSeason(const QStringList& arguments, QIODevice& out, QIODevice& err) {
     try {
         season::PendingFile file(target);
         {
-            SqliteConnection db(file.path(), QStringLiteral("Cannot write the season database"));
+            SqliteConnection db(file.path(), season::writeSeasonOperation());
             season::createEmptySeason(db);
         }
         syncFile(file.path());
@@ -292,7 +292,7 @@ int importSeason(const QStringList& arguments, QIODevice& out, QIODevice& err) {
         });
         qint64 problems = 0;
         {
-            SqliteConnection db(file.path(), QStringLiteral("Cannot write the season database"));
+            SqliteConnection db(file.path(), season::writeSeasonOperation());
             problems = import.run(QDir::toNativeSeparators(ratingsCsv),
                                   QDir::toNativeSeparators(qzCsv), db);
         }
