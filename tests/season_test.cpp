@@ -2,6 +2,7 @@
 #include "db/seasondatabase.h"
 #include "db/seasonschema.h"
 #include "run/updaterun.h"
+#include "support/filesizelimit.h"
 #include "support/foldertree.h"
 #include "support/gamefolder.h"
 #include "tools/demofolder.h"
@@ -441,6 +442,35 @@ TEST_F(Season, ExitStatusOfEveryCommandAndNoFileReplaced) {
             EXPECT_LE(line.size(), 80) << line.toStdString();
     }
     EXPECT_EQ(season({"--help"}).status, 0);
+}
+
+// A disk that fills up on the way: an export leaves no file and not the folder it made, an
+// import no season, and neither a temporary file.
+TEST_F(Season, FullDiskLeavesNothingBehind) {
+#ifdef Q_OS_WIN
+    GTEST_SKIP() << kNoFileSizeLimit;
+#else
+    demo::Options options;
+    options.teams = 2;
+    options.playersPerTeam = 40;
+    demo::writeSeasonDatabase(path("demo.mdb"), options);
+    expectDone({"export", path("demo.mdb"), path("csv")});
+    const FolderTree before = snapshotTree(m_dir.path());
+    const auto limit = static_cast<rlim_t>(QFileInfo(path("csv/Ratings.csv")).size() / 2);
+    for (const QStringList& arguments : {QStringList{"export", path("demo.mdb"), path("out")},
+                                         QStringList{"import", path("csv"), path("season.mdb")}}) {
+        Result result{};
+        {
+            FileSizeLimit full(limit);
+            ASSERT_TRUE(full.ok());
+            result = season(arguments);
+        }
+        EXPECT_EQ(result.status, 2) << arguments.join(' ').toStdString();
+        EXPECT_TRUE(result.err.contains("File too large") || result.err.contains("disk"))
+            << result.err.toStdString();
+        EXPECT_EQ(snapshotTree(m_dir.path()), before) << arguments.join(' ').toStdString();
+    }
+#endif
 }
 
 // The executable itself: problems on standard error, one a line, and the exit status.

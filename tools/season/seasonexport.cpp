@@ -1,6 +1,7 @@
 #include "tools/season/seasonexport.h"
 
 #include "conversion/valueconversion.h"
+#include "core/bytes.h"
 #include "core/oledate.h"
 #include "core/patcherror.h"
 #include "db/seasondatabase.h"
@@ -60,7 +61,7 @@ public:
     }
 
     void flush() {
-        if (m_out.write(m_buffer) != m_buffer.size())
+        if (!bytes::writeWhole(m_out, m_buffer))
             throw PatchError(QStringLiteral("Cannot write the file"), m_target,
                              m_out.errorString());
         m_buffer.clear();
