@@ -43,14 +43,6 @@ void install(GameFolder& game, const QString& name) {
     writeAll(game.dbPath(), readAll(fixture(name)));
 }
 
-QString runUpdate(GameFolder& game) {
-    game.ui.messages.clear();
-    UpdateRun run(game.path(), game.ui);
-    run.selectSlot(QStringLiteral("default2009"));
-    run.run();
-    return game.ui.messages.empty() ? QString() : game.ui.messages.back().text;
-}
-
 // A table as text: the column names, then one record per row, NULL as an empty field.
 std::vector<QStringList> tableText(const QString& path, const QString& name) {
     const std::optional<jet::Table> table = jet::Reader(path).readTable(name);

@@ -5,11 +5,11 @@
 #include "support/filesizelimit.h"
 #include "support/foldertree.h"
 #include "support/gamefolder.h"
+#include "support/toolrun.h"
 #include "tools/demofolder.h"
 #include "tools/season/csvreader.h"
 #include "tools/season/seasontool.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -29,19 +29,10 @@ namespace {
 
 const QString kJetFixtures = QStringLiteral(TOLVANE_JET_FIXTURES);
 
-struct Result {
-    int status;
-    QString out;
-    QString err;
-};
+using Result = ToolResult;
 
 Result season(const QStringList& arguments) {
-    QBuffer out;
-    QBuffer err;
-    out.open(QIODevice::WriteOnly);
-    err.open(QIODevice::WriteOnly);
-    const int status = seasontool::run(arguments, out, err);
-    return {status, QString::fromUtf8(out.data()), QString::fromLocal8Bit(err.data())};
+    return runTool(seasontool::run, arguments);
 }
 
 // Runs a command that must succeed.
@@ -165,14 +156,6 @@ QStringList names(std::span<const seasonschema::Column> columns) {
     for (const seasonschema::Column& column : columns)
         list << column.name;
     return list;
-}
-
-QString runUpdate(GameFolder& game) {
-    game.ui.messages.clear();
-    UpdateRun run(game.path(), game.ui);
-    run.selectSlot(QStringLiteral("default2009"));
-    run.run();
-    return game.ui.messages.empty() ? QString() : game.ui.messages.back().text;
 }
 
 // The roster slot an update run makes from a season, but for its copy of the database.

@@ -1,6 +1,7 @@
 #include "support/gamefolder.h"
 
 #include "db/seasonschema.h"
+#include "run/updaterun.h"
 #include "support/foldertree.h"
 #include "tools/demofolder.h"
 
@@ -35,6 +36,14 @@ void writeSimpleDatabase(const QString& path,
     demo::SeasonBuilder builder(path);
     for (const auto& [team, name] : players)
         builder.addPlayer(team, name);
+}
+
+QString runUpdate(GameFolder& game) {
+    game.ui.messages.clear();
+    UpdateRun run(game.path(), game.ui);
+    run.selectSlot(QStringLiteral("default2009"));
+    run.run();
+    return game.ui.messages.empty() ? QString() : game.ui.messages.back().text;
 }
 
 QVariantMap allRatings(const QVariant& value) {

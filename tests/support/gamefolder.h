@@ -24,6 +24,10 @@ struct GameFolder {
     FakeUi ui;
 };
 
+// Runs a whole update on the folder into the slot default2009, every question answered OK;
+// returns the last message shown.
+QString runUpdate(GameFolder& game);
+
 // Overrides that set the 22 ratings summed into a player's overall points to value.
 QVariantMap allRatings(const QVariant& value);
 
