@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <array>
+#include <map>
 #include <optional>
 #include <span>
 #include <vector>
@@ -385,37 +386,60 @@ void SeasonImport::Impl::checkRatingsRow(TableImport& ratings, qint64 line, bool
 }
 
 // The update converts the position values of a qz row only where a player's look-up finds
-// it: the first row, in table order, of each player's name. Those are checked as the
-// database holds them.
+// it: the first row, in table order, of the player's name. Each player's row is looked up
+// as the update looks it up, through an index on the name that the season keeps (it serves
+// the update's look-ups as well); a set of every name would grow with the table.
 void SeasonImport::Impl::checkFoundQzRows(SqliteConnection& db, const TableImport& ratings,
                                           TableImport& qz) {
     using namespace seasonschema;
+    const QString qzName = quotedName(qz.name(QzName));
+    exec(db, QStringLiteral("CREATE INDEX ix_qz_name ON %1 (%2)").arg(kQzTable, qzName));
     QStringList positions;
     for (int c = QzB; c < QzColumnCount; ++c)
-        positions << QStringLiteral("q.") + quotedName(qz.name(c));
-    const QString qzName = quotedName(qz.name(QzName));
-    const QString sql =
-        QStringLiteral("SELECT q.rowid, %1 FROM %2 q JOIN (SELECT min(rowid) AS found FROM %2 "
-                       "WHERE %3 IN (SELECT %4 FROM %5) GROUP BY %3) ON q.rowid = found "
-                       "ORDER BY q.rowid")
-            .arg(positions.join(QStringLiteral(", ")), quotedName(kQzTable), qzName,
-                 quotedName(ratings.name(Name)), quotedName(kRatingsTable));
-    QSqlQuery query(db.handle());
-    query.setForwardOnly(true);
-    if (!query.exec(sql))
-        rejected(db, query);
-    while (query.next()) {
-        const qint64 line = qz.line(query.value(0).toLongLong());
+        positions << quotedName(qz.name(c));
+    QSqlQuery lookup(db.handle());
+    lookup.setForwardOnly(true);
+    if (!lookup.prepare(QStringLiteral("SELECT rowid, %1 FROM %2 WHERE %3 = ? ORDER BY rowid "
+                                       "LIMIT 1")
+                            .arg(positions.join(QStringLiteral(", ")), kQzTable, qzName)))
+        rejected(db, lookup);
+    QSqlQuery players(db.handle());
+    players.setForwardOnly(true);
+    if (!players.exec(QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid")
+                          .arg(quotedName(ratings.name(Name)), kRatingsTable)))
+        rejected(db, players);
+
+    // The problems of rows found, in the order of their lines; rows found once are not
+    // looked at again.
+    std::map<qint64, std::vector<ImportProblem>> found;
+    while (players.next()) {
+        lookup.bindValue(0, values::toText(players.value(0)));
+        if (!lookup.exec())
+            rejected(db, lookup);
+        if (!lookup.next())
+            continue;
+        const qint64 line = qz.line(lookup.value(0).toLongLong());
+        if (found.contains(line))
+            continue;
+        std::vector<ImportProblem>& rowProblems = found[line];
         for (int c = QzB; c < QzColumnCount; ++c) {
             try {
-                values::check(values::kQzConversions[std::size_t(c)], query.value(c - QzB + 1));
+                values::check(values::kQzConversions[std::size_t(c)], lookup.value(c - QzB + 1));
             } catch (const values::ValueError& e) {
-                qz.problem(line, qz.name(c), e.reason());
+                rowProblems.push_back({qz.path(), line, qz.name(c), e.reason()});
             }
         }
+        // A sound row may be found again at no cost; only rows with problems are kept.
+        if (rowProblems.empty())
+            found.erase(line);
+        lookup.finish();
     }
-    if (query.lastError().isValid())
-        rejected(db, query);
+    if (players.lastError().isValid())
+        rejected(db, players);
+    for (const auto& [line, rowProblems] : found) {
+        for (const ImportProblem& p : rowProblems)
+            qz.problem(p.line, p.column, p.reason);
+    }
 }
 
 SeasonImport::SeasonImport(Report report)
