@@ -5,11 +5,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-7}
-build=build-bench
-
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTOLVANE_BUILD_BENCH=ON \
-    -DTOLVANE_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" --target tolvane-season-bench make-demo-folder >/dev/null
+source bench/build.sh
+bench_build tolvane-season-bench make-demo-folder
 bench=$build/bench/tolvane-season-bench
 
 work=$(mktemp -d)
