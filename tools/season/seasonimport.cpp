@@ -264,8 +264,9 @@ std::optional<bool> TableImport::readRow(const CsvRecord& record, char separator
     // only report the shift, column by column.
     if (fields < m_width || beyond) {
         problem(record.line, QString(),
-                QStringLiteral("the row has %1 fields, but the first line names %2 columns")
+                QStringLiteral("the row has %1 %2, but the first line names %3 columns")
                     .arg(fields)
+                    .arg(QLatin1String(fields == 1 ? "field" : "fields"))
                     .arg(m_named.size()));
         return std::nullopt;
     }
@@ -275,17 +276,22 @@ std::optional<bool> TableImport::readRow(const CsvRecord& record, char separator
         const int reference = m_referenceOf[i];
         const bool numeric =
             reference >= 0 && m_reference[std::size_t(reference)].type != ColumnType::Text;
+        const Conversion conversion =
+            reference >= 0 ? m_conversions[std::size_t(reference)] : Conversion::Unread;
         QString decimalComma;
         m_values[i] = cellValue(record.fields[i], numeric, separator, decimalComma);
+        // A column the update never reads may hold anything.
+        if (conversion == Conversion::Unread)
+            continue;
         if (!decimalComma.isEmpty()) {
             problem(record.line, m_names[i], decimalComma);
             sound = false;
             continue;
         }
-        if (!checkCells || reference < 0)
+        if (!checkCells)
             continue;
         try {
-            values::check(m_conversions[std::size_t(reference)], m_values[i]);
+            values::check(conversion, m_values[i]);
         } catch (const values::ValueError& e) {
             problem(record.line, m_names[i], e.reason());
             sound = false;

@@ -76,7 +76,8 @@ separated by commas and quoted as RFC 4180 has it where needed, lines ending in
 CR LF. Numbers are written in the fewest digits that read back to the same
 value, dates as YYYY-MM-DD (with HH:MM:SS where there is a time), no value
 (NULL) as an empty field and a zero-length text as "". 'import' of the files
-gives back a season that exports to the same bytes.
+gives back a season that exports to the same bytes. A table that SEASON lacks
+is written as the header of its columns alone, with a note.
 
 Neither file may exist: they are never replaced, and both are written or
 neither.
