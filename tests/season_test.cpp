@@ -163,7 +163,7 @@ FolderTree slotOf(const QString& seasonPath) {
     GameFolder game;
     QFile::remove(game.dbPath());
     writeAll(game.dbPath(), readAll(seasonPath));
-    EXPECT_EQ(runUpdate(game), "Import Complete!") << seasonPath.toStdString();
+    EXPECT_EQ(game.runUpdate(), "Import Complete!") << seasonPath.toStdString();
     FolderTree slot = snapshotTree(game.slot());
     slot.erase(QStringLiteral("seasonStats.mdb"));
     return slot;

@@ -31,19 +31,19 @@ void GameFolder::writeDemo(int teams, int players) {
     demo::writeSeasonDatabase(dbPath(), options);
 }
 
+QString GameFolder::runUpdate() {
+    ui.messages.clear();
+    UpdateRun run(path(), ui);
+    run.selectSlot(QStringLiteral("default2009"));
+    run.run();
+    return ui.messages.empty() ? QString() : ui.messages.back().text;
+}
+
 void writeSimpleDatabase(const QString& path,
                          const std::vector<std::pair<QString, QString>>& players) {
     demo::SeasonBuilder builder(path);
     for (const auto& [team, name] : players)
         builder.addPlayer(team, name);
-}
-
-QString runUpdate(GameFolder& game) {
-    game.ui.messages.clear();
-    UpdateRun run(game.path(), game.ui);
-    run.selectSlot(QStringLiteral("default2009"));
-    run.run();
-    return game.ui.messages.empty() ? QString() : game.ui.messages.back().text;
 }
 
 QVariantMap allRatings(const QVariant& value) {

@@ -19,14 +19,13 @@ struct GameFolder {
     QString slot() const { return gamepaths::slotFolder(path(), gamepaths::kDefaultSlot); }
     // Fills the folder from the demo generator with teams x players.
     void writeDemo(int teams, int players);
+    // Runs a whole update into the slot default2009, answering from ui.answers (OK when they
+    // run out); returns the last message shown.
+    QString runUpdate();
 
     QTemporaryDir dir;
     FakeUi ui;
 };
-
-// Runs a whole update on the folder into the slot default2009, every question answered OK;
-// returns the last message shown.
-QString runUpdate(GameFolder& game);
 
 // Overrides that set the 22 ratings summed into a player's overall points to value.
 QVariantMap allRatings(const QVariant& value);
