@@ -20,4 +20,8 @@ using ToolRun = int (*)(const QStringList& arguments, QIODevice& out, QIODevice&
 // Runs a tool's command line in this process, its output caught.
 ToolResult runTool(ToolRun run, const QStringList& arguments);
 
+// Expects --help of the tool and of each command to succeed, each command's to start with
+// its usage line and to name the exit statuses; returns every line of the helps.
+QStringList expectHelp(ToolRun run, const QString& program, const QStringList& commands);
+
 } // namespace tolvane

@@ -36,14 +36,15 @@ using commandline::write;
 const commandline::Tool kTool("tolvane-season");
 
 const char* const kMainHelp = R"(Usage: tolvane-season COMMAND [OPTION]... FILE...
-Makes season databases (seasonStats.mdb) without Microsoft Access, for the authors
-of season patches: an empty one, or one built from CSV files of its two tables,
-which any spreadsheet program opens and saves; and the CSV files of any season.
+Makes season databases (seasonStats.mdb) without Microsoft Access, for the
+authors of season patches: an empty one, or one built from CSV files of its two
+tables, which any spreadsheet program opens and saves; and the CSV files of any
+season.
 
 Commands:
-  new FILE            write an empty season database
-  export SEASON DIR   write DIR/Ratings.csv and DIR/qz.csv from a season database
-  import DIR FILE     build a season database from DIR/Ratings.csv and DIR/qz.csv
+  new FILE           write an empty season database
+  export SEASON DIR  write DIR/Ratings.csv and DIR/qz.csv from a season database
+  import DIR FILE    build a season database from DIR/Ratings.csv and DIR/qz.csv
 
 Options:
   -h, --help  show this help and exit
