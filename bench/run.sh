@@ -5,11 +5,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-7}
-build=build-bench
-
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTOLVANE_BUILD_BENCH=ON \
-    -DTOLVANE_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" --target tolvane-bench make-demo-folder >/dev/null
+source bench/build.sh
+bench_build tolvane-bench make-demo-folder
 
 games=$(mktemp -d)
 trap 'rm -rf "$games"' EXIT

@@ -6,11 +6,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-5}
-build=build-bench
-
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTOLVANE_BUILD_BENCH=ON \
-    -DTOLVANE_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" --target tolvane-bench tolvane-window-bench make-demo-folder >/dev/null
+source bench/build.sh
+bench_build tolvane-bench tolvane-window-bench make-demo-folder
 harness=$build/bench/tolvane-window-bench
 
 work=$(mktemp -d)

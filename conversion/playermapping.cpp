@@ -1,5 +1,6 @@
 #include "conversion/playermapping.h"
 
+#include "conversion/columnconversion.h"
 #include "conversion/qztable.h"
 #include "conversion/ratingscales.h"
 #include "conversion/valueconversion.h"
@@ -15,6 +16,7 @@
 
 #include <algorithm>
 #include <array>
+#include <tuple>
 
 namespace tolvane {
 
@@ -34,6 +36,23 @@ constexpr std::array<std::array<std::int16_t, 20>, 7> kTypeProfiles = {{
 }};
 
 constexpr float kNoPositionValue = 100.0f;
+
+// A Ratings column that the mapping reads with conversion C. It is made when the mapping is
+// compiled: a column read otherwise than kRatingsConversions says does not compile.
+template <values::Conversion C> struct ReadAs {
+    consteval ReadAs(RatingsColumn c)
+        : column(c) {
+        if (values::kRatingsConversions[c] != C)
+            throw "the column is read otherwise than kRatingsConversions says";
+    }
+    RatingsColumn column;
+};
+
+static_assert(values::kRatingsConversions[Team] == values::Conversion::Text);
+static_assert(values::kRatingsConversions[Name] == values::Conversion::Name);
+static_assert(values::kRatingsConversions[Overall] == values::Conversion::Unread);
+static_assert(std::all_of(values::kQzConversions.begin() + QzB, values::kQzConversions.end(),
+                          [](values::Conversion c) { return c == values::Conversion::Single; }));
 
 } // namespace
 
@@ -82,24 +101,31 @@ struct PlayerMapper::Impl {
         }
     }
 
-    float scale(const Recordset& row, RatingsColumn column, std::uint8_t kind) {
-        const std::optional<double> rating = get(row, column, values::toRating);
+    float scale(const Recordset& row, ReadAs<values::Conversion::Rating> column,
+                std::uint8_t kind) {
+        const std::optional<double> rating = get(row, column.column, values::toRating);
         if (rating && !clamped.empty())
-            noteClamped(column, kind, *rating);
+            noteClamped(column.column, kind, *rating);
         return static_cast<float>(convertRating(rating, kind));
     }
     void noteClamped(RatingsColumn column, std::uint8_t kind, double value);
-    std::int16_t int16(const Recordset& row, RatingsColumn column) const {
-        return get(row, column, values::toInt16);
+    std::int16_t int16(const Recordset& row, ReadAs<values::Conversion::Int16> column) const {
+        return get(row, column.column, values::toInt16);
     }
-    float single(const Recordset& row, RatingsColumn column) const {
-        return get(row, column, values::toSingle);
+    std::int16_t boolean(const Recordset& row, ReadAs<values::Conversion::Boolean> column) const {
+        return get(row, column.column, values::toBoolean);
     }
-    double real(const Recordset& row, RatingsColumn column) const {
-        return get(row, column, values::toDouble);
+    float single(const Recordset& row, ReadAs<values::Conversion::Single> column) const {
+        return get(row, column.column, values::toSingle);
     }
-    QString text(const Recordset& row, RatingsColumn column) const {
-        return get(row, column, values::toText);
+    double real(const Recordset& row, ReadAs<values::Conversion::Double> column) const {
+        return get(row, column.column, values::toDouble);
+    }
+    double date(const Recordset& row, ReadAs<values::Conversion::Date> column) const {
+        return get(row, column.column, values::toOleDate);
+    }
+    QString text(const Recordset& row, ReadAs<values::Conversion::Text> column) const {
+        return get(row, column.column, values::toText);
     }
 
     void readIdentity(const Recordset& row);
@@ -123,7 +149,7 @@ std::int16_t PlayerMapper::overallPoints(const Recordset& row) const {
     try {
         return values::sumToInt16(raw);
     } catch (const values::ValueError& e) {
-        d->fail(QStringLiteral("overall points (the sum of 22 ratings)"), e.reason());
+        d->fail(values::kOverallPointsName, e.reason());
         return 0;
     }
 }
@@ -208,22 +234,20 @@ void PlayerMapper::Impl::readIdentity(const Recordset& row) {
 void PlayerMapper::Impl::mapAttributes(const Recordset& row, PlayerRecord& r) {
     // Read with the player's identity; a value that is no text has been reported there.
     r.team = team;
-    const auto split = nameIsText ? values::splitName(name) : std::nullopt;
-    if (split) {
-        r.firstName = split->first;
-        r.lastName = split->second;
-    } else if (nameIsText) {
-        fail(kRatingsColumns[Name].name,
-             QStringLiteral("The name has no blank after its first character, so it cannot be "
-                            "split into first and last name."));
+    if (nameIsText) {
+        try {
+            std::tie(r.firstName, r.lastName) = values::toFirstAndLastName(name);
+        } catch (const values::ValueError& e) {
+            fail(kRatingsColumns[Name].name, e.reason());
+        }
     }
     r.height = int16(row, Height);
     r.weight = int16(row, Weight);
-    r.dateOfBirth = get(row, Dob, values::toOleDate);
+    r.dateOfBirth = date(row, Dob);
     r.preferredPos = text(row, PreferredPos);
     r.secondaryPos = text(row, SecondaryPos);
     r.thirdPos = text(row, ThirdPos);
-    r.keyPos = get(row, KeyPos, values::toBoolean);
+    r.keyPos = boolean(row, KeyPos);
     r.crumbs = scale(row, Crumbs, SkillKind);
     r.longKick = scale(row, LongKick, SkillKind);
     r.shortKick = scale(row, ShortKick, SkillKind);

@@ -315,6 +315,13 @@ std::optional<std::pair<QString, QString>> splitName(const QString& name) {
     return std::pair{name.left(blank), name.mid(blank + 1)};
 }
 
+std::pair<QString, QString> toFirstAndLastName(const QString& name) {
+    if (auto split = splitName(name))
+        return *std::move(split);
+    throw ValueError(QStringLiteral("The name has no blank after its first character, so it "
+                                    "cannot be split into first and last name."));
+}
+
 } // namespace values
 
 } // namespace tolvane

@@ -62,6 +62,8 @@ std::int16_t sumToInt16(std::span<const QVariant> values);
 // The name split at its first blank into first and last name; nullopt when the first
 // blank is missing or is the name's first character.
 std::optional<std::pair<QString, QString>> splitName(const QString& name);
+// The same, where a name that cannot be split throws.
+std::pair<QString, QString> toFirstAndLastName(const QString& name);
 
 } // namespace values
 

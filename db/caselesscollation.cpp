@@ -1,11 +1,9 @@
 #include "db/caselesscollation.h"
 
 #include "core/patcherror.h"
+#include "db/sqliteapi.h"
 
-#include <QSqlDatabase>
-#include <QSqlDriver>
-#include <QSqlQuery>
-#include <QVariant>
+#include <QString>
 
 #include <sqlite3.h>
 
@@ -55,23 +53,7 @@ QString key(const QString& text) {
 }
 
 void addTo(QSqlDatabase& db, const QString& operation, const QString& path) {
-    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
-        throw PatchError(operation, path,
-                         QStringLiteral("The connection is not an SQLite connection."));
-    sqlite3* connection = *static_cast<sqlite3* const*>(handle.constData());
-    if (!connection)
-        throw PatchError(operation, path, QStringLiteral("The connection is not open."));
-    // The handle belongs to the SQLite that Qt's driver runs on; handing it to another copy
-    // of SQLite would corrupt memory. Two versions are two copies for certain.
-    QSqlQuery version(db);
-    if (!version.exec(QStringLiteral("SELECT sqlite_version()")) || !version.next() ||
-        version.value(0).toString() != QLatin1String(sqlite3_libversion()))
-        throw PatchError(
-            operation, path,
-            QStringLiteral("Qt's SQLite driver runs on SQLite %1, the program was "
-                           "built with SQLite %2; they must be one library.")
-                .arg(version.value(0).toString(), QLatin1String(sqlite3_libversion())));
+    sqlite3* connection = sqliteapi::handle(db, operation, path);
     const QByteArray name = QByteArray(kCollation.data(), kCollation.size());
     const int result = sqlite3_create_collation_v2(connection, name.constData(), SQLITE_UTF8,
                                                    nullptr, &compare, nullptr);

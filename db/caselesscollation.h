@@ -11,10 +11,7 @@ namespace tolvane {
 // case folding, the same on every platform), with accents and every other difference kept.
 // Registered on an SQLite connection as a collation, it makes =, DISTINCT, GROUP BY and
 // ORDER BY on a column declared with it compare that way.
-//
-// This is the one place that uses SQLite's C API, which Qt Sql does not wrap: it must be
-// the very library Qt's SQLite driver runs on (see the SQLite::SQLite3 target in the
-// top-level CMakeLists.txt).
+// SQLite's C API registers it (db/sqliteapi.h).
 namespace caseless {
 
 // The collation's name in SQL: COLLATE TOLVANE_CASELESS.

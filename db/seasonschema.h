@@ -1,9 +1,13 @@
 #pragma once
 
 #include <QLatin1String>
+#include <QString>
+#include <QStringList>
 
 #include <array>
 #include <cstddef>
+#include <optional>
+#include <span>
 
 namespace tolvane {
 
@@ -219,6 +223,21 @@ constexpr bool overallPointsAgree() {
     return marked == kOverallPointColumns.size();
 }
 static_assert(overallPointsAgree());
+
+// The index of the column called name in columns, matched as the run matches names, without
+// regard to letter case; -1 when there is none.
+int columnIndex(std::span<const Column> columns, QStringView name);
+
+// A column of CREATE TABLE: its quoted name and the declared type. A column of no type gets
+// no affinity, so that SQLite keeps its values as they come.
+QString columnDeclaration(const QString& name, std::optional<ColumnType> type);
+// CREATE TABLE of the declarations, one a line, for whoever reads the schema in the sqlite3
+// shell.
+QString createTableStatement(QLatin1String table, const QStringList& declarations);
+// CREATE TABLE of the reference schema's table.
+QString createReferenceTable(QLatin1String table, std::span<const Column> columns);
+// The name in double quotes, as SQL names a table or column.
+QString quotedName(const QString& name);
 
 } // namespace seasonschema
 

@@ -43,14 +43,6 @@ void install(GameFolder& game, const QString& name) {
     writeAll(game.dbPath(), readAll(fixture(name)));
 }
 
-QString runUpdate(GameFolder& game) {
-    game.ui.messages.clear();
-    UpdateRun run(game.path(), game.ui);
-    run.selectSlot(QStringLiteral("default2009"));
-    run.run();
-    return game.ui.messages.empty() ? QString() : game.ui.messages.back().text;
-}
-
 // A table as text: the column names, then one record per row, NULL as an empty field.
 std::vector<QStringList> tableText(const QString& path, const QString& name) {
     const std::optional<jet::Table> table = jet::Reader(path).readTable(name);
@@ -105,8 +97,8 @@ TEST_P(JetRunTest, MatchesTheSqliteTwinAndWritesOnlyOverall) {
     install(twinGame, QString::fromLatin1(GetParam().twin) + QStringLiteral(".sqlite"));
     const std::vector<QStringList> before = tableText(jetGame.dbPath(), QStringLiteral("Ratings"));
 
-    ASSERT_EQ(runUpdate(twinGame), "Import Complete!");
-    ASSERT_EQ(runUpdate(jetGame), "Import Complete!");
+    ASSERT_EQ(twinGame.runUpdate(), "Import Complete!");
+    ASSERT_EQ(jetGame.runUpdate(), "Import Complete!");
 
     const FolderTree jetSlot = slotWithoutDatabase(jetGame);
     const FolderTree twinSlot = slotWithoutDatabase(twinGame);
@@ -142,7 +134,7 @@ TEST_P(JetRunTest, MatchesTheSqliteTwinAndWritesOnlyOverall) {
 
     // A second run reads back what the first wrote and finds nothing left to change.
     const QByteArray written = readAll(jetGame.dbPath());
-    ASSERT_EQ(runUpdate(jetGame), "Import Complete!");
+    ASSERT_EQ(jetGame.runUpdate(), "Import Complete!");
     EXPECT_EQ(readAll(jetGame.dbPath()), written);
     EXPECT_EQ(slotWithoutDatabase(jetGame), jetSlot);
     EXPECT_EQ(QDir(jetGame.path()).entryList(QDir::Files | QDir::Hidden),
@@ -246,7 +238,7 @@ TEST(JetRefusal, StopsBeforeAnythingIsWritten) {
         if (c.lockFile)
             writeAll(game.file(QStringLiteral("seasonStats.ldb")), "lock");
         const FolderTree before = snapshotTree(game.path());
-        const QString message = runUpdate(game);
+        const QString message = game.runUpdate();
         for (const QString& fragment : c.expected)
             EXPECT_TRUE(message.contains(fragment)) << message.toStdString();
         for (const QString& fragment : c.absent)

@@ -7,9 +7,9 @@
 #include "support/fakeui.h"
 #include "support/foldertree.h"
 #include "support/randomrecord.h"
+#include "support/toolrun.h"
 #include "tools/demofolder.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -24,19 +24,10 @@ using namespace tolvane;
 
 namespace {
 
-struct Result {
-    int status;
-    QString out;
-    QString err;
-};
+using Result = ToolResult;
 
 Result roster(const QStringList& arguments) {
-    QBuffer out;
-    QBuffer err;
-    out.open(QIODevice::WriteOnly);
-    err.open(QIODevice::WriteOnly);
-    const int status = rostertool::run(arguments, out, err);
-    return {status, QString::fromUtf8(out.data()), QString::fromLocal8Bit(err.data())};
+    return runTool(rostertool::run, arguments);
 }
 
 // The fields of a CSV text by RFC 4180, row by row.
@@ -375,14 +366,7 @@ TEST_F(Slots, ExitStatusOfEveryCommand) {
     }
     EXPECT_TRUE(roster({"diff", cut, good}).err.contains("Record 6, field spareText679"))
         << "where the list breaks";
-    for (const QString command : {"dump", "build", "diff"}) {
-        const Result help = roster({command, "--help"});
-        EXPECT_EQ(help.status, 0);
-        EXPECT_TRUE(help.out.startsWith("Usage: tolvane-roster " + command))
-            << command.toStdString();
-        EXPECT_TRUE(help.out.contains("Exit status: 0"));
-    }
-    EXPECT_EQ(roster({"--help"}).status, 0);
+    expectHelp(rostertool::run, "tolvane-roster", {"dump", "build", "diff"});
 }
 
 // The executable itself: its report on standard output, its status as the exit code.

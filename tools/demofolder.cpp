@@ -386,39 +386,12 @@ std::vector<Player> randomPlayers(const Options& options) {
     return players;
 }
 
-QString quoted(QLatin1String name) {
-    return QLatin1Char('"') + name + QLatin1Char('"');
-}
-
-QString sqlType(seasonschema::ColumnType type) {
-    switch (type) {
-    case seasonschema::ColumnType::Integer:
-        return QStringLiteral("INTEGER");
-    case seasonschema::ColumnType::Real:
-        return QStringLiteral("REAL");
-    case seasonschema::ColumnType::Text:
-        break;
-    }
-    return QStringLiteral("TEXT");
-}
-
-// The table as the reference schema declares it.
-QString createTable(QLatin1String table, std::span<const seasonschema::Column> columns) {
-    QStringList definitions;
-    for (const seasonschema::Column& column : columns)
-        definitions << QStringLiteral("  ") + quoted(column.name) + QLatin1Char(' ') +
-                           sqlType(column.type);
-    // A column a line, for whoever reads the schema in the sqlite3 shell.
-    return QStringLiteral("CREATE TABLE %1 (\n%2\n)")
-        .arg(table, definitions.join(QStringLiteral(",\n")));
-}
-
 // A statement that inserts a row with a value for every column.
 QString insertRow(QLatin1String table, std::span<const seasonschema::Column> columns) {
     QStringList names;
     QStringList marks;
     for (const seasonschema::Column& column : columns) {
-        names << quoted(column.name);
+        names << seasonschema::quotedName(column.name);
         marks << QStringLiteral("?");
     }
     return QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
@@ -426,8 +399,9 @@ QString insertRow(QLatin1String table, std::span<const seasonschema::Column> col
 }
 
 const QString ratingsSchema =
-    createTable(seasonschema::kRatingsTable, seasonschema::kRatingsColumns);
-const QString qzSchema = createTable(seasonschema::kQzTable, seasonschema::kQzColumns);
+    seasonschema::createReferenceTable(seasonschema::kRatingsTable, seasonschema::kRatingsColumns);
+const QString qzSchema =
+    seasonschema::createReferenceTable(seasonschema::kQzTable, seasonschema::kQzColumns);
 const QString ratingsInsert = insertRow(seasonschema::kRatingsTable, seasonschema::kRatingsColumns);
 const QString qzInsert = insertRow(seasonschema::kQzTable, seasonschema::kQzColumns);
 

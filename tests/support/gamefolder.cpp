@@ -1,6 +1,7 @@
 #include "support/gamefolder.h"
 
 #include "db/seasonschema.h"
+#include "run/updaterun.h"
 #include "support/foldertree.h"
 #include "tools/demofolder.h"
 
@@ -28,6 +29,14 @@ void GameFolder::writeDemo(int teams, int players) {
     options.teams = teams;
     options.playersPerTeam = players;
     demo::writeSeasonDatabase(dbPath(), options);
+}
+
+QString GameFolder::runUpdate() {
+    ui.messages.clear();
+    UpdateRun run(path(), ui);
+    run.selectSlot(QStringLiteral("default2009"));
+    run.run();
+    return ui.messages.empty() ? QString() : ui.messages.back().text;
 }
 
 void writeSimpleDatabase(const QString& path,

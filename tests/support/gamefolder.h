@@ -19,6 +19,9 @@ struct GameFolder {
     QString slot() const { return gamepaths::slotFolder(path(), gamepaths::kDefaultSlot); }
     // Fills the folder from the demo generator with teams x players.
     void writeDemo(int teams, int players);
+    // Runs a whole update into the slot default2009, answering from ui.answers (OK when they
+    // run out); returns the last message shown.
+    QString runUpdate();
 
     QTemporaryDir dir;
     FakeUi ui;

@@ -2,6 +2,7 @@
 
 #include "core/fileops.h"
 #include "core/patcherror.h"
+#include "tools/commandline.h"
 #include "tools/roster/rosterdiff.h"
 #include "tools/roster/rosterformats.h"
 #include "tools/roster/teamlistfile.h"
@@ -15,11 +16,12 @@ namespace tolvane {
 namespace rostertool {
 namespace {
 
-constexpr int kOk = 0;
-constexpr int kInvalid = 1; // no team list; for diff: the inputs differ
-constexpr int kTrouble = 2; // usage, unreadable or unwritable file
+using commandline::kInvalid; // no team list; for diff: the inputs differ
+using commandline::kOk;
+using commandline::kTrouble;
+using commandline::write;
 
-const char* const kProgram = "tolvane-roster";
+const commandline::Tool kTool("tolvane-roster");
 
 const char* const kMainHelp = R"(Usage: tolvane-roster COMMAND [OPTION]... FILE...
 Reads, writes and compares team list files (TEAM_List.tvp, the player lists of a
@@ -96,69 +98,24 @@ Exit status: 0 no differences, 1 differences, 2 usage error, a file that cannot 
 read, or a team list that is not valid (named with its byte, record and field).
 )";
 
-void write(QIODevice& device, const QByteArray& bytes) {
-    device.write(bytes);
-}
-
 void say(QIODevice& err, const QString& text) {
-    write(
-        err,
-        (QLatin1String(kProgram) + QStringLiteral(": ") + text + QLatin1Char('\n')).toLocal8Bit());
+    kTool.say(err, text);
 }
 
 int usage(QIODevice& err, const QString& text, const QString& command = QString()) {
-    say(err, text);
-    say(err, QStringLiteral("see '%1 %2--help'")
-                 .arg(QLatin1String(kProgram),
-                      command.isEmpty() ? QString() : command + QLatin1Char(' ')));
-    return kTrouble;
+    return kTool.usage(err, text, command);
 }
 
-// One line for the terminal: "target: what failed: cause".
-QString describe(const PatchError& error) {
-    QString text = error.operation();
-    if (!text.isEmpty())
-        text[0] = text[0].toLower();
-    if (!error.target().isEmpty())
-        text = error.target() + QStringLiteral(": ") + text;
-    return text + QStringLiteral(": ") + error.cause();
-}
-
-// A command: its name, its help, and the number of files it takes, in words for errors.
-struct Command {
-    const char* name;
-    const char* help;
-    qsizetype files;
-    const char* filesInWords;
-};
+using commandline::Command;
 
 const Command kDump{"dump", kDumpHelp, 1, "one team list file"};
 const Command kBuild{"build", kBuildHelp, 2, "a JSON file and a team list file"};
 const Command kDiff{"diff", kDiffHelp, 2, "two team list files or two folders"};
 
-// Parses a command's arguments into parser and returns its files; nothing after --help
-// or a usage error, with the status to exit with.
 std::optional<QStringList> parseCommand(const Command& command, QCommandLineParser& parser,
                                         const QStringList& arguments, QIODevice& out,
                                         QIODevice& err, int& status) {
-    const QString name = QLatin1String(command.name);
-    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
-    parser.addOption(help);
-    if (!parser.parse(QStringList{QLatin1String(kProgram)} + arguments)) {
-        status = usage(err, parser.errorText(), name);
-        return std::nullopt;
-    }
-    if (parser.isSet(help)) {
-        write(out, command.help);
-        status = kOk;
-        return std::nullopt;
-    }
-    const QStringList files = parser.positionalArguments();
-    if (files.size() != command.files) {
-        status = usage(err, QStringLiteral("%1 takes %2").arg(name, command.filesInWords), name);
-        return std::nullopt;
-    }
-    return files;
+    return kTool.parseCommand(command, parser, arguments, out, err, status);
 }
 
 // The whole of a file, or nothing after saying why it cannot be read.
@@ -273,7 +230,7 @@ int diff(const QStringList& arguments, QIODevice& out, QIODevice& err) {
                     ? rosterdiff::compareSlotFolders(oldInfo.filePath(), newInfo.filePath())
                     : rosterdiff::compareListFiles(oldInfo.filePath(), newInfo.filePath());
     } catch (const PatchError& error) {
-        say(err, describe(error));
+        say(err, commandline::describe(error));
         return kTrouble;
     }
     // UTF-8 on every system, as the dumps are: the report is for files and pipes.

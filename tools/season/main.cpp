@@ -1,0 +1,6 @@
+#include "tools/commandline.h"
+#include "tools/season/seasontool.h"
+
+int main(int argc, char** argv) {
+    return tolvane::commandline::main(argc, argv, "tolvane-season", tolvane::seasontool::run);
+}
