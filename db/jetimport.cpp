@@ -1,7 +1,7 @@
 #include "db/jetimport.h"
 
+#include "core/fileops.h"
 #include "core/patcherror.h"
-#include "db/jetfile.h"
 #include "db/sqliteconnection.h"
 
 #include <QFile>
@@ -23,20 +23,26 @@ QString quoted(const QString& name) {
 }
 
 // Dates are declared DATETIME (numeric affinity): their text stays text, and a date kept
-// as a day number stays a number rather than becoming the text of one.
+// as a day number stays a number rather than becoming the text of one. Decimal columns
+// get no type, so that SQLite keeps each value as given: a double where one holds the
+// value exactly, else its exact text, which a numeric affinity would round to a double.
 QString sqliteType(std::uint8_t type) {
     switch (type) {
     case Bool:
     case Byte:
     case Int:
     case Long:
+    case BigInt:
         return QStringLiteral("INTEGER");
     case Money:
     case Float:
     case Double:
         return QStringLiteral("REAL");
     case DateTime:
+    case ExtendedDateTime:
         return QStringLiteral("DATETIME");
+    case Numeric:
+        return QString();
     case Binary:
     case Ole:
         return QStringLiteral("BLOB");
@@ -45,70 +51,83 @@ QString sqliteType(std::uint8_t type) {
     }
 }
 
-[[noreturn]] void fail(const QSqlDatabase& db, const QString& table, const QString& cause) {
-    throw PatchError(QStringLiteral("Cannot copy a table of the Jet database into SQLite"),
-                     QStringLiteral("%1\nTable %2").arg(db.databaseName(), table), cause);
+QString copyOperation() {
+    return QStringLiteral("Cannot copy a table of the Access database into SQLite");
+}
+
+[[noreturn]] void fail(const SqliteConnection& db, const QString& table, const QString& cause) {
+    throw PatchError(copyOperation(), QStringLiteral("%1\nTable %2").arg(db.path(), table), cause);
 }
 
 } // namespace
 
-void copyTableToSqlite(const Table& table, QSqlDatabase& db, const QString& textCollation) {
-    QStringList columns;
-    QStringList marks;
-    for (const Column& c : table.columns) {
-        const QString type = sqliteType(c.type);
-        QString column = quoted(c.name) + QLatin1Char(' ') + type;
-        if (!textCollation.isEmpty() && type == QLatin1String("TEXT"))
-            column += QStringLiteral(" COLLATE ") + textCollation;
-        columns << column;
-        marks << QStringLiteral("?");
-    }
-    QSqlQuery query(db);
-    if (!query.exec(QStringLiteral("CREATE TABLE %1 (%2)")
-                        .arg(quoted(table.name), columns.join(QStringLiteral(", ")))))
-        fail(db, table.name, query.lastError().text());
-    if (!db.transaction())
-        fail(db, table.name, db.lastError().text());
-    if (!query.prepare(QStringLiteral("INSERT INTO %1 VALUES (%2)")
-                           .arg(quoted(table.name), marks.join(QStringLiteral(", ")))))
-        fail(db, table.name, query.lastError().text());
-    for (const std::vector<QVariant>& row : table.rows) {
-        for (std::size_t c = 0; c < row.size(); ++c)
-            query.bindValue(static_cast<int>(c), row[c]);
-        if (!query.exec()) {
-            const QString cause = query.lastError().text();
-            db.rollback();
-            fail(db, table.name, cause);
+std::optional<Table> copyTableToSqlite(const Reader& reader, const QString& name,
+                                       SqliteConnection& db, const QString& textCollation,
+                                       const Reader::RowVisitor& alsoVisit) {
+    QSqlQuery insert(db.handle());
+    std::optional<Transaction> transaction;
+    const auto start = [&](const Table& table) {
+        QStringList columns;
+        QStringList marks;
+        for (const Column& c : table.columns) {
+            const QString type = sqliteType(c.type);
+            QString column = quoted(c.name);
+            if (!type.isEmpty())
+                column += QLatin1Char(' ') + type;
+            if (!textCollation.isEmpty() && type == QLatin1String("TEXT"))
+                column += QStringLiteral(" COLLATE ") + textCollation;
+            columns << column;
+            marks << QStringLiteral("?");
         }
-    }
-    if (!db.commit())
-        fail(db, table.name, db.lastError().text());
+        QSqlQuery create(db.handle());
+        if (!create.exec(QStringLiteral("CREATE TABLE %1 (%2)")
+                             .arg(quoted(table.name), columns.join(QStringLiteral(", ")))))
+            fail(db, table.name, create.lastError().text());
+        transaction.emplace(db, copyOperation());
+        if (!insert.prepare(QStringLiteral("INSERT INTO %1 VALUES (%2)")
+                                .arg(quoted(table.name), marks.join(QStringLiteral(", ")))))
+            fail(db, table.name, insert.lastError().text());
+    };
+    const auto row = [&](const std::vector<QVariant>& values) {
+        for (std::size_t c = 0; c < values.size(); ++c)
+            insert.bindValue(static_cast<int>(c), values[c]);
+        if (!insert.exec())
+            fail(db, name, insert.lastError().text());
+        if (alsoVisit)
+            alsoVisit(values);
+    };
+    std::optional<Table> table = reader.streamTable(name, start, row);
+    if (transaction)
+        transaction->commit();
+    return table;
 }
 
-void convertJetToSqlite(const QString& jetPath, const QString& sqlitePath) {
+std::vector<LeftOutOfTable> convertToSqlite(const QString& accessPath, const QString& sqlitePath) {
+    const QString operation = QStringLiteral("Cannot create the SQLite database");
     if (QFileInfo::exists(sqlitePath))
-        throw PatchError(QStringLiteral("Cannot create the SQLite database"), sqlitePath,
+        throw PatchError(operation, sqlitePath,
                          QStringLiteral("The file exists already; choose a new name."));
-    Reader reader(jetPath);
+    const Reader reader(accessPath);
     // Built under a temporary name, so that a failure never leaves a half-filled target.
     const QString partial = sqlitePath + QStringLiteral(".part");
     QFile::remove(partial);
+    std::vector<LeftOutOfTable> leftOut;
     try {
         {
-            SqliteConnection target(partial, QStringLiteral("Cannot create the SQLite database"));
+            SqliteConnection target(partial, operation);
             for (const QString& name : reader.tableNames()) {
-                const std::optional<Table> table = reader.readTable(name);
-                if (table)
-                    copyTableToSqlite(*table, target.handle());
+                if (const std::optional<Table> table = copyTableToSqlite(reader, name, target)) {
+                    for (const LeftOutColumn& column : table->leftOut)
+                        leftOut.push_back({table->name, column});
+                }
             }
         }
-        if (!QFile::rename(partial, sqlitePath))
-            throw PatchError(QStringLiteral("Cannot create the SQLite database"), sqlitePath,
-                             QStringLiteral("The finished file cannot be renamed into place."));
+        fileops::renameFile(partial, sqlitePath);
     } catch (...) {
         QFile::remove(partial);
         throw;
     }
+    return leftOut;
 }
 
 } // namespace jet
