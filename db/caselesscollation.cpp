@@ -1,11 +1,7 @@
 #include "db/caselesscollation.h"
 
 #include "core/patcherror.h"
-
-#include <QSqlDatabase>
-#include <QSqlDriver>
-#include <QSqlQuery>
-#include <QVariant>
+#include "db/sqliteconnection.h"
 
 #include <sqlite3.h>
 
@@ -54,29 +50,13 @@ QString key(const QString& text) {
     return text.toCaseFolded();
 }
 
-void addTo(QSqlDatabase& db, const QString& operation, const QString& path) {
-    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
-        throw PatchError(operation, path,
-                         QStringLiteral("The connection is not an SQLite connection."));
-    sqlite3* connection = *static_cast<sqlite3* const*>(handle.constData());
-    if (!connection)
-        throw PatchError(operation, path, QStringLiteral("The connection is not open."));
-    // The handle belongs to the SQLite that Qt's driver runs on; handing it to another copy
-    // of SQLite would corrupt memory. Two versions are two copies for certain.
-    QSqlQuery version(db);
-    if (!version.exec(QStringLiteral("SELECT sqlite_version()")) || !version.next() ||
-        version.value(0).toString() != QLatin1String(sqlite3_libversion()))
-        throw PatchError(
-            operation, path,
-            QStringLiteral("Qt's SQLite driver runs on SQLite %1, the program was "
-                           "built with SQLite %2; they must be one library.")
-                .arg(version.value(0).toString(), QLatin1String(sqlite3_libversion())));
+void addTo(SqliteConnection& db, const QString& operation) {
+    sqlite3* connection = db.native(operation);
     const QByteArray name = QByteArray(kCollation.data(), kCollation.size());
     const int result = sqlite3_create_collation_v2(connection, name.constData(), SQLITE_UTF8,
                                                    nullptr, &compare, nullptr);
     if (result != SQLITE_OK)
-        throw PatchError(operation, path,
+        throw PatchError(operation, db.path(),
                          QStringLiteral("SQLite refused the collation %1: %2")
                              .arg(kCollation, QString::fromUtf8(sqlite3_errstr(result))));
 }

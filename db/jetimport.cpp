@@ -10,6 +10,12 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include <sqlite3.h>
+
+#include <cmath>
+#include <cstring>
+#include <memory>
+
 namespace tolvane {
 
 namespace jet {
@@ -59,12 +65,153 @@ QString copyOperation() {
     throw PatchError(copyOperation(), QStringLiteral("%1\nTable %2").arg(db.path(), table), cause);
 }
 
+struct Finalize {
+    void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
+};
+using Statement = std::unique_ptr<sqlite3_stmt, Finalize>;
+
+Statement prepare(SqliteConnection& db, const QString& table, const QString& sql) {
+    sqlite3* handle = db.native(copyOperation());
+    const QByteArray text = sql.toUtf8();
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(handle, text.constData(), static_cast<int>(text.size()), &statement,
+                           nullptr) != SQLITE_OK)
+        fail(db, table, QString::fromUtf8(sqlite3_errmsg(handle)));
+    return Statement(statement);
+}
+
+// One INSERT statement run for every row through SQLite's C API: binding through Qt Sql
+// costs several times what reading the row from the file does.
+class RowInsert {
+public:
+    RowInsert(SqliteConnection& db, const QString& table, const QString& sql)
+        : m_db(db)
+        , m_table(table) {
+        sqlite3* handle = db.native(copyOperation());
+        const QByteArray text = sql.toUtf8();
+        sqlite3_stmt* statement = nullptr;
+        if (sqlite3_prepare_v2(handle, text.constData(), static_cast<int>(text.size()), &statement,
+                               nullptr) != SQLITE_OK)
+            fail(m_db, m_table, QString::fromUtf8(sqlite3_errmsg(handle)));
+        m_statement.reset(statement);
+    }
+
+    void insert(const std::vector<QVariant>& values) {
+        sqlite3_stmt* s = m_statement.get();
+        for (std::size_t c = 0; c < values.size(); ++c) {
+            const QVariant& value = values[c];
+            const int at = static_cast<int>(c + 1);
+            // The texts and bytes stay alive until the row is stored.
+            int result = SQLITE_OK;
+            if (value.isNull()) {
+                result = sqlite3_bind_null(s, at);
+            } else if (value.typeId() == QMetaType::LongLong) {
+                result = sqlite3_bind_int64(s, at, value.toLongLong());
+            } else if (value.typeId() == QMetaType::Double) {
+                result = sqlite3_bind_double(s, at, value.toDouble());
+            } else if (value.typeId() == QMetaType::QByteArray) {
+                const QByteArray& bytes = *static_cast<const QByteArray*>(value.constData());
+                result =
+                    sqlite3_bind_blob64(s, at, bytes.constData(),
+                                        static_cast<sqlite3_uint64>(bytes.size()), SQLITE_STATIC);
+            } else {
+                const QString& text = *static_cast<const QString*>(value.constData());
+                result = sqlite3_bind_text64(s, at, reinterpret_cast<const char*>(text.utf16()),
+                                             static_cast<sqlite3_uint64>(text.size()) * 2,
+                                             SQLITE_STATIC, SQLITE_UTF16);
+            }
+            if (result != SQLITE_OK)
+                failed();
+        }
+        if (sqlite3_step(s) != SQLITE_DONE)
+            failed();
+        sqlite3_reset(s);
+    }
+
+private:
+    [[noreturn]] void failed() {
+        fail(m_db, m_table,
+             QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(m_statement.get()))));
+    }
+
+    SqliteConnection& m_db;
+    QString m_table;
+    Statement m_statement;
+};
+
+class CopyRows : public ExpectedRows {
+public:
+    CopyRows(SqliteConnection& db, const QString& table)
+        : m_db(db)
+        , m_table(table)
+        , m_statement(prepare(
+              db, table, QStringLiteral("SELECT * FROM %1 ORDER BY rowid").arg(quoted(table)))) {}
+
+    bool next() override {
+        const int result = sqlite3_step(m_statement.get());
+        if (result != SQLITE_ROW && result != SQLITE_DONE)
+            fail(m_db, m_table,
+                 QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(m_statement.get()))));
+        return result == SQLITE_ROW;
+    }
+
+    bool holds(std::size_t column, const QVariant& written) override {
+        sqlite3_stmt* s = m_statement.get();
+        const int c = static_cast<int>(column);
+        if (c >= sqlite3_column_count(s))
+            return false;
+        const int type = written.typeId();
+        switch (sqlite3_column_type(s, c)) {
+        case SQLITE_NULL:
+            // SQLite holds a NaN as NULL.
+            return written.isNull() ||
+                   (type == QMetaType::Double && std::isnan(written.toDouble()));
+        case SQLITE_INTEGER:
+            return !written.isNull() && type == QMetaType::LongLong &&
+                   written.toLongLong() == sqlite3_column_int64(s, c);
+        case SQLITE_FLOAT:
+            // -0 goes in as 0.
+            return !written.isNull() && type == QMetaType::Double &&
+                   written.toDouble() == sqlite3_column_double(s, c);
+        case SQLITE_TEXT: {
+            if (written.isNull() || type != QMetaType::QString)
+                return false;
+            const QString& text = *static_cast<const QString*>(written.constData());
+            const void* theirs = sqlite3_column_text16(s, c);
+            const auto size = static_cast<qsizetype>(sqlite3_column_bytes16(s, c));
+            return size == text.size() * 2 &&
+                   (size == 0 ||
+                    std::memcmp(text.utf16(), theirs, static_cast<std::size_t>(size)) == 0);
+        }
+        default: {
+            if (written.isNull() || type != QMetaType::QByteArray)
+                return false;
+            const QByteArray& bytes = *static_cast<const QByteArray*>(written.constData());
+            const void* theirs = sqlite3_column_blob(s, c);
+            const auto size = static_cast<qsizetype>(sqlite3_column_bytes(s, c));
+            return size == bytes.size() &&
+                   (size == 0 ||
+                    std::memcmp(bytes.constData(), theirs, static_cast<std::size_t>(size)) == 0);
+        }
+        }
+    }
+
+private:
+    SqliteConnection& m_db;
+    QString m_table;
+    Statement m_statement;
+};
+
 } // namespace
+
+std::unique_ptr<ExpectedRows> rowsOfCopy(SqliteConnection& db, const QString& table) {
+    return std::make_unique<CopyRows>(db, table);
+}
 
 std::optional<Table> copyTableToSqlite(const Reader& reader, const QString& name,
                                        SqliteConnection& db, const QString& textCollation,
                                        const Reader::RowVisitor& alsoVisit) {
-    QSqlQuery insert(db.handle());
+    std::optional<RowInsert> insert;
     std::optional<Transaction> transaction;
     const auto start = [&](const Table& table) {
         QStringList columns;
@@ -84,19 +231,17 @@ std::optional<Table> copyTableToSqlite(const Reader& reader, const QString& name
                              .arg(quoted(table.name), columns.join(QStringLiteral(", ")))))
             fail(db, table.name, create.lastError().text());
         transaction.emplace(db, copyOperation());
-        if (!insert.prepare(QStringLiteral("INSERT INTO %1 VALUES (%2)")
-                                .arg(quoted(table.name), marks.join(QStringLiteral(", ")))))
-            fail(db, table.name, insert.lastError().text());
+        insert.emplace(db, table.name,
+                       QStringLiteral("INSERT INTO %1 VALUES (%2)")
+                           .arg(quoted(table.name), marks.join(QStringLiteral(", "))));
     };
     const auto row = [&](const std::vector<QVariant>& values) {
-        for (std::size_t c = 0; c < values.size(); ++c)
-            insert.bindValue(static_cast<int>(c), values[c]);
-        if (!insert.exec())
-            fail(db, name, insert.lastError().text());
+        insert->insert(values);
         if (alsoVisit)
             alsoVisit(values);
     };
     std::optional<Table> table = reader.streamTable(name, start, row);
+    insert.reset(); // a statement left open would keep the transaction from committing
     if (transaction)
         transaction->commit();
     return table;

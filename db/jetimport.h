@@ -1,9 +1,11 @@
 #pragma once
 
 #include "db/jetfile.h"
+#include "db/jetwriteback.h"
 
 #include <QString>
 
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -22,6 +24,11 @@ namespace jet {
 std::optional<Table> copyTableToSqlite(const Reader& reader, const QString& name,
                                        SqliteConnection& db, const QString& textCollation = {},
                                        const Reader::RowVisitor& alsoVisit = {});
+
+// The rows of a table of db in stored order, as what the Access table it was copied from must
+// read back as once the overall ratings are written into it; compared without building a
+// value of each cell. Failures throw a PatchError.
+std::unique_ptr<ExpectedRows> rowsOfCopy(SqliteConnection& db, const QString& table);
 
 // A column the converter left out of a table, and why.
 struct LeftOutOfTable {

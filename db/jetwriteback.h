@@ -28,9 +28,20 @@ struct CellChange {
 enum class WriteStep { CopyWritten, CopyVerified };
 using WriteFault = std::function<void(WriteStep)>;
 
-// The values every row of the table must read back as once written, handed out one row a
-// call in stored order: fills row and returns true, or returns false after the last row.
-using ExpectedRows = std::function<bool(std::vector<QVariant>& row)>;
+// What every row of the table must read back as once written, row by row in stored order.
+class ExpectedRows {
+public:
+    virtual ~ExpectedRows() = default;
+    // Moves on to the next row; false when there is none left.
+    virtual bool next() = 0;
+    // Whether a column of the current row holds the value read back. Floating values are
+    // compared as numbers: an SQLite copy, which keeps -0 as 0 and a NaN as NULL, stands
+    // for the values as read.
+    virtual bool holds(std::size_t column, const QVariant& written) = 0;
+};
+
+// Whether a value read back is the one expected, compared as ExpectedRows::holds says.
+bool sameValue(const QVariant& written, const QVariant& expected);
 
 // The operation every refusal and failure of the write is reported under.
 QString writeOperation();
@@ -50,7 +61,7 @@ QString inPlaceWriteProblem(const QString& path, const Table& table, const QStri
 // it now is, for a later write. Refusals and failures throw a PatchError; the original file
 // is then as it was.
 QByteArray writeInPlace(const QString& path, const Table& table, const QString& column,
-                        const std::vector<CellChange>& changes, const ExpectedRows& expected,
+                        const std::vector<CellChange>& changes, ExpectedRows& expected,
                         const WriteFault& fault = {});
 
 // The same for a table read whole: it must read back as it was read, with the changes.

@@ -43,7 +43,7 @@ SeasonDatabase::SeasonDatabase(const QString& path)
         throw PatchError(operation, path, unreadableFormatReason(m_format));
 
     m_sqlite = std::make_unique<SqliteConnection>(path, operation,
-                                                  access ? SqliteConnection::Storage::Memory
+                                                  access ? SqliteConnection::Storage::Scratch
                                                          : SqliteConnection::Storage::File);
     if (access)
         loadJet();
@@ -62,7 +62,7 @@ void SeasonDatabase::loadJet() {
     const jet::Reader reader(m_path);
     // The Jet engine ignores letter case where it compares texts: a qz name finds its
     // player whatever the case it was typed in. The copies' text columns do the same.
-    caseless::addTo(connection(), openDatabaseOperation(), m_path);
+    caseless::addTo(sqlite(), openDatabaseOperation());
     const QString collation = caseless::kCollation;
     // Only the two tables the run uses, each streamed into its copy as it is read; a
     // missing one is left missing, for the checks to name it as they would in an SQLite
@@ -113,19 +113,8 @@ void SeasonDatabase::saveJetChanges() {
         throw PatchError(operation, m_path, query.lastError().text());
     query.finish();
 
-    QSqlQuery rows(connection());
-    rows.setForwardOnly(true);
-    if (!rows.exec(ratingsInStoredOrder(QStringLiteral("*"))))
-        throw PatchError(operation, m_path, rows.lastError().text());
-    const auto expected = [&](std::vector<QVariant>& row) {
-        if (!rows.next())
-            return false;
-        row.resize(ratings.columns.size());
-        for (std::size_t c = 0; c < row.size(); ++c)
-            row[c] = rows.value(static_cast<int>(c));
-        return true;
-    };
-    ratings.fileDigest = jet::writeInPlace(m_path, ratings, kOverall, changes, expected);
+    const std::unique_ptr<jet::ExpectedRows> expected = jet::rowsOfCopy(sqlite(), ratings.name);
+    ratings.fileDigest = jet::writeInPlace(m_path, ratings, kOverall, changes, *expected);
 }
 
 void SeasonDatabase::exec(const QString& sql) {
