@@ -518,6 +518,11 @@ Reader::Reader(const QString& path, QByteArray contents)
     const Format* format = formatOf(kind);
     if (!format)
         throw PatchError(openDatabaseOperation(), path, unreadableFormatReason(kind));
+    try {
+        m_pages.emplace(m_file, *format);
+    } catch (const PatchError& e) {
+        rethrowAt(e, path, QString());
+    }
     const std::uint16_t codePage = readHeader(m_file)->codePage;
     if (format->text == TextEncoding::CodePage && codePage != kWesternCodePage)
         throw PatchError(openDatabaseOperation(), path,
@@ -529,7 +534,6 @@ Reader::Reader(const QString& path, QByteArray contents)
                              .arg(codePage)
                              .arg(codePageName(codePage)));
     try {
-        m_pages.emplace(m_file, *format);
         readCatalog();
     } catch (const PatchError& e) {
         rethrowAt(e, QStringLiteral("%1\nSystem catalogue").arg(path), QString());

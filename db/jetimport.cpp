@@ -65,26 +65,11 @@ QString copyOperation() {
     throw PatchError(copyOperation(), QStringLiteral("%1\nTable %2").arg(db.path(), table), cause);
 }
 
-struct Finalize {
-    void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
-};
-using Statement = std::unique_ptr<sqlite3_stmt, Finalize>;
-
-Statement prepare(SqliteConnection& db, const QString& table, const QString& sql) {
-    sqlite3* handle = db.native(copyOperation());
-    const QByteArray text = sql.toUtf8();
-    sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(handle, text.constData(), static_cast<int>(text.size()), &statement,
-                           nullptr) != SQLITE_OK)
-        fail(db, table, QString::fromUtf8(sqlite3_errmsg(handle)));
-    return Statement(statement);
-}
-
-// One INSERT statement run for every row through SQLite's C API: binding through Qt Sql
-// costs several times what reading the row from the file does.
-class RowInsert {
-public:
-    RowInsert(SqliteConnection& db, const QString& table, const QString& sql)
+// A prepared statement on one table of the copy, through SQLite's C API; its failures name
+// the table.
+class TableStatement {
+protected:
+    TableStatement(SqliteConnection& db, const QString& table, const QString& sql)
         : m_db(db)
         , m_table(table) {
         sqlite3* handle = db.native(copyOperation());
@@ -92,12 +77,33 @@ public:
         sqlite3_stmt* statement = nullptr;
         if (sqlite3_prepare_v2(handle, text.constData(), static_cast<int>(text.size()), &statement,
                                nullptr) != SQLITE_OK)
-            fail(m_db, m_table, QString::fromUtf8(sqlite3_errmsg(handle)));
+            fail(db, table, QString::fromUtf8(sqlite3_errmsg(handle)));
         m_statement.reset(statement);
     }
 
+    sqlite3_stmt* statement() const { return m_statement.get(); }
+    [[noreturn]] void failed() const {
+        fail(m_db, m_table, QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(statement()))));
+    }
+
+private:
+    struct Finalize {
+        void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
+    };
+    SqliteConnection& m_db;
+    QString m_table;
+    std::unique_ptr<sqlite3_stmt, Finalize> m_statement;
+};
+
+// One INSERT statement run for every row: binding through Qt Sql costs several times what
+// reading the row from the file does.
+class RowInsert : TableStatement {
+public:
+    RowInsert(SqliteConnection& db, const QString& table, const QString& sql)
+        : TableStatement(db, table, sql) {}
+
     void insert(const std::vector<QVariant>& values) {
-        sqlite3_stmt* s = m_statement.get();
+        sqlite3_stmt* s = statement();
         for (std::size_t c = 0; c < values.size(); ++c) {
             const QVariant& value = values[c];
             const int at = static_cast<int>(c + 1);
@@ -127,36 +133,24 @@ public:
             failed();
         sqlite3_reset(s);
     }
-
-private:
-    [[noreturn]] void failed() {
-        fail(m_db, m_table,
-             QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(m_statement.get()))));
-    }
-
-    SqliteConnection& m_db;
-    QString m_table;
-    Statement m_statement;
 };
 
-class CopyRows : public ExpectedRows {
+// The rows of a table of the copy in stored order, each cell compared where SQLite holds it.
+class CopyRows : public ExpectedRows, TableStatement {
 public:
     CopyRows(SqliteConnection& db, const QString& table)
-        : m_db(db)
-        , m_table(table)
-        , m_statement(prepare(
-              db, table, QStringLiteral("SELECT * FROM %1 ORDER BY rowid").arg(quoted(table)))) {}
+        : TableStatement(db, table,
+                         QStringLiteral("SELECT * FROM %1 ORDER BY rowid").arg(quoted(table))) {}
 
     bool next() override {
-        const int result = sqlite3_step(m_statement.get());
+        const int result = sqlite3_step(statement());
         if (result != SQLITE_ROW && result != SQLITE_DONE)
-            fail(m_db, m_table,
-                 QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(m_statement.get()))));
+            failed();
         return result == SQLITE_ROW;
     }
 
     bool holds(std::size_t column, const QVariant& written) override {
-        sqlite3_stmt* s = m_statement.get();
+        sqlite3_stmt* s = statement();
         const int c = static_cast<int>(column);
         if (c >= sqlite3_column_count(s))
             return false;
@@ -195,11 +189,6 @@ public:
         }
         }
     }
-
-private:
-    SqliteConnection& m_db;
-    QString m_table;
-    Statement m_statement;
 };
 
 } // namespace
