@@ -216,9 +216,10 @@ QVariant decimalValue(const unsigned char* b, std::uint8_t scale) {
     return negative ? QLatin1Char('-') + digits : digits;
 }
 
-// An extended date and time (ACE): ASCII digits of the days since 0001-01-01, the seconds
-// of the day and the ten-millionths of a second, as "YYYY-MM-DD HH:MM:SS.fffffff" with
-// the time left off at midnight and the fraction where it is 0.
+// An extended date and time (ACE): 42 bytes of ASCII, the days since 0001-01-01 in 19
+// digits, a colon, the seconds of the day in 12 digits and their ten-millionths in 7, then
+// ":7" and a zero byte. Given as "YYYY-MM-DD HH:MM:SS.fffffff", the time left off at
+// midnight and the fraction where it is 0.
 QString extendedDateText(std::span<const unsigned char> field) {
     const auto number = [&](qsizetype from, qsizetype digits) {
         qint64 value = 0;
@@ -229,12 +230,12 @@ QString extendedDateText(std::span<const unsigned char> field) {
         }
         return value;
     };
-    constexpr qsizetype kDays = 0, kSeconds = 20, kTicks = 40, kSize = 47;
+    constexpr qsizetype kDays = 0, kSeconds = 20, kTicks = 32, kSize = 42;
     if (static_cast<qsizetype>(field.size()) < kSize)
         malformed(
             QStringLiteral("Its extended date is %1 bytes, too short for one.").arg(field.size()));
     const qint64 days = number(kDays, 19);
-    const qint64 seconds = number(kSeconds, 19);
+    const qint64 seconds = number(kSeconds, 12);
     const qint64 ticks = number(kTicks, 7);
     // 0001-01-01 to 9999-12-31 is 3,652,059 days.
     if (days >= 3652059 || seconds >= 86400)

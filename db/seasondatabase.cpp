@@ -20,10 +20,10 @@ namespace {
 const QString kRatings = seasonschema::kRatingsTable;
 const QString kOverall = seasonschema::kRatingsColumns[seasonschema::Overall].name;
 
-// The Ratings rows of the in-memory copy in stored order, every column, as the Access file
-// must hold them once the overall ratings are written.
-QString ratingsInStoredOrder(const QString& columns) {
-    return QStringLiteral("SELECT %1 FROM \"%2\" ORDER BY rowid").arg(columns, kRatings);
+// Every Ratings row of the copy with its overall rating, in the order the file stores them.
+QString overallInStoredOrder() {
+    return QStringLiteral("SELECT rowid, \"%1\" FROM \"%2\" ORDER BY rowid")
+        .arg(kOverall, kRatings);
 }
 
 } // namespace
@@ -85,7 +85,7 @@ void SeasonDatabase::saveJetChanges() {
     const QString operation = jet::writeOperation();
     QSqlQuery query(connection());
     query.setForwardOnly(true);
-    if (!query.exec(ratingsInStoredOrder(QStringLiteral("rowid, \"%1\"").arg(kOverall))))
+    if (!query.exec(overallInStoredOrder()))
         throw PatchError(operation, m_path, query.lastError().text());
     // Every rating goes to the write, which changes only the cells that differ. A NULL
     // stays NULL: the read-back of the written file finds any other difference.

@@ -659,21 +659,25 @@ TEST(JetReader, ReadsMovedRowsLongValuePagesAndInlineUsageMaps) {
 
 // Values of the types Access 2000 and later can create that the seasons lack, read as the
 // SQLite copy holds them.
-TEST(JetReader, ReadsDecimalReplicationIdAndLargeNumberValues) {
+TEST(JetReader, ReadsDecimalReplicationIdLargeNumberAndExtendedDateValues) {
     jetwriter::TableSpec table;
     table.name = QStringLiteral("Kinds");
     table.columns = {{QStringLiteral("d"), jet::Numeric, 0, 28, 4},
                      {QStringLiteral("id"), jet::Guid},
                      {QStringLiteral("big"), jet::BigInt},
-                     {QStringLiteral("blob"), jet::Ole}};
+                     {QStringLiteral("blob"), jet::Ole},
+                     {QStringLiteral("when"), jet::ExtendedDateTime}};
     const QByteArray blob(5000, 'x'); // longer than a long-value row: a chain
     table.rows = {
         {QStringLiteral("1.5"), QStringLiteral("{12345678-9ABC-DEF0-1122-334455667788}"),
-         qint64(-9007199254740993), blob},
-        {QStringLiteral("0.1"), QVariant(), qint64(9223372036854775807), QByteArray()},
-        {QStringLiteral("-123456789012345678901234.5678"), QVariant(), QVariant(), QVariant()},
-        {QStringLiteral("-2.25"), QVariant(), QVariant(), QVariant()},
-        {QStringLiteral("0"), QVariant(), QVariant(), QVariant()},
+         qint64(-9007199254740993), blob, QStringLiteral("0001-01-01")},
+        {QStringLiteral("0.1"), QVariant(), qint64(9223372036854775807), QByteArray(),
+         QStringLiteral("2000-02-29 23:59:58.0000001")},
+        {QStringLiteral("-123456789012345678901234.5678"), QVariant(), QVariant(), QVariant(),
+         QStringLiteral("9999-12-31 12:00:00")},
+        {QStringLiteral("-2.25"), QVariant(), QVariant(), QVariant(),
+         QStringLiteral("1600-03-01 00:00:00.5")},
+        {QStringLiteral("0"), QVariant(), QVariant(), QVariant(), QVariant()},
     };
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("kinds.accdb"));
@@ -689,6 +693,11 @@ TEST(JetReader, ReadsDecimalReplicationIdAndLargeNumberValues) {
     EXPECT_EQ(read.rows[0][2], QVariant(qint64(-9007199254740993)));
     EXPECT_EQ(read.rows[1][2], QVariant(qint64(9223372036854775807)));
     EXPECT_EQ(read.rows[0][3], QVariant(blob));
+    const char* dates[] = {"0001-01-01", "2000-02-29 23:59:58.0000001", "9999-12-31 12:00:00",
+                           "1600-03-01 00:00:00.5"};
+    for (std::size_t r = 0; r < 4; ++r)
+        EXPECT_EQ(read.rows[r][4], QVariant(QString::fromLatin1(dates[r])));
+    EXPECT_TRUE(read.rows[4][4].isNull());
 }
 
 TEST(JetReader, DamagedFilesFailWithAMessageThatNamesWhat) {

@@ -5,10 +5,12 @@
 #include "core/oledate.h"
 #include "db/jetfile.h"
 
+#include <QDate>
 #include <QLocale>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QTime>
 #include <QUuid>
 
 #include <algorithm>
@@ -77,6 +79,8 @@ qsizetype fixedSize(std::uint8_t type) {
         return 16;
     case jet::Numeric:
         return 17;
+    case jet::ExtendedDateTime:
+        return 42;
     default:
         return -1; // variable
     }
@@ -342,6 +346,28 @@ private:
             std::reverse(out.begin(), out.begin() + 4);
             std::reverse(out.begin() + 4, out.begin() + 6);
             std::reverse(out.begin() + 6, out.begin() + 8);
+            break;
+        }
+        case jet::ExtendedDateTime: {
+            // "YYYY-MM-DD[ HH:MM:SS[.fffffff]]" as days since 0001-01-01, seconds and
+            // ten-millionths, in ASCII digits.
+            const QString text = value.toString();
+            const QDate date = QDate::fromString(text.left(10), Qt::ISODate);
+            if (!date.isValid())
+                refuse(QStringLiteral("\"%1\" is no date").arg(text));
+            qint64 seconds = 0;
+            qint64 ticks = 0;
+            if (text.size() > 10) {
+                const QTime time = QTime::fromString(text.mid(11, 8), Qt::ISODate);
+                seconds = time.msecsSinceStartOfDay() / 1000;
+                if (text.size() > 20)
+                    ticks = text.mid(20).leftJustified(7, QLatin1Char('0')).toLongLong();
+            }
+            const QString digits = QStringLiteral("%1:%2%3:7")
+                                       .arg(QDate(1, 1, 1).daysTo(date), 19, 10, QLatin1Char('0'))
+                                       .arg(seconds, 12, 10, QLatin1Char('0'))
+                                       .arg(ticks, 7, 10, QLatin1Char('0'));
+            out = digits.toLatin1() + QByteArray(1, '\0');
             break;
         }
         case jet::Numeric: {
