@@ -258,6 +258,19 @@ void verifyCopy(const QString& copy, QByteArray bytes, const Table& table, Expec
         mismatch(QStringLiteral("its rows moved"));
 }
 
+// Whether a value read back is the one expected, compared as ExpectedRows::holds says.
+bool sameValue(const QVariant& written, const QVariant& expected) {
+    const bool nan = written.typeId() == QMetaType::Double && std::isnan(written.toDouble());
+    if (written.isNull() || expected.isNull())
+        return written.isNull() == expected.isNull() || (nan && expected.isNull());
+    if (written.typeId() != expected.typeId())
+        return false;
+    if (written.typeId() == QMetaType::Double)
+        return written.toDouble() == expected.toDouble() ||
+               (nan && std::isnan(expected.toDouble()));
+    return written == expected;
+}
+
 // The rows of a table read whole, with the changes.
 class ChangedRows : public ExpectedRows {
 public:
@@ -286,18 +299,6 @@ private:
 };
 
 } // namespace
-
-bool sameValue(const QVariant& written, const QVariant& expected) {
-    const bool nan = written.typeId() == QMetaType::Double && std::isnan(written.toDouble());
-    if (written.isNull() || expected.isNull())
-        return written.isNull() == expected.isNull() || (nan && expected.isNull());
-    if (written.typeId() != expected.typeId())
-        return false;
-    if (written.typeId() == QMetaType::Double)
-        return written.toDouble() == expected.toDouble() ||
-               (nan && std::isnan(expected.toDouble()));
-    return written == expected;
-}
 
 QString writeOperation() {
     return QStringLiteral("Cannot write the overall ratings into the Access database");

@@ -40,9 +40,6 @@ public:
     virtual bool holds(std::size_t column, const QVariant& written) = 0;
 };
 
-// Whether a value read back is the one expected, compared as ExpectedRows::holds says.
-bool sameValue(const QVariant& written, const QVariant& expected);
-
 // The operation every refusal and failure of the write is reported under.
 QString writeOperation();
 
