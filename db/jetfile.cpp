@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <unordered_set>
 
 namespace tolvane {
 
@@ -24,8 +25,6 @@ constexpr std::int16_t kTableObject = 1;
 // Flags that mark one of Access's own tables.
 constexpr std::uint32_t kSystemTableFlags = 0x80000002;
 constexpr std::uint32_t kObjectPageMask = 0x00ffffff;
-// Data pages keep the definition page of their table here.
-constexpr qsizetype kOwnerOffset = 4;
 // A page of usage bitmap starts with this header; its bits cover the pages after it.
 constexpr qsizetype kBitmapPageHeader = 4;
 
@@ -126,18 +125,18 @@ std::span<const unsigned char> longValue(const PageFile& pages,
     }
     buffer.clear();
     buffer.reserve(std::min<qsizetype>(length, pages.pageCount() * pages.pageSize()));
-    std::vector<std::uint32_t> seen;
+    // A damaged file may chain every row it has; a set keeps the loop check linear.
+    std::unordered_set<std::uint32_t> seen;
     while (buffer.size() < length) {
         if (pointer == 0)
             malformed(QStringLiteral("Its chain of long-value rows ends after %1 of its %2 bytes.")
                           .arg(buffer.size())
                           .arg(length));
-        if (std::find(seen.begin(), seen.end(), pointer) != seen.end())
+        if (!seen.insert(pointer).second)
             malformed(QStringLiteral("Its chain of long-value rows loops back to row %1 of page "
                                      "%2.")
                           .arg(rowAt(pointer).slot)
                           .arg(rowAt(pointer).page));
-        seen.push_back(pointer);
         const RowBytes row = pages.row(rowAt(pointer));
         if (row.size < 4)
             malformed(QStringLiteral("A long-value row of its chain is shorter than its pointer."));
@@ -553,10 +552,8 @@ template <class Visit>
 void Reader::forEachRow(const TableDefinition& definition, Visit visit) const {
     const PageFile& pages = *m_pages;
     for (const std::uint32_t page : usedPages(pages, definition)) {
-        const unsigned char* p = pages.page(page);
         // Pages a table gave up stay in its map; only its own data pages hold its rows.
-        if (p[0] != DataPage ||
-            bytes::loadLittleEndian<std::uint32_t>(p + kOwnerOffset) != definition.page)
+        if (!pages.isDataPageOf(page, definition.page))
             continue;
         const std::uint16_t rowCount = pages.slotCount(page);
         for (std::uint16_t slot = 0; slot < rowCount; ++slot) {

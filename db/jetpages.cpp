@@ -15,8 +15,6 @@ namespace {
 
 // A moved row points to its data, which never moves again; more hops mean a damaged file.
 constexpr int kMaxRowHops = 8;
-// Data pages keep the definition page of their table here.
-constexpr qsizetype kOwnerOffset = 4;
 
 } // namespace
 
@@ -50,6 +48,12 @@ const unsigned char* PageFile::page(std::uint32_t number) const {
                       .arg(m_pageCount));
     return reinterpret_cast<const unsigned char*>(m_file.constData()) +
            static_cast<qsizetype>(number) * pageSize();
+}
+
+bool PageFile::isDataPageOf(std::uint32_t number, std::uint32_t table) const {
+    const unsigned char* p = page(number);
+    return p[0] == DataPage &&
+           bytes::loadLittleEndian<std::uint32_t>(p + kPageOwnerOffset) == table;
 }
 
 std::uint16_t PageFile::slotCount(std::uint32_t number) const {
@@ -115,8 +119,7 @@ std::optional<RowLocation> PageFile::dataOf(RowLocation listed, std::uint32_t ta
                           .arg(listed.slot)
                           .arg(listed.page));
         hops.push_back(target);
-        const unsigned char* p = page(target.page);
-        if (p[0] != DataPage || bytes::loadLittleEndian<std::uint32_t>(p + kOwnerOffset) != table)
+        if (!isDataPageOf(target.page, table))
             malformed(QStringLiteral("Row %1 of page %2 is moved to page %3, which is not a data "
                                      "page of its table.")
                           .arg(listed.slot)

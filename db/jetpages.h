@@ -20,6 +20,9 @@ enum PageType : std::uint8_t {
     DefinitionPage = 0x02,
 };
 
+// Data pages keep the definition page of their table, or "LVAL" for long values, here.
+inline constexpr qsizetype kPageOwnerOffset = 4;
+
 // Data pages: the row count, then one 2-byte slot per row holding the row's offset in the
 // low 13 bits and its flags above. Rows fill the page from its end, so a row ends where
 // the row of the slot before it starts.
@@ -71,6 +74,8 @@ public:
     std::uint32_t pageCount() const { return m_pageCount; }
     // The first byte of a page; a page past the end of the file throws.
     const unsigned char* page(std::uint32_t number) const;
+    // Whether a page is a data page of the table whose definition starts on page table.
+    bool isDataPageOf(std::uint32_t page, std::uint32_t table) const;
     // The number of row slots of a data page, checked to fit the page.
     std::uint16_t slotCount(std::uint32_t page) const;
     // A slot's raw value: the row's offset and its flags.

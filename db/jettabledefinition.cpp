@@ -4,6 +4,7 @@
 #include "core/patcherror.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 namespace tolvane {
 
@@ -82,13 +83,14 @@ private:
 
 QByteArray definitionBytes(const PageFile& file, std::uint32_t first) {
     QByteArray bytes;
-    std::vector<std::uint32_t> seen;
+    // A damaged file may chain every page it has; a set keeps the loop check linear.
+    std::unordered_set<std::uint32_t> seen;
     for (std::uint32_t page = first; page != 0;) {
-        if (std::find(seen.begin(), seen.end(), page) != seen.end())
+        if (seen.contains(page))
             damaged(first, QStringLiteral("continues on page %1 a second time: its page chain "
                                           "loops.")
                                .arg(page));
-        seen.push_back(page);
+        seen.insert(page);
         const unsigned char* p = file.page(page);
         if (p[0] != DefinitionPage)
             damaged(first, QStringLiteral("continues on page %1, which is not a table "

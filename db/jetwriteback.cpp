@@ -63,9 +63,6 @@ struct Cell {
     bool isNull = false;
 };
 
-// Data pages keep the definition page of their table here.
-constexpr qsizetype kOwnerOffset = 4;
-
 Cell locateCell(const PageFile& pages, const TableDefinition& def, const Column& column, int width,
                 RowLocation listed, std::size_t row) {
     const auto problem = [&](const QString& what) {
@@ -76,9 +73,7 @@ Cell locateCell(const PageFile& pages, const TableDefinition& def, const Column&
             .arg(what);
     };
     try {
-        const unsigned char* page = pages.page(listed.page);
-        if (page[0] != DataPage ||
-            bytes::loadLittleEndian<std::uint32_t>(page + kOwnerOffset) != def.page)
+        if (!pages.isDataPageOf(listed.page, def.page))
             refuse(problem(QStringLiteral("is not on a data page of the table")));
         // A moved row is written where its pointer leads, and only there.
         const std::optional<RowLocation> data = pages.dataOf(listed, def.page);

@@ -273,7 +273,9 @@ QStringList compareReaders(const QString& path) {
     if (ourNames != theirNames)
         differences << QStringLiteral("tables: ours %1, libmdb %2")
                            .arg(ourNames.join(u','), theirNames.join(u','));
-    for (const auto& [name, their] : theirs) {
+    for (const auto& entry : theirs) {
+        const QString& name = entry.first;
+        const LibmdbTable& their = entry.second;
         const std::optional<jet::Table> ours = reader.readTable(name);
         if (!ours)
             continue;

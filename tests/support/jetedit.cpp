@@ -75,9 +75,9 @@ std::uint32_t appendRowPage(QByteArray& file, std::uint32_t owner, const std::ve
     page[0] = static_cast<char>(jet::DataPage);
     page[1] = 1;
     if (longValues)
-        page.replace(4, 4, "LVAL");
+        page.replace(jet::kPageOwnerOffset, 4, "LVAL");
     else
-        put32(page, 4, owner);
+        put32(page, jet::kPageOwnerOffset, owner);
     put16(page, format.rowCountOffset, static_cast<std::uint16_t>(rows.size()));
     const qsizetype slotTable = format.slotTableOffset();
     qsizetype end = format.pageSize;
@@ -148,10 +148,8 @@ void inlineUsageMap(QByteArray& file, std::uint32_t definitionPage, std::uint32_
     QByteArray inlineMap(map.size, '\0');
     put32(inlineMap, 1, first);
     for (std::uint32_t page = first; page < pages.pageCount(); ++page) {
-        const unsigned char* p = pages.page(page);
         const std::uint32_t bit = page - first;
-        if (p[0] == jet::DataPage &&
-            bytes::loadLittleEndian<std::uint32_t>(p + 4) == definitionPage &&
+        if (pages.isDataPageOf(page, definitionPage) &&
             5 + bit / 8 < static_cast<std::uint32_t>(map.size))
             inlineMap[5 + bit / 8] = static_cast<char>(inlineMap[5 + bit / 8] | (1 << (bit % 8)));
     }

@@ -46,8 +46,6 @@ void appendNumber(QByteArray& b, const Format& f, std::uint32_t v) {
         bytes::appendLittleEndian(b, static_cast<std::uint16_t>(v));
 }
 
-// Data pages keep the definition page of their table, or "LVAL", here.
-constexpr qsizetype kOwnerOffset = 4;
 constexpr qsizetype kFreeSpaceOffset = 2;
 // A row pointer holds the slot in one byte.
 constexpr int kMaxSlots = 255;
@@ -210,7 +208,7 @@ private:
         RowPage page{emptyPage(), 0, m_format.pageSize};
         page.bytes[0] = static_cast<char>(jet::DataPage);
         page.bytes[1] = 1;
-        page.bytes.replace(kOwnerOffset, 4, owner);
+        page.bytes.replace(jet::kPageOwnerOffset, 4, owner);
         return page;
     }
     bool fits(const RowPage& page, qsizetype size) const {
