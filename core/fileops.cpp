@@ -188,6 +188,13 @@ void replaceByRename(const QString& from, const QString& to) {
 #else
     if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0)
         throw PatchError(QStringLiteral("Cannot replace the file"), to, systemErrorText(errno));
+    // A rename is on the disk only once its folder is; Windows writes it through above.
+    const int folder =
+        ::open(QFile::encodeName(QFileInfo(to).absolutePath()).constData(), O_RDONLY | O_DIRECTORY);
+    if (folder >= 0) {
+        ::fsync(folder);
+        ::close(folder);
+    }
 #endif
 }
 

@@ -40,7 +40,7 @@ void copyFileReplacing(const QString& source, const QString& target);
 // Renames a file; the target must not exist.
 void renameFile(const QString& from, const QString& to);
 // Renames from onto to, replacing to in one step: a reader finds the old file or the new
-// one, never neither.
+// one, never neither. The rename is on the disk when it returns.
 void replaceByRename(const QString& from, const QString& to);
 // Deletes a file.
 void removeFile(const QString& path);

@@ -1,9 +1,7 @@
 #include "db/caselesscollation.h"
 
 #include "core/patcherror.h"
-#include "db/sqliteapi.h"
-
-#include <QString>
+#include "db/sqliteconnection.h"
 
 #include <sqlite3.h>
 
@@ -52,13 +50,13 @@ QString key(const QString& text) {
     return text.toCaseFolded();
 }
 
-void addTo(QSqlDatabase& db, const QString& operation, const QString& path) {
-    sqlite3* connection = sqliteapi::handle(db, operation, path);
+void addTo(SqliteConnection& db, const QString& operation) {
+    sqlite3* connection = db.native(operation);
     const QByteArray name = QByteArray(kCollation.data(), kCollation.size());
     const int result = sqlite3_create_collation_v2(connection, name.constData(), SQLITE_UTF8,
                                                    nullptr, &compare, nullptr);
     if (result != SQLITE_OK)
-        throw PatchError(operation, path,
+        throw PatchError(operation, db.path(),
                          QStringLiteral("SQLite refused the collation %1: %2")
                              .arg(kCollation, QString::fromUtf8(sqlite3_errstr(result))));
 }

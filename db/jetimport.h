@@ -1,24 +1,45 @@
 #pragma once
 
+#include "db/jetfile.h"
+#include "db/jetwriteback.h"
+
 #include <QString>
 
-class QSqlDatabase;
+#include <memory>
+#include <optional>
+#include <vector>
 
 namespace tolvane {
 
+class SqliteConnection;
+
 namespace jet {
-struct Table;
 
-// Creates the table in db with SQLite column types that keep each Jet value's kind, and
-// inserts every row in the table's stored order, so that rowid n is the n-th stored row.
-// Text columns are declared with textCollation when it is given (registered on db before),
-// else with SQLite's own.
-void copyTableToSqlite(const Table& table, QSqlDatabase& db,
-                       const QString& textCollation = QString());
+// Creates the table of that name in db with SQLite column types that keep each Access
+// value's kind, and inserts the rows as the reader reads them, in their stored order, so
+// that rowid n is the n-th stored row; no reading of the whole table is held beside the
+// copy. Also hands each row to alsoVisit when given. Text columns are declared with
+// textCollation when it is given (registered on db before), else with SQLite's own.
+// Returns the table without its rows; nothing when the file has no such table.
+std::optional<Table> copyTableToSqlite(const Reader& reader, const QString& name,
+                                       SqliteConnection& db, const QString& textCollation = {},
+                                       const Reader::RowVisitor& alsoVisit = {});
 
-// Writes every user table of the Jet 4 file at jetPath into a new SQLite file at
-// sqlitePath. An existing target is refused; a failure leaves no target behind.
-void convertJetToSqlite(const QString& jetPath, const QString& sqlitePath);
+// The rows of a table of db in stored order, as what the Access table it was copied from must
+// read back as once the overall ratings are written into it; compared without building a
+// value of each cell. Failures throw a PatchError.
+std::unique_ptr<ExpectedRows> rowsOfCopy(SqliteConnection& db, const QString& table);
+
+// A column the converter left out of a table, and why.
+struct LeftOutOfTable {
+    QString table;
+    LeftOutColumn column;
+};
+
+// Writes every user table of the Access file at accessPath into a new SQLite file at
+// sqlitePath, and returns the columns it left out. An existing target is refused; a failure
+// leaves no target behind.
+std::vector<LeftOutOfTable> convertToSqlite(const QString& accessPath, const QString& sqlitePath);
 
 } // namespace jet
 

@@ -4,6 +4,7 @@
 #include "core/patcherror.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 namespace tolvane {
 
@@ -11,22 +12,14 @@ namespace jet {
 
 namespace {
 
-// Jet 4 definition layout: counts at fixed offsets, then the physical index entries, the
-// column entries, the column names, the physical index column lists, the logical index
-// entries and their names.
-constexpr qsizetype kRowCount = 16;
-constexpr qsizetype kVariableColumnCount = 43; // then the column count and both index counts
-constexpr qsizetype kUsageMap = 55;
-constexpr qsizetype kFirstEntry = 63;
-constexpr qsizetype kPhysicalIndexEntry = 12;
-constexpr qsizetype kColumnEntry = 25;
-constexpr qsizetype kLogicalIndexEntry = 28;
-constexpr int kIndexColumns = 10;
 constexpr std::uint16_t kMaxColumns = 256;
 constexpr std::uint32_t kMaxIndexes = 1000;
+constexpr int kIndexColumns = 10;
 // Continuation pages repeat the page header before their part of the definition.
 constexpr qsizetype kContinuationHeader = 8;
+constexpr qsizetype kNextPageOffset = 4;
 constexpr std::uint8_t kFixedColumnFlag = 0x01;
+constexpr std::uint8_t kCalculatedColumnFlags = 0xc0; // in the extended flags
 // A relationship's own index entry shares its physical index with the user's.
 constexpr std::uint8_t kRelationshipIndex = 2;
 
@@ -37,8 +30,9 @@ constexpr std::uint8_t kRelationshipIndex = 2;
 // Bounds-checked reads over a definition's bytes.
 class DefinitionCursor {
 public:
-    DefinitionCursor(const QByteArray& bytes, std::uint32_t page)
+    DefinitionCursor(const QByteArray& bytes, const PageFile& file, std::uint32_t page)
         : m_bytes(bytes)
+        , m_file(file)
         , m_page(page) {}
 
     void seek(qsizetype pos) {
@@ -57,12 +51,17 @@ public:
         m_pos += sizeof(T);
         return v;
     }
+    // The field of an entry that starts at entry, at the layout's offset.
+    template <class T> T readAt(qsizetype entry, qsizetype offset) {
+        seek(entry + offset);
+        return read<T>();
+    }
 #pragma GCC diagnostic pop
-    QString name() {
-        const auto size = read<std::uint16_t>();
+    QString name(int lengthSize) {
+        const qsizetype size = lengthSize == 1 ? read<std::uint8_t>() : read<std::uint16_t>();
         need(m_pos, size);
         const QString text =
-            decodeText(reinterpret_cast<const unsigned char*>(m_bytes.constData()) + m_pos, size);
+            m_file.text(reinterpret_cast<const unsigned char*>(m_bytes.constData()) + m_pos, size);
         m_pos += size;
         return text;
     }
@@ -77,27 +76,29 @@ private:
     }
 
     const QByteArray& m_bytes;
+    const PageFile& m_file;
     std::uint32_t m_page;
     qsizetype m_pos = 0;
 };
 
 QByteArray definitionBytes(const PageFile& file, std::uint32_t first) {
     QByteArray bytes;
-    std::vector<std::uint32_t> seen;
+    // A damaged file may chain every page it has; a set keeps the loop check linear.
+    std::unordered_set<std::uint32_t> seen;
     for (std::uint32_t page = first; page != 0;) {
-        if (std::find(seen.begin(), seen.end(), page) != seen.end())
+        if (seen.contains(page))
             damaged(first, QStringLiteral("continues on page %1 a second time: its page chain "
                                           "loops.")
                                .arg(page));
-        seen.push_back(page);
+        seen.insert(page);
         const unsigned char* p = file.page(page);
         if (p[0] != DefinitionPage)
             damaged(first, QStringLiteral("continues on page %1, which is not a table "
                                           "definition page.")
                                .arg(page));
         const qsizetype skip = seen.size() == 1 ? 0 : kContinuationHeader;
-        bytes.append(reinterpret_cast<const char*>(p) + skip, kPageSize - skip);
-        page = bytes::loadLittleEndian<std::uint32_t>(p + 4);
+        bytes.append(reinterpret_cast<const char*>(p) + skip, file.pageSize() - skip);
+        page = bytes::loadLittleEndian<std::uint32_t>(p + kNextPageOffset);
     }
     return bytes;
 }
@@ -134,8 +135,14 @@ QString columnTypeName(std::uint8_t type) {
         return QStringLiteral("Replication ID");
     case Numeric:
         return QStringLiteral("Decimal");
+    case Complex:
+        return QStringLiteral("Attachment or multivalued list");
+    case BigInt:
+        return QStringLiteral("Large Number");
+    case ExtendedDateTime:
+        return QStringLiteral("Date/Time Extended");
     default:
-        return QStringLiteral("type %1").arg(type);
+        return QStringLiteral("unknown type 0x%1").arg(type, 2, 16, QLatin1Char('0'));
     }
 }
 
@@ -147,24 +154,19 @@ const Column* TableDefinition::column(const QString& name) const {
     return nullptr;
 }
 
-TableDefinition parseTableDefinition(const QByteArray& file, std::uint32_t page) {
-    return parseTableDefinition(PageFile(file), page);
-}
-
 TableDefinition parseTableDefinition(const PageFile& file, std::uint32_t page) {
+    const DefinitionLayout& layout = file.format().definition;
     const QByteArray bytes = definitionBytes(file, page);
-    DefinitionCursor in(bytes, page);
+    DefinitionCursor in(bytes, file, page);
     TableDefinition def;
     def.page = page;
 
-    in.seek(kRowCount);
-    def.rowCount = in.read<std::uint32_t>();
-    in.seek(kVariableColumnCount);
-    def.variableColumnCount = in.read<std::uint16_t>();
-    const auto columnCount = in.read<std::uint16_t>();
-    const auto logicalCount = in.read<std::uint32_t>();
-    const auto physicalCount = in.read<std::uint32_t>();
-    def.usageMap = in.read<std::uint32_t>();
+    def.rowCount = in.readAt<std::uint32_t>(0, layout.rowCount);
+    def.variableColumnCount = in.readAt<std::uint16_t>(0, layout.variableColumnCount);
+    const auto columnCount = in.readAt<std::uint16_t>(0, layout.columnCount);
+    const auto logicalCount = in.readAt<std::uint32_t>(0, layout.logicalIndexCount);
+    const auto physicalCount = in.readAt<std::uint32_t>(0, layout.physicalIndexCount);
+    def.usageMap = in.readAt<std::uint32_t>(0, layout.usageMap);
     if (columnCount > kMaxColumns || logicalCount > kMaxIndexes || physicalCount > logicalCount)
         in.malformed(QStringLiteral("has column or index counts out of range (%1 columns, %2 "
                                     "and %3 indexes).")
@@ -172,34 +174,38 @@ TableDefinition parseTableDefinition(const PageFile& file, std::uint32_t page) {
                          .arg(logicalCount)
                          .arg(physicalCount));
 
-    in.seek(kFirstEntry + static_cast<qsizetype>(physicalCount) * kPhysicalIndexEntry);
     def.columns.resize(columnCount);
+    qsizetype entry =
+        layout.firstEntry + static_cast<qsizetype>(physicalCount) * layout.physicalIndexEntry;
     for (Column& c : def.columns) {
-        const qsizetype entry = in.pos();
-        c.type = in.read<std::uint8_t>();
-        in.seek(entry + 5);
-        c.number = in.read<std::uint16_t>();
-        c.variableIndex = in.read<std::uint16_t>();
-        c.otherNumber = in.read<std::uint16_t>();
-        in.seek(entry + 15);
-        c.fixed = (in.read<std::uint8_t>() & kFixedColumnFlag) != 0;
-        in.seek(entry + 21);
-        c.fixedOffset = in.read<std::uint16_t>();
-        c.length = in.read<std::uint16_t>();
+        c.type = in.readAt<std::uint8_t>(entry, layout.columnType);
+        c.number = in.readAt<std::uint16_t>(entry, layout.columnNumber);
+        c.variableIndex = in.readAt<std::uint16_t>(entry, layout.columnVariableIndex);
+        c.otherNumber = in.readAt<std::uint16_t>(entry, layout.columnOtherNumber);
+        c.precision = in.readAt<std::uint8_t>(entry, layout.columnPrecision);
+        c.scale = in.readAt<std::uint8_t>(entry, layout.columnScale);
+        c.fixed = (in.readAt<std::uint8_t>(entry, layout.columnFlags) & kFixedColumnFlag) != 0;
+        if (layout.columnExtendedFlags >= 0)
+            c.calculated = (in.readAt<std::uint8_t>(entry, layout.columnExtendedFlags) &
+                            kCalculatedColumnFlags) != 0;
+        c.fixedOffset = in.readAt<std::uint16_t>(entry, layout.columnFixedOffset);
+        c.length = in.readAt<std::uint16_t>(entry, layout.columnLength);
+        entry += layout.columnEntry;
     }
+    in.seek(entry);
     for (Column& c : def.columns)
-        c.name = in.name();
+        c.name = in.name(layout.nameLengthSize);
 
     def.indexes.resize(physicalCount);
     for (Index& index : def.indexes) {
-        in.skip(4);
+        in.skip(layout.indexColumnsBefore);
         for (int k = 0; k < kIndexColumns; ++k) {
             const auto number = in.read<std::uint16_t>();
             in.skip(1); // sort order
             if (number != 0xffff)
                 index.columnNumbers.push_back(number);
         }
-        in.skip(4 + 4 + 1 + 9);
+        in.skip(layout.indexColumnsAfter);
     }
 
     struct Logical {
@@ -208,15 +214,13 @@ TableDefinition parseTableDefinition(const PageFile& file, std::uint32_t page) {
     };
     std::vector<Logical> logical(logicalCount);
     for (Logical& l : logical) {
-        const qsizetype entry = in.pos();
-        in.seek(entry + 8);
-        l.physical = in.read<std::uint32_t>();
-        in.seek(entry + 23);
-        l.kind = in.read<std::uint8_t>();
-        in.seek(entry + kLogicalIndexEntry);
+        entry = in.pos();
+        l.physical = in.readAt<std::uint32_t>(entry, layout.logicalIndexPhysical);
+        l.kind = in.readAt<std::uint8_t>(entry, layout.logicalIndexKind);
+        in.seek(entry + layout.logicalIndexEntry);
     }
     for (const Logical& l : logical) {
-        const QString name = in.name();
+        const QString name = in.name(layout.nameLengthSize);
         if (l.physical >= physicalCount)
             continue;
         QString& target = def.indexes[l.physical].name;

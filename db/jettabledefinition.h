@@ -9,11 +9,9 @@
 
 namespace tolvane {
 
-// The definition of a table in a Microsoft Jet 4 file: its columns, where each lies in a
-// row, its indexes and the map of its data pages, as its definition pages store them.
+// The definition of a table in an Access file: its columns, where each lies in a row, its
+// indexes and the map of its data pages, as its definition pages store them.
 namespace jet {
-
-class PageFile;
 
 enum ColumnType : std::uint8_t {
     Bool = 0x01,
@@ -30,6 +28,10 @@ enum ColumnType : std::uint8_t {
     Memo = 0x0c,
     Guid = 0x0f,
     Numeric = 0x10,
+    // ACE only:
+    Complex = 0x12, // an attachment or multivalued list: a key into hidden tables
+    BigInt = 0x13,
+    ExtendedDateTime = 0x14,
 };
 
 // The name Access gives a column type, e.g. "Long Integer".
@@ -44,9 +46,13 @@ struct Column {
     // Some writers fill a second number; an index that names it is counted too.
     std::uint16_t otherNumber = 0;
     bool fixed = false;
-    std::uint16_t fixedOffset = 0;   // after the row's 2-byte column count
+    // A column Access computes from an expression (ACE): its stored value is wrapped.
+    bool calculated = false;
+    std::uint16_t fixedOffset = 0;   // after the row's column count
     std::uint16_t variableIndex = 0; // its entry in a row's table of variable columns
     std::uint16_t length = 0;
+    std::uint8_t precision = 0; // Decimal columns
+    std::uint8_t scale = 0;
 };
 
 struct Index {
@@ -71,8 +77,6 @@ struct TableDefinition {
 // Parses the definition that starts at page; a malformed definition throws a PatchError
 // naming the page.
 TableDefinition parseTableDefinition(const PageFile& file, std::uint32_t page);
-// The same, for a whole Jet 4 file in memory.
-TableDefinition parseTableDefinition(const QByteArray& file, std::uint32_t page);
 
 } // namespace jet
 

@@ -8,16 +8,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <bit>
+#include <cmath>
 #include <limits>
 #include <optional>
-
-#ifdef Q_OS_UNIX
-#include <fcntl.h>
-#include <unistd.h>
-#endif
 
 namespace tolvane {
 
@@ -69,24 +64,23 @@ struct Cell {
 };
 
 Cell locateCell(const PageFile& pages, const TableDefinition& def, const Column& column, int width,
-                RowLocation at, std::size_t row) {
+                RowLocation listed, std::size_t row) {
     const auto problem = [&](const QString& what) {
         return QStringLiteral("row %1 (page %2, slot %3) %4")
             .arg(row + 1)
-            .arg(at.page)
-            .arg(at.slot)
+            .arg(listed.page)
+            .arg(listed.slot)
             .arg(what);
     };
     try {
-        const unsigned char* page = pages.page(at.page);
-        if (page[0] != DataPage || bytes::loadLittleEndian<std::uint32_t>(page + 4) != def.page)
+        if (!pages.isDataPageOf(listed.page, def.page))
             refuse(problem(QStringLiteral("is not on a data page of the table")));
-        const RowBytes bytes = pages.row(at);
-        if (bytes.flags != 0)
-            refuse(problem(QStringLiteral("is stored with row flags 0x%1 (deleted, moved or "
-                                          "overflowing rows cannot be written in place)")
-                               .arg(bytes.flags, 4, 16, QLatin1Char('0'))));
-        const StoredRow stored(bytes, def);
+        // A moved row is written where its pointer leads, and only there.
+        const std::optional<RowLocation> data = pages.dataOf(listed, def.page);
+        if (!data)
+            refuse(problem(QStringLiteral("is deleted")));
+        const RowBytes bytes = pages.row(*data);
+        const StoredRow stored(bytes, def, pages.format());
         if (!stored.holds(column))
             refuse(problem(
                 QStringLiteral("was stored before the column \"%1\" was added").arg(column.name)));
@@ -130,17 +124,24 @@ void writeInteger(QByteArray& file, qsizetype at, const IntegerType& type, qint6
     }
 }
 
-// The lock file Access keeps beside an open database, in any letter case.
+// The lock file Access keeps beside an open database (.ldb for the Jet formats, .laccdb
+// for ACE), in any letter case.
 std::optional<QString> lockFileBeside(const QString& path) {
     const QFileInfo info(path);
-    const QString wanted = info.completeBaseName() + QStringLiteral(".ldb");
+    const QStringList wanted = {info.completeBaseName() + QStringLiteral(".ldb"),
+                                info.completeBaseName() + QStringLiteral(".laccdb")};
     const QStringList entries =
         info.absoluteDir().entryList(QDir::Files | QDir::Hidden | QDir::System);
     for (const QString& entry : entries) {
-        if (entry.compare(wanted, Qt::CaseInsensitive) == 0)
+        if (wanted.contains(entry, Qt::CaseInsensitive))
             return info.absoluteDir().filePath(entry);
     }
     return std::nullopt;
+}
+
+QString changedSinceRead() {
+    return QStringLiteral("The file was changed by another program after it was read; nothing "
+                          "was written. Run the update again.");
 }
 
 // What the write needs, once everything that must hold before one byte is written holds.
@@ -149,14 +150,17 @@ struct Plan {
     Column column;
     int tableColumn = -1;
     const IntegerType* type = nullptr;
+    std::vector<Cell> cells; // one per row of the table
 };
 
+// file must be the file the table was read from (its digest is checked before).
 Plan makePlan(const QString& path, const QByteArray& file, const Table& table,
               const QString& columnName) {
-    const DatabaseFormat format = detectDatabaseFormat(file.left(kDatabaseHeadSize));
-    if (format != DatabaseFormat::Jet4)
-        refuse(QStringLiteral("the file is %1, and only Jet 4 files are written")
-                   .arg(databaseFormatName(format)));
+    const DatabaseFormat kind = detectDatabaseFormat(file.left(kDatabaseHeadSize));
+    const Format* format = formatOf(kind);
+    if (!format)
+        refuse(QStringLiteral("the file is %1, and only unencrypted Access files are written")
+                   .arg(databaseFormatName(kind)));
     if (const auto lockName = lockFileBeside(path))
         refuse(QStringLiteral("the lock file %1 lies beside it: Access may have the database "
                               "open, or was not closed properly. Close Access; if the lock file "
@@ -168,7 +172,7 @@ Plan makePlan(const QString& path, const QByteArray& file, const Table& table,
         refuse(QStringLiteral("the table %1 has no column \"%2\"").arg(table.name, columnName));
     std::optional<PageFile> pages;
     try {
-        pages.emplace(file);
+        pages.emplace(file, *format);
         plan.definition = parseTableDefinition(*pages, table.definitionPage);
     } catch (const PatchError& e) {
         refuse(QStringLiteral("the definition of the table %1 cannot be read (%2)")
@@ -197,71 +201,102 @@ Plan makePlan(const QString& path, const QByteArray& file, const Table& table,
                                                                          QLatin1Char('"')));
         }
     }
+    plan.cells.reserve(table.locations.size());
     try {
         for (std::size_t row = 0; row < table.locations.size(); ++row)
-            locateCell(*pages, plan.definition, *column, plan.type->width, table.locations[row],
-                       row);
+            plan.cells.push_back(locateCell(*pages, plan.definition, *column, plan.type->width,
+                                            table.locations[row], row));
     } catch (const Refusal& r) {
         refuse(QStringLiteral("in the table %1, %2").arg(table.name, r.reason));
     }
     return plan;
 }
 
-bool sameValue(const QVariant& a, const QVariant& b) {
-    if (a.isNull() || b.isNull())
-        return a.isNull() == b.isNull();
-    if (a.typeId() != b.typeId())
-        return false;
-    if (a.typeId() == QMetaType::Double)
-        return std::bit_cast<std::uint64_t>(a.toDouble()) ==
-               std::bit_cast<std::uint64_t>(b.toDouble());
-    return a == b;
-}
-
-void syncFolder([[maybe_unused]] const QString& folder) {
-#ifdef Q_OS_UNIX
-    // A rename is durable only once its folder is; Windows has no such step.
-    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-#endif
-}
-
-// Reads the copy back and compares every cell with what it must hold.
-void verifyCopy(const QString& copy, const QByteArray& bytes, const Table& table, int column,
-                const std::vector<std::optional<qint64>>& expected) {
+// Reads the written copy back row by row and compares every cell with what it must hold.
+void verifyCopy(const QString& copy, QByteArray bytes, const Table& table, ExpectedRows& expected) {
     const auto mismatch = [&](const QString& what) {
         fail(copy, QStringLiteral("The written copy does not read back as intended (%1); the "
                                   "original file was left as it was.")
                        .arg(what));
     };
+    std::size_t row = 0;
+    const auto sameColumns = [&](const Table& written) {
+        if (written.columns.size() != table.columns.size())
+            mismatch(QStringLiteral("its columns changed"));
+        for (std::size_t c = 0; c < table.columns.size(); ++c) {
+            const Column& a = written.columns[c];
+            const Column& b = table.columns[c];
+            if (a.name != b.name || a.type != b.type || a.number != b.number)
+                mismatch(QStringLiteral("its column \"%1\" changed").arg(b.name));
+        }
+    };
+    const auto check = [&](const std::vector<QVariant>& values) {
+        if (!expected.next())
+            mismatch(QStringLiteral("it has more rows than were read"));
+        for (std::size_t c = 0; c < values.size(); ++c) {
+            if (!expected.holds(c, values[c]))
+                mismatch(QStringLiteral("row %1, column \"%2\"")
+                             .arg(row + 1)
+                             .arg(table.columns[c].name));
+        }
+        ++row;
+    };
     std::optional<Table> written;
     try {
-        written = Reader(copy, bytes).readTable(table.name);
+        written = Reader(copy, std::move(bytes)).streamTable(table.name, sameColumns, check);
     } catch (const PatchError& e) {
+        if (e.operation() == writeOperation())
+            throw;
         mismatch(e.cause());
     }
-    if (!written || written->rows.size() != table.rows.size() ||
-        written->locations != table.locations)
+    if (!written || written->locations != table.locations || expected.next())
         mismatch(QStringLiteral("its rows moved"));
-    for (std::size_t r = 0; r < table.rows.size(); ++r) {
-        for (std::size_t c = 0; c < table.columns.size(); ++c) {
-            const QVariant want = static_cast<int>(c) == column && expected[r]
-                                      ? QVariant(*expected[r])
-                                      : table.rows[r][c];
-            if (!sameValue(written->rows[r][c], want))
-                mismatch(
-                    QStringLiteral("row %1, column \"%2\"").arg(r + 1).arg(table.columns[c].name));
+}
+
+// Whether a value read back is the one expected, compared as ExpectedRows::holds says.
+bool sameValue(const QVariant& written, const QVariant& expected) {
+    const bool nan = written.typeId() == QMetaType::Double && std::isnan(written.toDouble());
+    if (written.isNull() || expected.isNull())
+        return written.isNull() == expected.isNull() || (nan && expected.isNull());
+    if (written.typeId() != expected.typeId())
+        return false;
+    if (written.typeId() == QMetaType::Double)
+        return written.toDouble() == expected.toDouble() ||
+               (nan && std::isnan(expected.toDouble()));
+    return written == expected;
+}
+
+// The rows of a table read whole, with the changes.
+class ChangedRows : public ExpectedRows {
+public:
+    ChangedRows(const Table& table, const QString& column, const std::vector<CellChange>& changes)
+        : m_table(table)
+        , m_column(table.columnIndex(column))
+        , m_new(table.rows.size()) {
+        for (const CellChange& change : changes) {
+            if (change.row < m_new.size())
+                m_new[change.row] = change.value;
         }
     }
-}
+    bool next() override { return ++m_row < m_table.rows.size(); }
+    bool holds(std::size_t column, const QVariant& written) override {
+        const std::vector<QVariant>& row = m_table.rows[m_row];
+        if (static_cast<int>(column) == m_column && m_new[m_row])
+            return sameValue(written, QVariant(*m_new[m_row]));
+        return column < row.size() && sameValue(written, row[column]);
+    }
+
+private:
+    const Table& m_table;
+    int m_column;
+    std::vector<std::optional<qint64>> m_new;
+    std::size_t m_row = std::size_t(-1);
+};
 
 } // namespace
 
 QString writeOperation() {
-    return QStringLiteral("Cannot write the overall ratings into the Jet database");
+    return QStringLiteral("Cannot write the overall ratings into the Access database");
 }
 
 QString sqliteAdvice() {
@@ -270,81 +305,77 @@ QString sqliteAdvice() {
 }
 
 QString inPlaceWriteProblem(const QString& path, const Table& table, const QString& column) {
+    const QByteArray file = fileops::readWholeFile(path, readOperation());
+    if (fileDigest(file) != table.fileDigest)
+        return changedSinceRead();
     try {
-        makePlan(path, fileops::readWholeFile(path, readOperation()), table, column);
+        makePlan(path, file, table, column);
     } catch (const Refusal& r) {
-        return QStringLiteral("The overall ratings cannot be written back into the Jet database "
-                              "%1: %2. %3")
+        return QStringLiteral("The overall ratings cannot be written back into the Access "
+                              "database %1: %2. %3")
             .arg(QDir::toNativeSeparators(path), r.reason, sqliteAdvice());
     }
     return QString();
 }
 
-void writeInPlace(const QString& path, const Table& table, const QString& columnName,
-                  const std::vector<CellChange>& changes, const WriteFault& fault) {
+QByteArray writeInPlace(const QString& path, const Table& table, const QString& columnName,
+                        const std::vector<CellChange>& changes, ExpectedRows& expected,
+                        const WriteFault& fault) {
     if (changes.empty())
-        return;
-    const QByteArray original = fileops::readWholeFile(path, readOperation());
-    QByteArray patched = original;
-    std::vector<std::optional<qint64>> expected(table.rows.size());
-    Plan plan;
+        return table.fileDigest;
+    QByteArray bytes = fileops::readWholeFile(path, readOperation());
+    if (fileDigest(bytes) != table.fileDigest)
+        fail(path, changedSinceRead());
+    bool changed = false;
     try {
-        plan = makePlan(path, original, table, columnName);
-        const PageFile pages(original);
+        const Plan plan = makePlan(path, bytes, table, columnName);
         for (const CellChange& change : changes) {
-            if (change.row >= table.rows.size())
+            if (change.row >= plan.cells.size())
                 fail(path, QStringLiteral("Row %1 does not exist.").arg(change.row + 1));
-            const Cell cell = locateCell(pages, plan.definition, plan.column, plan.type->width,
-                                         table.locations[change.row], change.row);
-            const QVariant& before =
-                table.rows[change.row][static_cast<std::size_t>(plan.tableColumn)];
-            const bool unchanged =
-                cell.isNull
-                    ? before.isNull()
-                    : !before.isNull() &&
-                          before.toLongLong() == readInteger(original, cell.offset, *plan.type);
-            if (!unchanged)
-                fail(path, QStringLiteral("Row %1 has changed in the file since it was read; "
-                                          "nothing was written.")
-                               .arg(change.row + 1));
             if (change.value < plan.type->low || change.value > plan.type->high)
                 refuse(QStringLiteral("row %1: the value %2 does not fit the column \"%3\" of "
                                       "the type %4")
                            .arg(change.row + 1)
                            .arg(change.value)
                            .arg(plan.column.name, columnTypeName(plan.column.type)));
-            writeInteger(patched, cell.offset, *plan.type, change.value);
-            patched[cell.nullByte] = static_cast<char>(patched[cell.nullByte] | cell.nullBit);
-            expected[change.row] = change.value;
+            const Cell& cell = plan.cells[change.row];
+            if (!cell.isNull && readInteger(bytes, cell.offset, *plan.type) == change.value)
+                continue;
+            writeInteger(bytes, cell.offset, *plan.type, change.value);
+            bytes[cell.nullByte] = static_cast<char>(bytes[cell.nullByte] | cell.nullBit);
+            changed = true;
         }
     } catch (const Refusal& r) {
         fail(path, r.reason + QStringLiteral(". ") + sqliteAdvice());
     }
-    if (patched == original)
-        return;
+    if (!changed)
+        return table.fileDigest;
 
+    const QByteArray intended = fileDigest(bytes);
     const QFileInfo info(path);
     const QString copy = info.absoluteDir().filePath(QLatin1Char('.') + info.fileName() +
                                                      QStringLiteral(".writing"));
     QFile::remove(copy); // a copy left by a crash is stale
     try {
-        QSaveFile out(copy);
-        if (!out.open(QIODevice::WriteOnly) || out.write(patched) != patched.size() ||
-            !out.commit())
-            fail(copy, out.errorString());
+        try {
+            fileops::writeFileAtomically(copy, bytes);
+        } catch (const PatchError& e) {
+            fail(copy, e.cause());
+        }
         QFile::setPermissions(copy, QFile::permissions(path));
+        bytes = QByteArray(); // only one reading of the file is held at a time
         if (fault)
             fault(WriteStep::CopyWritten);
 
-        const QByteArray onDisk = fileops::readWholeFile(copy, readOperation());
-        if (onDisk != patched)
+        QByteArray onDisk = fileops::readWholeFile(copy, readOperation());
+        if (fileDigest(onDisk) != intended)
             fail(copy, QStringLiteral("The copy on disk differs from what was written; the "
                                       "original file was left as it was."));
-        verifyCopy(copy, onDisk, table, plan.tableColumn, expected);
+        verifyCopy(copy, std::move(onDisk), table, expected);
         if (fault)
             fault(WriteStep::CopyVerified);
 
-        if (fileops::readWholeFile(path, readOperation()) != original)
+        if (fileDigest(path, readOperation()) != table.fileDigest)
             fail(path, QStringLiteral("The file was changed by another program during the "
                                       "write; it was left as that program wrote it."));
         try {
@@ -356,7 +387,13 @@ void writeInPlace(const QString& path, const Table& table, const QString& column
         QFile::remove(copy);
         throw;
     }
-    syncFolder(info.absolutePath());
+    return intended;
+}
+
+QByteArray writeInPlace(const QString& path, const Table& table, const QString& column,
+                        const std::vector<CellChange>& changes, const WriteFault& fault) {
+    ChangedRows expected(table, column, changes);
+    return writeInPlace(path, table, column, changes, expected, fault);
 }
 
 } // namespace jet

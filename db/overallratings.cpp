@@ -65,6 +65,11 @@ void store(SeasonDatabase& db, std::span<const Rating> ratings) {
 // or index that holds the column, a foreign key in force, or a Ratings that is no table.
 // Anything unusual counts; the trial then settles it.
 bool mayRefuse(SeasonDatabase& db) {
+    // The copy of an Access file is the program's own: ordinary tables in the program's
+    // collation, nothing that refuses a value. What the Access file itself would refuse is
+    // the write-back's to find (SeasonDatabase::writeBackProblem).
+    if (isReadableAccess(db.format()))
+        return false;
     QSqlQuery query(db.connection());
     const auto single = [&](const QString& sql) {
         return query.exec(sql) && query.next() ? query.value(0) : QVariant();

@@ -21,32 +21,32 @@ namespace {
 const QString kRatings = seasonschema::kRatingsTable;
 const QString kOverall = seasonschema::kRatingsColumns[seasonschema::Overall].name;
 
+// Every Ratings row of the copy with its overall rating, in the order the file stores them.
+QString overallInStoredOrder() {
+    return QStringLiteral("SELECT rowid, \"%1\" FROM \"%2\" ORDER BY rowid")
+        .arg(kOverall, kRatings);
+}
+
 } // namespace
 
 struct SeasonDatabase::Jet {
-    // Ratings as read from the file, its overall column kept up to date with what has
-    // been written back since.
+    // Ratings as read from the file: its definition, where its rows lie, and the file's
+    // fingerprint, kept up to date with what has been written back since.
     std::optional<jet::Table> ratings;
 };
 
 SeasonDatabase::SeasonDatabase(const QString& path)
     : m_path(path) {
     const QString operation = openDatabaseOperation();
-    if (!QFileInfo(path).isFile())
-        throw PatchError(operation, path, QStringLiteral("The file does not exist."));
-    QFile probe(path);
-    if (!probe.open(QIODevice::ReadOnly))
-        throw PatchError(operation, path, probe.errorString());
-    m_format = detectDatabaseFormat(probe.read(kDatabaseHeadSize));
-    probe.close();
-    if (m_format != DatabaseFormat::Sqlite && m_format != DatabaseFormat::Jet4)
+    m_format = detectDatabaseFormat(path);
+    const bool access = isReadableAccess(m_format);
+    if (m_format != DatabaseFormat::Sqlite && !access)
         throw PatchError(operation, path, unreadableFormatReason(m_format));
 
     m_sqlite = std::make_unique<SqliteConnection>(path, operation,
-                                                  m_format == DatabaseFormat::Jet4
-                                                      ? SqliteConnection::Storage::Memory
-                                                      : SqliteConnection::Storage::File);
-    if (m_format == DatabaseFormat::Jet4)
+                                                  access ? SqliteConnection::Storage::Scratch
+                                                         : SqliteConnection::Storage::File);
+    if (access)
         loadJet();
     // SQLite opens lazily; reading the schema proves the file is a database we can use.
     QSqlQuery schema(connection());
@@ -60,18 +60,16 @@ SeasonDatabase::~SeasonDatabase() = default;
 
 void SeasonDatabase::loadJet() {
     m_jet = std::make_unique<Jet>();
-    jet::Reader reader(m_path);
+    const jet::Reader reader(m_path);
     // The Jet engine ignores letter case where it compares texts: a qz name finds its
     // player whatever the case it was typed in. The copies' text columns do the same.
-    caseless::addTo(connection(), openDatabaseOperation(), m_path);
+    caseless::addTo(sqlite(), openDatabaseOperation());
     const QString collation = caseless::kCollation;
-    // Only the two tables the run uses; a missing one is left missing, for the checks to
-    // name it as they would in an SQLite file.
-    m_jet->ratings = reader.readTable(kRatings);
-    if (m_jet->ratings)
-        jet::copyTableToSqlite(*m_jet->ratings, connection(), collation);
-    if (const std::optional<jet::Table> qz = reader.readTable(seasonschema::kQzTable))
-        jet::copyTableToSqlite(*qz, connection(), collation);
+    // Only the two tables the run uses, each streamed into its copy as it is read; a
+    // missing one is left missing, for the checks to name it as they would in an SQLite
+    // file.
+    m_jet->ratings = jet::copyTableToSqlite(reader, kRatings, sqlite(), collation);
+    jet::copyTableToSqlite(reader, seasonschema::kQzTable, sqlite(), collation);
 }
 
 QString SeasonDatabase::writeBackProblem() const {
@@ -82,44 +80,42 @@ QString SeasonDatabase::writeBackProblem() const {
 }
 
 void SeasonDatabase::saveJetChanges() {
-    if (!m_jet || !m_jet->ratings)
+    if (!m_jet || !m_jet->ratings || m_jet->ratings->columnIndex(kOverall) < 0)
         return;
     jet::Table& ratings = *m_jet->ratings;
-    const int column = ratings.columnIndex(kOverall);
-    if (column < 0)
-        return;
     const QString operation = jet::writeOperation();
     QSqlQuery query(connection());
     query.setForwardOnly(true);
-    if (!query.exec(QStringLiteral("SELECT rowid, overall FROM Ratings ORDER BY rowid")))
+    if (!query.exec(overallInStoredOrder()))
         throw PatchError(operation, m_path, query.lastError().text());
+    // Every rating goes to the write, which changes only the cells that differ. A NULL
+    // stays NULL: the read-back of the written file finds any other difference.
     std::vector<jet::CellChange> changes;
+    changes.reserve(ratings.locations.size());
     while (query.next()) {
         const qint64 rowid = query.value(0).toLongLong();
         const QVariant value = query.value(1);
-        if (rowid < 1 || rowid > static_cast<qint64>(ratings.rows.size()))
+        if (rowid < 1 || rowid > static_cast<qint64>(ratings.locations.size()))
             throw PatchError(operation, m_path,
                              QStringLiteral("Row %1 was added after reading; only changed "
                                             "values can be written back.")
                                  .arg(rowid));
-        const std::size_t row = static_cast<std::size_t>(rowid - 1);
-        const QVariant& before = ratings.rows[row][static_cast<std::size_t>(column)];
-        if (value.isNull() && before.isNull())
+        if (value.isNull())
             continue;
-        if (value.isNull() || value.typeId() != QMetaType::LongLong)
+        if (value.typeId() != QMetaType::LongLong)
             throw PatchError(operation, m_path,
                              QStringLiteral("Row %1: only whole numbers can be written into the "
-                                            "column \"overall\".")
-                                 .arg(rowid));
-        if (!before.isNull() && before.toLongLong() == value.toLongLong())
-            continue;
-        changes.push_back({row, value.toLongLong()});
+                                            "column \"%2\".")
+                                 .arg(rowid)
+                                 .arg(kOverall));
+        changes.push_back({static_cast<std::size_t>(rowid - 1), value.toLongLong()});
     }
     if (query.lastError().isValid())
         throw PatchError(operation, m_path, query.lastError().text());
-    jet::writeInPlace(m_path, ratings, kOverall, changes);
-    for (const jet::CellChange& change : changes)
-        ratings.rows[change.row][static_cast<std::size_t>(column)] = change.value;
+    query.finish();
+
+    const std::unique_ptr<jet::ExpectedRows> expected = jet::rowsOfCopy(sqlite(), ratings.name);
+    ratings.fileDigest = jet::writeInPlace(m_path, ratings, kOverall, changes, *expected);
 }
 
 void SeasonDatabase::exec(const QString& sql) {

@@ -11,12 +11,13 @@
 namespace tolvane {
 
 // An open season database, reached through Qt Sql whatever the file is. An SQLite file is
-// used directly. A Microsoft Jet 4 file (Access 2000 to 2003) is read once into an SQLite
-// database in memory, with the same rows in the same order and values typed as the Jet
-// columns hold them, so every statement runs there unchanged; its text columns compare as
-// the Jet engine compares them, without regard to letter case. The overall ratings a pass
-// changes are written back into the Jet file when its WriteBatch commits. Neither copyable
-// nor movable; closing happens in the destructor, after every query on it has gone.
+// used directly. A Microsoft Access file (Jet 3, Jet 4 or ACE) is read once, row by row,
+// into a private SQLite database of its own, with the same rows in the same order and values
+// typed as the Access columns hold them, so every statement runs there unchanged; its text
+// columns compare as the Jet engine compares them, without regard to letter case. The
+// overall ratings a pass changes are written back into the Access file when its WriteBatch
+// commits. Neither copyable nor movable; closing happens in the destructor, after every
+// query on it has gone.
 class SeasonDatabase {
 public:
     // How the statements compare the database's texts.
@@ -34,8 +35,8 @@ public:
 
     const QString& path() const { return m_path; }
     DatabaseFormat format() const { return m_format; }
-    // Caseless for a Jet file, whose tables are copies the program made: ordinary tables,
-    // every text column in the caseless collation.
+    // Caseless for an Access file, whose tables are copies the program made: ordinary
+    // tables, every text column in the caseless collation.
     TextComparison textComparison() const {
         return m_jet ? TextComparison::Caseless : TextComparison::Exact;
     }
@@ -44,7 +45,7 @@ public:
     QSqlDatabase& connection() { return m_sqlite->handle(); }
 
     // Why the overall ratings could not be written back into the file, for the user;
-    // empty when they can. Only Jet files have such limits.
+    // empty when they can. Only Access files have such limits.
     QString writeBackProblem() const;
 
     // Runs a statement that returns no rows; failures throw.

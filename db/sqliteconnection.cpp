@@ -3,8 +3,12 @@
 #include "core/patcherror.h"
 
 #include <QAtomicInt>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QVariant>
+
+#include <sqlite3.h>
 
 namespace tolvane {
 
@@ -21,7 +25,11 @@ SqliteConnection::SqliteConnection(const QString& path, const QString& operation
     : m_name(nextConnectionName())
     , m_path(path) {
     m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
-    m_db.setDatabaseName(storage == Storage::Memory ? QStringLiteral(":memory:") : path);
+    // An empty name is SQLite's private temporary database: its pages stay in memory up
+    // to the cache's size, the rest in a file of the system's temporary folder that
+    // SQLite deletes when the connection closes, so a large copy costs no more memory
+    // than a database file does.
+    m_db.setDatabaseName(storage == Storage::Scratch ? QString() : path);
     if (!m_db.open()) {
         const QString cause = m_db.lastError().text();
         m_db = QSqlDatabase();
@@ -35,6 +43,27 @@ SqliteConnection::~SqliteConnection() {
     // The registry keeps the connection while any handle to it lives, this one included.
     m_db = QSqlDatabase();
     QSqlDatabase::removeDatabase(m_name);
+}
+
+sqlite3* SqliteConnection::native(const QString& operation) {
+    const QVariant handle = m_db.driver() ? m_db.driver()->handle() : QVariant();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        throw PatchError(operation, m_path,
+                         QStringLiteral("The connection is not an SQLite connection."));
+    sqlite3* connection = *static_cast<sqlite3* const*>(handle.constData());
+    if (!connection)
+        throw PatchError(operation, m_path, QStringLiteral("The connection is not open."));
+    // Handing the handle to another copy of SQLite would corrupt memory. Two versions are
+    // two copies for certain.
+    QSqlQuery version(m_db);
+    if (!version.exec(QStringLiteral("SELECT sqlite_version()")) || !version.next() ||
+        version.value(0).toString() != QLatin1String(sqlite3_libversion()))
+        throw PatchError(
+            operation, m_path,
+            QStringLiteral("Qt's SQLite driver runs on SQLite %1, the program was "
+                           "built with SQLite %2; they must be one library.")
+                .arg(version.value(0).toString(), QLatin1String(sqlite3_libversion())));
+    return connection;
 }
 
 Transaction::Transaction(SqliteConnection& db, QString operation, Lock lock)

@@ -3,6 +3,8 @@
 #include <QSqlDatabase>
 #include <QString>
 
+struct sqlite3;
+
 namespace tolvane {
 
 // One Qt Sql connection to an SQLite database, open from construction to destruction. Qt
@@ -12,8 +14,9 @@ namespace tolvane {
 class SqliteConnection {
 public:
     enum class Storage {
-        File,   // the database is the file at path, created when missing
-        Memory, // an empty database in memory; path only names it in messages
+        File,    // the database is the file at path, created when missing
+        Scratch, // a new, empty database of the connection's own, gone when it closes; path
+                 // only names it in messages
     };
 
     // Opens the database; a failure throws a PatchError naming operation, path and cause.
@@ -26,6 +29,12 @@ public:
     const QString& path() const { return m_path; }
     // The handle for QSqlQuery.
     QSqlDatabase& handle() { return m_db; }
+    // SQLite's own handle, for what Qt Sql does not wrap or does too slowly: a collation,
+    // the copy of a large table. It belongs to the SQLite that Qt's driver runs on, which
+    // must be the very library the program is built with (see the SQLite::SQLite3 target
+    // in the top-level CMakeLists.txt); a connection where it is not, or that is not open,
+    // throws a PatchError under operation.
+    sqlite3* native(const QString& operation);
 
 private:
     QString m_name;

@@ -1,4 +1,6 @@
 #include "conversion/qztable.h"
+#include "core/bytes.h"
+#include "core/cp1252.h"
 #include "core/patcherror.h"
 #include "db/jetfile.h"
 #include "db/jetimport.h"
@@ -10,6 +12,7 @@
 #include "support/foldertree.h"
 #include "support/gamefolder.h"
 #include "support/jetedit.h"
+#include "support/jetwriter.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -77,23 +80,42 @@ FolderTree slotWithoutDatabase(const GameFolder& game) {
     return tree;
 }
 
+const jetwriter::SeasonLayout& layout(const char* label) {
+    for (const jetwriter::SeasonLayout& l : jetwriter::kSeasonLayouts) {
+        if (std::string_view(l.label) == label)
+            return l;
+    }
+    throw std::invalid_argument(label);
+}
+
+// An Access season: a fixture NAME.mdb, or the twin NAME.sqlite written by the test writer
+// in one of its layouts.
 struct JetRun {
-    const char* jet;  // NAME.mdb
-    const char* twin; // NAME.sqlite, whose run it must match
+    const char* name;
+    const char* layout; // null for the fixture
+    const char* twin;   // NAME.sqlite, whose run it must match
 };
 
 void PrintTo(const JetRun& run, std::ostream* out) {
-    *out << run.jet << ".mdb against " << run.twin << ".sqlite";
+    *out << run.name << (run.layout ? std::string(" in ") + run.layout : std::string(".mdb"))
+         << " against " << run.twin << ".sqlite";
+}
+
+QByteArray seasonBytes(const JetRun& run) {
+    const QString name = QString::fromLatin1(run.name);
+    if (!run.layout)
+        return readAll(fixture(name + QStringLiteral(".mdb")));
+    return jetwriter::seasonFile(kFixtures, name, layout(run.layout));
 }
 
 class JetRunTest : public testing::TestWithParam<JetRun> {};
 
 TEST_P(JetRunTest, MatchesTheSqliteTwinAndWritesOnlyOverall) {
     REQUIRE_FIXTURES();
-    const QString jetFile = QString::fromLatin1(GetParam().jet) + QStringLiteral(".mdb");
+    const QByteArray season = seasonBytes(GetParam());
     GameFolder jetGame;
     GameFolder twinGame;
-    install(jetGame, jetFile);
+    writeAll(jetGame.dbPath(), season);
     install(twinGame, QString::fromLatin1(GetParam().twin) + QStringLiteral(".sqlite"));
     const std::vector<QStringList> before = tableText(jetGame.dbPath(), QStringLiteral("Ratings"));
 
@@ -109,8 +131,7 @@ TEST_P(JetRunTest, MatchesTheSqliteTwinAndWritesOnlyOverall) {
         EXPECT_EQ(found->second, bytes) << path.toStdString();
     }
     EXPECT_EQ(jetSlot.size(), twinSlot.size());
-    EXPECT_EQ(readAll(jetGame.slot() + QStringLiteral("/seasonStats.mdb")),
-              readAll(fixture(jetFile)));
+    EXPECT_EQ(readAll(jetGame.slot() + QStringLiteral("/seasonStats.mdb")), season);
 
     const std::vector<qint64> recomputed = overallColumn(twinGame.dbPath());
     const std::vector<QStringList> after = tableText(jetGame.dbPath(), QStringLiteral("Ratings"));
@@ -142,16 +163,25 @@ TEST_P(JetRunTest, MatchesTheSqliteTwinAndWritesOnlyOverall) {
 }
 
 // season-qz-case.mdb is season-a.mdb with two qz names retyped in another letter case: the
-// Jet file still finds them, so its run gives what season-a.sqlite gives.
-INSTANTIATE_TEST_SUITE_P(Fixtures, JetRunTest,
-                         testing::Values(JetRun{"season-a", "season-a"},
-                                         JetRun{"season-b", "season-b"},
-                                         JetRun{"season-byte-overall", "season-byte-overall"},
-                                         JetRun{"season-qz-case", "season-a"}),
-                         [](const auto& info) {
-                             QString name = QString::fromLatin1(info.param.jet);
-                             return name.remove(QLatin1Char('-')).toStdString();
-                         });
+// Jet file still finds them, so its run gives what season-a.sqlite gives. In Jet 3 the
+// name "Zoë Łukasz" is "Zoë ?ukasz" in both tables, as Access 97 stores it; the game's
+// files hold it so from either form.
+INSTANTIATE_TEST_SUITE_P(
+    Fixtures, JetRunTest,
+    testing::Values(
+        JetRun{"season-a", nullptr, "season-a"}, JetRun{"season-b", nullptr, "season-b"},
+        JetRun{"season-byte-overall", nullptr, "season-byte-overall"},
+        JetRun{"season-qz-case", nullptr, "season-a"}, JetRun{"season-a", "Jet3", "season-a"},
+        JetRun{"season-b", "Jet3", "season-b"}, JetRun{"season-a", "Jet4MovedRows", "season-a"},
+        JetRun{"season-b", "Jet4MovedRows", "season-b"},
+        JetRun{"season-a", "Jet4Decimal", "season-a"},
+        JetRun{"season-b", "Jet4Decimal", "season-b"}, JetRun{"season-a", "Ace", "season-a"},
+        JetRun{"season-byte-overall", "Ace", "season-byte-overall"}),
+    [](const auto& info) {
+        QString name = QString::fromLatin1(info.param.name) +
+                       QString::fromLatin1(info.param.layout ? info.param.layout : "");
+        return name.remove(QLatin1Char('-')).toStdString();
+    });
 
 QStringList column(SeasonDatabase& db, const QString& sql) {
     Recordset rows(db, sql);
@@ -303,17 +333,10 @@ TEST(JetWriteBack, FailuresLeaveTheFileByteIdentical) {
 
 // Clears a row's null-mask bit of a column, making its value NULL.
 void makeNull(QByteArray& file, const jet::Table& table, std::size_t row, std::uint16_t column) {
-    const auto u16 = [&](qsizetype at) {
-        return static_cast<std::uint16_t>(static_cast<std::uint8_t>(file[at]) |
-                                          (static_cast<std::uint8_t>(file[at + 1]) << 8));
-    };
-    const jet::RowLocation at = table.locations[row];
-    const qsizetype page = static_cast<qsizetype>(at.page) * jet::kPageSize;
-    const qsizetype start = u16(page + 14 + 2 * at.slot) & 0x1fff;
-    const qsizetype end = at.slot == 0 ? jet::kPageSize : u16(page + 12 + 2 * at.slot) & 0x1fff;
-    const qsizetype mask = (u16(page + start) + 7) / 8;
-    file[page + end - mask + column / 8] =
-        static_cast<char>(file[page + end - mask + column / 8] & ~(1 << (column % 8)));
+    const jetedit::Place place = jetedit::rowPlace(file, table.locations[row]);
+    const auto count = bytes::loadLittleEndian<std::uint16_t>(file.constData() + place.offset);
+    const qsizetype at = place.offset + place.size - (count + 7) / 8 + column / 8;
+    file[at] = static_cast<char>(file[at] & ~(1 << (column % 8)));
 }
 
 TEST(JetWriteBack, NullOverallGetsItsNullBitSet) {
@@ -332,6 +355,66 @@ TEST(JetWriteBack, NullOverallGetsItsNullBitSet) {
     EXPECT_EQ(rows[4][rows[0].indexOf(QStringLiteral("overall"))], "42");
 }
 
+// The write checks the copy against the rows the program holds, not against a second
+// reading of the same bytes: a copy that reads back otherwise stays a copy, and the file
+// is left as it was.
+TEST(JetWriteBack, ACopyThatReadsBackOtherwiseIsNotUsed) {
+    REQUIRE_FIXTURES();
+    WriteTarget target(QStringLiteral("season-a.mdb"));
+    const QByteArray original = readAll(target.path());
+    jet::Table believed = target.ratings;
+    believed.rows[40][believed.columnIndex(QStringLiteral("Name"))] = QStringLiteral("Someone");
+    try {
+        jet::writeInPlace(target.path(), believed, QStringLiteral("overall"), target.everyRow(77));
+        ADD_FAILURE() << "written";
+    } catch (const PatchError& e) {
+        EXPECT_TRUE(e.cause().contains(QLatin1String("row 41, column \"Name\"")))
+            << e.message().toStdString();
+    }
+    EXPECT_EQ(readAll(target.path()), original);
+    EXPECT_EQ(QDir(target.dir.path()).entryList(QDir::Files | QDir::Hidden),
+              QStringList{"seasonStats.mdb"});
+}
+
+// The guards of the write hold in every format and where a moved row's data lies.
+TEST(JetWriteBack, RefusesWhatItCannotWriteSafelyInEveryLayout) {
+    REQUIRE_FIXTURES();
+    for (const jetwriter::SeasonLayout& layout : jetwriter::kSeasonLayouts) {
+        SCOPED_TRACE(layout.label);
+        const QString base = fixture(QStringLiteral("season-overall-indexed"));
+        std::vector<jetwriter::TableSpec> tables =
+            jetwriter::tablesOf(base + QStringLiteral(".sqlite"),
+                                jetwriter::columnTypesOf(base + QStringLiteral(".mdb")));
+        tables[0].indexes = {{QStringLiteral("ix_overall"), {QStringLiteral("overall")}}};
+        tables[0].movedRows = {1, 4};
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("seasonStats.mdb"));
+        writeAll(path, jetwriter::writeDatabase(tables, layout.options));
+        const jet::Table ratings = *jet::Reader(path).readTable(QStringLiteral("Ratings"));
+        EXPECT_TRUE(jet::inPlaceWriteProblem(path, ratings, QStringLiteral("overall"))
+                        .contains(QLatin1String("part of the index \"ix_overall\"")));
+
+        // A moved row whose pointer leads to a row in use is a stale pointer.
+        tables[0].indexes.clear();
+        QByteArray file = jetwriter::writeDatabase(tables, layout.options);
+        writeAll(path, file);
+        const jet::Table moved = *jet::Reader(path).readTable(QStringLiteral("Ratings"));
+        EXPECT_TRUE(jet::inPlaceWriteProblem(path, moved, QStringLiteral("overall")).isEmpty());
+        const jetedit::Place pointer = jetedit::rowPlace(file, moved.locations[1]);
+        jetedit::put32(file, pointer.offset, jet::pointerTo(moved.locations[2]));
+        writeAll(path, file);
+        try {
+            jet::Reader(path).readTable(QStringLiteral("Ratings"));
+            ADD_FAILURE() << "read a stale pointer";
+        } catch (const PatchError& e) {
+            EXPECT_TRUE(e.cause().contains(QLatin1String("does not hold a moved row's data")))
+                << e.message().toStdString();
+        }
+        EXPECT_TRUE(jet::inPlaceWriteProblem(path, moved, QStringLiteral("overall"))
+                        .contains(QLatin1String("changed by another program")));
+    }
+}
+
 TEST(JetFormat, IsToldByTheFirstBytes) {
     REQUIRE_FIXTURES();
     struct Case {
@@ -340,19 +423,34 @@ TEST(JetFormat, IsToldByTheFirstBytes) {
         DatabaseFormat format;
         const char* message; // empty when the file opens
     };
+    const auto header = [](QByteArray& b, const jet::Format& format, std::uint8_t version,
+                           std::uint16_t codePage) {
+        const QByteArray head = jet::makeHeader(format, version, codePage);
+        b.replace(0, head.size(), head);
+    };
+    // The database key lies in the masked part of the header: flipping its bits there
+    // gives a key that is not 0.
+    const auto encode = [](QByteArray& b) { b[0x3e] = static_cast<char>(b[0x3e] ^ 0x5a); };
     const Case cases[] = {
         {"Jet4", [](QByteArray&) {}, DatabaseFormat::Jet4, ""},
-        {"Jet3", [](QByteArray& b) { b[0x14] = 0; }, DatabaseFormat::Jet3, "Jet 3 database"},
-        {"Ace",
-         [](QByteArray& b) {
-             b.replace(4, 15, "Standard ACE DB");
-             b[0x14] = 2;
-         },
-         DatabaseFormat::Ace, "ACE database"},
+        {"Ace", [&](QByteArray& b) { header(b, jet::kAceFormat, 5, 1252); }, DatabaseFormat::Ace,
+         ""},
         {"Sqlite", [](QByteArray& b) { b = readAll(fixture("season-a.sqlite")); },
          DatabaseFormat::Sqlite, ""},
-        {"Encoded", [](QByteArray& b) { b[0x3e] = static_cast<char>(b[0x3e] ^ 0x5a); },
-         DatabaseFormat::Jet4Encoded, "encoded (encrypted) Microsoft Jet 4 database"},
+        {"Encoded", encode, DatabaseFormat::Jet4Encoded,
+         "encoded (encrypted) Microsoft Jet 4 database"},
+        {"EncryptedAce",
+         [&](QByteArray& b) {
+             header(b, jet::kAceFormat, 3, 1252);
+             encode(b);
+         },
+         DatabaseFormat::AceEncrypted, "File > Info > Decrypt Database"},
+        {"Jet3OfAnotherCodePage",
+         [&](QByteArray& b) {
+             b = jetwriter::seasonFile(kFixtures, QStringLiteral("season-a"), layout("Jet3"));
+             header(b, jet::kJet3Format, 0, 1251);
+         },
+         DatabaseFormat::Jet3, "code page 1251 (Cyrillic)"},
         {"OtherJetVersion", [](QByteArray& b) { b[0x14] = 9; }, DatabaseFormat::Unknown,
          "not an SQLite database"},
         {"Empty", [](QByteArray& b) { b.clear(); }, DatabaseFormat::Unknown,
@@ -381,8 +479,10 @@ TEST(JetFormat, IsToldByTheFirstBytes) {
     }
 }
 
-// Every cell of a table as "storage class:value", floating values to all 17 digits.
-std::vector<QStringList> typedCells(const QString& path, const QString& table) {
+// Every cell of a table as "storage class:value", floating values to all 17 digits. Where
+// decimal is given, cells of those columns are compared as the numbers they hold.
+std::vector<QStringList> typedCells(const QString& path, const QString& table,
+                                    const QStringList& decimal = {}) {
     const QString connection = QStringLiteral("typed-cells");
     std::vector<QStringList> rows;
     {
@@ -392,8 +492,11 @@ std::vector<QStringList> typedCells(const QString& path, const QString& table) {
         QSqlQuery columns(db);
         columns.exec(QStringLiteral("SELECT name FROM pragma_table_info('%1')").arg(table));
         QStringList select;
-        while (columns.next())
-            select << QStringLiteral("typeof(\"%1\"), \"%1\"").arg(columns.value(0).toString());
+        QStringList names;
+        while (columns.next()) {
+            names << columns.value(0).toString();
+            select << QStringLiteral("typeof(\"%1\"), \"%1\"").arg(names.back());
+        }
         QSqlQuery query(db);
         if (!select.isEmpty())
             query.exec(QStringLiteral("SELECT %1 FROM \"%2\" ORDER BY rowid")
@@ -402,6 +505,10 @@ std::vector<QStringList> typedCells(const QString& path, const QString& table) {
             QStringList row;
             for (int i = 0; i + 1 < query.record().count(); i += 2) {
                 const QVariant v = query.value(i + 1);
+                if (decimal.contains(names[i / 2]) && !v.isNull()) {
+                    row << QStringLiteral("number:") + QString::number(v.toDouble(), 'g', 17);
+                    continue;
+                }
                 row << query.value(i).toString() + QLatin1Char(':') +
                            (v.typeId() == QMetaType::Double ? QString::number(v.toDouble(), 'g', 17)
                                                             : v.toString());
@@ -420,15 +527,73 @@ TEST(JetConversion, GivesTheTwinCellForCell) {
                              "season-overall-indexed"}) {
         SCOPED_TRACE(name);
         const QString converted = dir.filePath(QString::fromLatin1(name) + ".sqlite");
-        jet::convertJetToSqlite(fixture(QString::fromLatin1(name) + ".mdb"), converted);
+        EXPECT_TRUE(
+            jet::convertToSqlite(fixture(QString::fromLatin1(name) + ".mdb"), converted).empty());
         const QString twin = fixture(QString::fromLatin1(name) + ".sqlite");
         EXPECT_GE(typedCells(converted, QStringLiteral("Ratings")).size(), 15u);
         for (const QString& table : {QStringLiteral("Ratings"), QStringLiteral("qz")})
             EXPECT_EQ(typedCells(converted, table), typedCells(twin, table)) << table.toStdString();
-        EXPECT_THROW(
-            jet::convertJetToSqlite(fixture(QString::fromLatin1(name) + ".mdb"), converted),
-            PatchError);
+        EXPECT_THROW(jet::convertToSqlite(fixture(QString::fromLatin1(name) + ".mdb"), converted),
+                     PatchError);
     }
+}
+
+// What the test writer writes reads back as its twin in every layout: Decimal values as
+// the numbers the twin holds, Jet 3 texts as Windows-1252 holds them.
+TEST(JetConversion, WrittenSeasonsReadAsTheirTwins) {
+    REQUIRE_FIXTURES();
+    for (const char* name : {"season-a", "season-b"}) {
+        const QString twin = fixture(QString::fromLatin1(name) + ".sqlite");
+        for (const jetwriter::SeasonLayout& layout : jetwriter::kSeasonLayouts) {
+            SCOPED_TRACE(std::string(name) + " " + layout.label);
+            QTemporaryDir dir;
+            const QString path = dir.filePath(QStringLiteral("season.mdb"));
+            writeAll(path, jetwriter::seasonFile(kFixtures, QString::fromLatin1(name), layout));
+            const QString converted = dir.filePath(QStringLiteral("season.sqlite"));
+            jet::convertToSqlite(path, converted);
+            for (const QString& table : {QStringLiteral("Ratings"), QStringLiteral("qz")}) {
+                QStringList decimal;
+                const std::optional<jet::Table> read = jet::Reader(path).readTable(table);
+                for (const jet::Column& c : read->columns) {
+                    if (c.type == jet::Numeric)
+                        decimal << c.name;
+                }
+                EXPECT_EQ(layout.decimal, !decimal.isEmpty());
+                std::vector<QStringList> expected = typedCells(twin, table, decimal);
+                if (layout.options.format->text == jet::TextEncoding::CodePage) {
+                    for (QStringList& row : expected) {
+                        for (QString& cell : row) {
+                            if (cell.startsWith(QLatin1String("text:")))
+                                cell = fromCp1252(toCp1252(cell));
+                        }
+                    }
+                }
+                EXPECT_EQ(typedCells(converted, table, decimal), expected) << table.toStdString();
+            }
+        }
+    }
+}
+
+// Columns the converter cannot give a value of are left out, each named once with why.
+TEST(JetConversion, LeavesOutAttachmentsAndSaysSo) {
+    REQUIRE_FIXTURES();
+    const QString base = fixture(QStringLiteral("season-byte-overall"));
+    std::vector<jetwriter::TableSpec> tables = jetwriter::tablesOf(
+        base + QStringLiteral(".sqlite"), jetwriter::columnTypesOf(base + QStringLiteral(".mdb")));
+    tables[0].columns.push_back({QStringLiteral("Photos"), jet::Complex});
+    for (auto& row : tables[0].rows)
+        row.push_back(qint64(row.size()));
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("season.accdb"));
+    writeAll(path, jetwriter::writeDatabase(tables, {&jet::kAceFormat, 3}));
+    const std::vector<jet::LeftOutOfTable> leftOut =
+        jet::convertToSqlite(path, dir.filePath(QStringLiteral("season.sqlite")));
+    ASSERT_EQ(leftOut.size(), 1u);
+    EXPECT_EQ(leftOut[0].table, "Ratings");
+    EXPECT_EQ(leftOut[0].column.name, "Photos");
+    EXPECT_TRUE(leftOut[0].column.reason.contains(QLatin1String("attachment")));
+    EXPECT_EQ(typedCells(dir.filePath(QStringLiteral("season.sqlite")), QStringLiteral("Ratings")),
+              typedCells(base + QStringLiteral(".sqlite"), QStringLiteral("Ratings")));
 }
 
 // The Ratings of season-a as stored, and the row whose memo "Notes" is the longest.
@@ -482,19 +647,49 @@ TEST(JetReader, ReadsMovedRowsLongValuePagesAndInlineUsageMaps) {
         EXPECT_EQ(ratings.rows, season.ratings.rows);
         EXPECT_EQ(ratings.locations, season.ratings.locations);
     }
+}
 
-    // A moved row cannot be written in place; the check says so before anything is written.
+// Values of the types Access 2000 and later can create that the seasons lack, read as the
+// SQLite copy holds them.
+TEST(JetReader, ReadsDecimalReplicationIdLargeNumberAndExtendedDateValues) {
+    jetwriter::TableSpec table;
+    table.name = QStringLiteral("Kinds");
+    table.columns = {{QStringLiteral("d"), jet::Numeric, 0, 28, 4},
+                     {QStringLiteral("id"), jet::Guid},
+                     {QStringLiteral("big"), jet::BigInt},
+                     {QStringLiteral("blob"), jet::Ole},
+                     {QStringLiteral("when"), jet::ExtendedDateTime}};
+    const QByteArray blob(5000, 'x'); // longer than a long-value row: a chain
+    table.rows = {
+        {QStringLiteral("1.5"), QStringLiteral("{12345678-9ABC-DEF0-1122-334455667788}"),
+         qint64(-9007199254740993), blob, QStringLiteral("0001-01-01")},
+        {QStringLiteral("0.1"), QVariant(), qint64(9223372036854775807), QByteArray(),
+         QStringLiteral("2000-02-29 23:59:58.0000001")},
+        {QStringLiteral("-123456789012345678901234.5678"), QVariant(), QVariant(), QVariant(),
+         QStringLiteral("9999-12-31 12:00:00")},
+        {QStringLiteral("-2.25"), QVariant(), QVariant(), QVariant(),
+         QStringLiteral("1600-03-01 00:00:00.5")},
+        {QStringLiteral("0"), QVariant(), QVariant(), QVariant(), QVariant()},
+    };
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("seasonStats.mdb"));
-    QByteArray moved = season.file;
-    jetedit::moveRow(moved, season.ratings, 17);
-    writeAll(path, moved);
-    const jet::RowLocation at = season.ratings.locations[17];
-    EXPECT_TRUE(jet::inPlaceWriteProblem(path, readRatings(moved), QStringLiteral("overall"))
-                    .contains(QStringLiteral("row 18 (page %1, slot %2) is stored with row flags "
-                                             "0x4000")
-                                  .arg(at.page)
-                                  .arg(at.slot)));
+    const QString path = dir.filePath(QStringLiteral("kinds.accdb"));
+    writeAll(path, jetwriter::writeDatabase({table}, {&jet::kAceFormat, 5}));
+    const jet::Table read = *jet::Reader(path).readTable(QStringLiteral("Kinds"));
+    ASSERT_EQ(read.rows.size(), 5u);
+    EXPECT_EQ(read.rows[0][0], QVariant(1.5));
+    EXPECT_EQ(read.rows[1][0], QVariant(QStringLiteral("0.1")));
+    EXPECT_EQ(read.rows[2][0], QVariant(QStringLiteral("-123456789012345678901234.5678")));
+    EXPECT_EQ(read.rows[3][0], QVariant(-2.25));
+    EXPECT_EQ(read.rows[4][0], QVariant(0.0));
+    EXPECT_EQ(read.rows[0][1], QVariant(QStringLiteral("{12345678-9ABC-DEF0-1122-334455667788}")));
+    EXPECT_EQ(read.rows[0][2], QVariant(qint64(-9007199254740993)));
+    EXPECT_EQ(read.rows[1][2], QVariant(qint64(9223372036854775807)));
+    EXPECT_EQ(read.rows[0][3], QVariant(blob));
+    const char* dates[] = {"0001-01-01", "2000-02-29 23:59:58.0000001", "9999-12-31 12:00:00",
+                           "1600-03-01 00:00:00.5"};
+    for (std::size_t r = 0; r < 4; ++r)
+        EXPECT_EQ(read.rows[r][4], QVariant(QString::fromLatin1(dates[r])));
+    EXPECT_TRUE(read.rows[4][4].isNull());
 }
 
 TEST(JetReader, DamagedFilesFailWithAMessageThatNamesWhat) {
@@ -502,7 +697,8 @@ TEST(JetReader, DamagedFilesFailWithAMessageThatNamesWhat) {
     const Season season;
     const jet::Table& ratings = season.ratings;
     const std::uint32_t definition = ratings.definitionPage;
-    const qsizetype definitionAt = qsizetype(definition) * jet::kPageSize;
+    constexpr qsizetype kPage = jet::kJet4Format.pageSize;
+    const qsizetype definitionAt = qsizetype(definition) * kPage;
     struct Case {
         const char* label;
         std::function<void(QByteArray&)> damage;
@@ -513,7 +709,7 @@ TEST(JetReader, DamagedFilesFailWithAMessageThatNamesWhat) {
          [](QByteArray& f) { f.chop(100); },
          {"not a whole number of 4096-byte pages"}},
         {"cut after a page",
-         [&](QByteArray& f) { f.truncate(qsizetype(ratings.locations[0].page) * jet::kPageSize); },
+         [&](QByteArray& f) { f.truncate(qsizetype(ratings.locations[0].page) * kPage); },
          {"Table Ratings", "lies past the end of the file, which has 26 pages"}},
         {"usage map lists a page past the end",
          [&](QByteArray& f) {
@@ -545,7 +741,8 @@ TEST(JetReader, DamagedFilesFailWithAMessageThatNamesWhat) {
          {"Table Ratings, row 4 (page 26, slot 3)", "claims 65535 columns"}},
         {"text length past its row",
          [&](QByteArray& f) {
-             const jet::TableDefinition def = jet::parseTableDefinition(f, definition);
+             const jet::TableDefinition def =
+                 jet::parseTableDefinition(jetedit::pagesOf(f), definition);
              jetedit::put16(f,
                             jetedit::variableOffsetPlace(f, ratings.locations[5],
                                                          def.column("Name")->variableIndex + 1),
@@ -572,9 +769,26 @@ TEST(JetReader, DamagedFilesFailWithAMessageThatNamesWhat) {
              jetedit::put32(f, jetedit::rowPlace(f, ratings.locations[2]).offset, 26u << 8 | 2);
          },
          {"Row 2 of page 26 is moved along pointers that loop"}},
+        {"moved row points into another table",
+         [&](QByteArray& f) {
+             jetedit::moveRow(f, ratings, 2);
+             jetedit::put32(f, jetedit::rowPlace(f, ratings.locations[2]).offset, 2u << 8);
+         },
+         {"Row 2 of page 26 is moved to page 2, which is not a data page of its table"}},
         {"row count of a page larger than the page",
-         [&](QByteArray& f) { jetedit::put16(f, 26 * jet::kPageSize + 12, 5000); },
+         [&](QByteArray& f) { jetedit::put16(f, 26 * kPage + 12, 5000); },
          {"Page 26 claims 5000 rows"}},
+        {"Decimal scale beyond 38 places",
+         [&](QByteArray& f) {
+             // The Notes memo's entry, made a Decimal of 40 places.
+             const jet::TableDefinition def =
+                 jet::parseTableDefinition(jetedit::pagesOf(f), definition);
+             const jet::Column* notes = def.column("Notes");
+             const qsizetype entry = definitionAt + 63 + 25 * (notes - def.columns.data());
+             f[entry] = static_cast<char>(jet::Numeric);
+             f[entry + 12] = 40;
+         },
+         {"Column \"Notes\"", "scale of 40 decimal places"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
@@ -586,6 +800,45 @@ TEST(JetReader, DamagedFilesFailWithAMessageThatNamesWhat) {
         } catch (const PatchError& e) {
             for (const QString& fragment : c.expected)
                 EXPECT_TRUE(e.message().contains(fragment)) << e.message().toStdString();
+        }
+    }
+}
+
+// Jet 3's rows have one-byte offsets and a jump table past byte 255; damage there is met
+// where it lies too.
+TEST(JetReader, DamagedJet3RowsFailWithAMessageThatNamesWhat) {
+    REQUIRE_FIXTURES();
+    const QByteArray season =
+        jetwriter::seasonFile(kFixtures, QStringLiteral("season-a"), layout("Jet3"));
+    const jet::Table ratings = readRatings(season);
+    const jetedit::Place row = jetedit::rowPlace(season, ratings.locations[4]);
+    ASSERT_GT(row.size, 256) << "the row needs a jump table";
+    const qsizetype count = static_cast<std::uint8_t>(season[row.offset]);
+    const qsizetype mask = (count + 7) / 8;
+    const qsizetype jump = row.offset + row.size - mask - 2; // the first jump entry
+    const struct {
+        const char* label;
+        std::function<void(QByteArray&)> damage;
+        const char* expected;
+    } cases[] = {
+        {"cut inside a page", [](QByteArray& f) { f.chop(100); },
+         "not a whole number of 2048-byte pages"},
+        {"jump table sends every offset past the row", [&](QByteArray& f) { f[jump] = 0; },
+         "outside its"},
+        {"variable column count past the row",
+         [&](QByteArray& f) { f[row.offset + row.size - mask - 1] = static_cast<char>(250); },
+         "variable columns"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        QByteArray file = season;
+        c.damage(file);
+        try {
+            readRatings(file);
+            ADD_FAILURE() << "read without complaint";
+        } catch (const PatchError& e) {
+            EXPECT_TRUE(e.message().contains(QLatin1String(c.expected)))
+                << e.message().toStdString();
         }
     }
 }

@@ -1,5 +1,6 @@
-// Converts a Jet 4 season database (Access 2000 to 2003) into the SQLite form, which has
-// none of the limits of writing into a Jet file: jet2sqlite seasonStats.mdb new.sqlite
+// Converts an Access season database (Access 97 to 2019: Jet 3, Jet 4 or ACE) into the
+// SQLite form, which has none of the limits of writing into an Access file:
+// jet2sqlite seasonStats.mdb new.sqlite
 #include "core/patcherror.h"
 #include "db/jetimport.h"
 
@@ -15,14 +16,17 @@ int main(int argc, char** argv) {
     const QStringList args = QCoreApplication::arguments();
     if (args.size() != 3) {
         std::fprintf(stderr,
-                     "Usage: jet2sqlite JET_FILE SQLITE_FILE\n"
-                     "Copies every table of a Microsoft Jet 4 database (.mdb, Access 2000 to "
-                     "2003)\ninto a new SQLite database. Rename the result to seasonStats.mdb to "
-                     "use it.\n");
+                     "Usage: jet2sqlite ACCESS_FILE SQLITE_FILE\n"
+                     "Copies every table of a Microsoft Access database (.mdb or .accdb, Access "
+                     "97 to\n2019) into a new SQLite database. Rename the result to "
+                     "seasonStats.mdb to use it.\n");
         return 2;
     }
     try {
-        jet::convertJetToSqlite(args[1], args[2]);
+        for (const jet::LeftOutOfTable& left : jet::convertToSqlite(args[1], args[2]))
+            std::fprintf(stderr, "Left out of table %s: column \"%s\", %s.\n",
+                         left.table.toUtf8().constData(), left.column.name.toUtf8().constData(),
+                         left.column.reason.toUtf8().constData());
     } catch (const PatchError& e) {
         std::fprintf(stderr, "%s\n", e.what());
         return 1;

@@ -10,9 +10,15 @@
 
 namespace tolvane {
 
-// Edits of Jet 4 files in memory: layouts that Access writes but the fixtures lack (moved
-// rows, long values on pages of their own, inline usage maps), and damage.
+// Edits of Access files in memory, in the layout of the file's own format: layouts that
+// Access writes but a file lacks (moved rows, long values on pages of their own, inline
+// usage maps), and damage.
 namespace jetedit {
+
+// The format of a file, told by its header; a file of no readable format fails the test.
+const jet::Format& formatOf(const QByteArray& file);
+// The pages of a file, read by its format.
+jet::PageFile pagesOf(const QByteArray& file);
 
 // Where a cell's bytes lie in the file.
 struct Place {
