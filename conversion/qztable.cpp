@@ -43,8 +43,8 @@ QzTable::QzTable(SeasonDatabase& db)
     const QString sql = seasonstatements::qzLookup();
     m_lookup.setForwardOnly(true);
     if (m_db.textComparison() == SeasonDatabase::TextComparison::Caseless) {
-        // A Jet file's copy lives in memory without indexes: without one, the statement
-        // would read all of qz for every player.
+        // An Access file's copy is a table of the program's own, without indexes: without one, the
+        // statement would read all of qz for every player.
         m_db.exec(
             QStringLiteral("CREATE INDEX IF NOT EXISTS qz_lookup ON %1(%2)")
                 .arg(seasonschema::kQzTable, seasonschema::kQzColumns[seasonschema::QzName].name));

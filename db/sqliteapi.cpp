@@ -28,6 +28,14 @@ void Statement::fail() const {
                      QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(m_statement))));
 }
 
+int Statement::bindText(int at, const QString& text, void (*lifetime)(void*)) {
+    if (text.isNull())
+        return sqlite3_bind_null(m_statement, at);
+    return sqlite3_bind_text64(m_statement, at, reinterpret_cast<const char*>(text.utf16()),
+                               static_cast<sqlite3_uint64>(text.size()) * 2, lifetime,
+                               SQLITE_UTF16);
+}
+
 void Statement::bind(int index, const QVariant& value) {
     const int at = index + 1;
     int result = SQLITE_OK;
@@ -51,26 +59,12 @@ void Statement::bind(int index, const QVariant& value) {
                                          static_cast<sqlite3_uint64>(bytes.size()), SQLITE_STATIC);
             break;
         }
-        case QMetaType::QString: {
-            const auto& text = *static_cast<const QString*>(value.constData());
-            result = text.isNull()
-                         ? sqlite3_bind_null(m_statement, at)
-                         : sqlite3_bind_text64(m_statement, at,
-                                               reinterpret_cast<const char*>(text.utf16()),
-                                               static_cast<sqlite3_uint64>(text.size()) * 2,
-                                               SQLITE_STATIC, SQLITE_UTF16);
+        case QMetaType::QString:
+            result = bindText(at, *static_cast<const QString*>(value.constData()), SQLITE_STATIC);
             break;
-        }
-        default: {
-            const QString text = value.toString();
-            result = text.isNull()
-                         ? sqlite3_bind_null(m_statement, at)
-                         : sqlite3_bind_text64(m_statement, at,
-                                               reinterpret_cast<const char*>(text.utf16()),
-                                               static_cast<sqlite3_uint64>(text.size()) * 2,
-                                               SQLITE_TRANSIENT, SQLITE_UTF16);
+        default:
+            result = bindText(at, value.toString(), SQLITE_TRANSIENT);
             break;
-        }
         }
     }
     if (result != SQLITE_OK)

@@ -41,6 +41,10 @@ public:
     [[noreturn]] void fail() const;
 
 private:
+    // Binds text, a null text as NULL; lifetime is SQLite's SQLITE_STATIC or
+    // SQLITE_TRANSIENT.
+    int bindText(int at, const QString& text, void (*lifetime)(void*));
+
     sqlite3_stmt* m_statement = nullptr;
     QString m_operation;
     QString m_target;
