@@ -72,8 +72,11 @@ int main(int argc, char** argv, const char* program,
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QLatin1String(program));
 #ifdef Q_OS_WIN
-    // CSV lines end in CR LF already, and JSON must reach a file as written.
+    // CSV lines end in CR LF already, and JSON must reach a file as written; messages are
+    // the same bytes as on every other system, so that a script or an editor reads them
+    // alike.
     _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
 #endif
     QFile out;
     QFile err;
