@@ -207,8 +207,9 @@ DWORD run() {
 
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    Relay out;
-    Relay err;
+    // Never freed: a relay still waiting on a pipe when this program ends uses its own.
+    Relay& out = *new Relay;
+    Relay& err = *new Relay;
     HANDLE outWrite = nullptr;
     HANDLE errWrite = nullptr;
     if (!ownConsole) {

@@ -24,9 +24,6 @@ using namespace tolvane;
 
 namespace {
 
-const QString kExe = QStringLiteral(TOLVANE_PATCH_EXE);
-const QString kCompanion = QStringLiteral(TOLVANE_PATCH_COM);
-
 std::wstring wide(const QString& text) {
     return text.toStdWString();
 }
@@ -74,28 +71,32 @@ private:
     HMODULE m_module;
 };
 
-class ProgramResources : public testing::TestWithParam<QString> {};
+// The exe and its console companion, by path.
+class ProgramResources : public testing::TestWithParam<const char*> {
+protected:
+    const QString m_path = QString::fromUtf8(GetParam());
+};
 
 TEST_P(ProgramResources, ManifestRunsAsInvokerOnWindows10WithLongPaths) {
-    const Resources program(GetParam());
+    const Resources program(m_path);
     ASSERT_TRUE(program.loaded()) << GetLastError();
     // One manifest, the one a process is started with: a second one, such as a default
     // manifest a toolchain links in, would not be read.
     EXPECT_EQ(program.names(RT_MANIFEST), QStringList{QStringLiteral("#1")});
-    const QString manifest = QString::fromUtf8(
-        program.data(RT_MANIFEST, MAKEINTRESOURCEW(CREATEPROCESS_MANIFEST_RESOURCE_ID)));
+    const QString manifest =
+        QString::fromUtf8(program.data(RT_MANIFEST, CREATEPROCESS_MANIFEST_RESOURCE_ID));
     EXPECT_TRUE(manifest.contains(QStringLiteral("level=\"asInvoker\""))) << qPrintable(manifest);
     EXPECT_TRUE(manifest.contains(QStringLiteral("uiAccess=\"false\"")));
     EXPECT_TRUE(manifest.contains(QStringLiteral("{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}")));
     EXPECT_TRUE(manifest.contains(QStringLiteral(">true</longPathAware>")));
 
     // The system's own reading of it: a manifest it cannot read keeps a program from starting.
-    const std::wstring path = wide(GetParam());
+    const std::wstring path = wide(m_path);
     ACTCTXW context{};
     context.cbSize = sizeof context;
     context.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
     context.lpSource = path.c_str();
-    context.lpResourceName = MAKEINTRESOURCEW(CREATEPROCESS_MANIFEST_RESOURCE_ID);
+    context.lpResourceName = CREATEPROCESS_MANIFEST_RESOURCE_ID;
     HANDLE activation = CreateActCtxW(&context);
     EXPECT_NE(activation, INVALID_HANDLE_VALUE) << GetLastError();
     if (activation != INVALID_HANDLE_VALUE)
@@ -103,7 +104,7 @@ TEST_P(ProgramResources, ManifestRunsAsInvokerOnWindows10WithLongPaths) {
 }
 
 TEST_P(ProgramResources, VersionNamesTheProgramAndItsVersion) {
-    const std::wstring path = wide(GetParam());
+    const std::wstring path = wide(m_path);
     DWORD ignored = 0;
     QByteArray info(static_cast<qsizetype>(GetFileVersionInfoSizeW(path.c_str(), &ignored)), 0);
     ASSERT_FALSE(info.isEmpty()) << "no version resource";
@@ -142,13 +143,14 @@ TEST_P(ProgramResources, VersionNamesTheProgramAndItsVersion) {
         << qPrintable(text("FileDescription"));
     EXPECT_EQ(text("FileVersion"), QStringLiteral(TOLVANE_VERSION));
     EXPECT_EQ(text("ProductVersion"), QStringLiteral(TOLVANE_VERSION));
-    EXPECT_EQ(text("OriginalFilename"), QFileInfo(GetParam()).fileName());
+    EXPECT_EQ(text("OriginalFilename"), QFileInfo(m_path).fileName());
     EXPECT_FALSE(text("LegalCopyright").isEmpty());
 }
 
-INSTANTIATE_TEST_SUITE_P(ShippedPrograms, ProgramResources, testing::Values(kExe, kCompanion),
-                         [](const testing::TestParamInfo<QString>& info) {
-                             return QFileInfo(info.param).suffix().toStdString();
+INSTANTIATE_TEST_SUITE_P(ShippedPrograms, ProgramResources,
+                         testing::Values(TOLVANE_PATCH_EXE, TOLVANE_PATCH_COM),
+                         [](const testing::TestParamInfo<const char*>& info) {
+                             return QFileInfo(QString::fromUtf8(info.param)).suffix().toStdString();
                          });
 
 // The icon directory as it is stored in a resource: the file's, with resource numbers in
@@ -167,7 +169,7 @@ struct GroupIconEntry {
 #pragma pack(pop)
 
 TEST(ExeIcon, IsTheWindowsPictureInEverySize) {
-    const Resources program(kExe);
+    const Resources program(QStringLiteral(TOLVANE_PATCH_EXE));
     ASSERT_TRUE(program.loaded()) << GetLastError();
     // Qt gives the window's class the icon of this name, and Explorer shows the first icon.
     EXPECT_EQ(program.names(RT_GROUP_ICON), QStringList{QStringLiteral("IDI_ICON1")});
@@ -196,8 +198,8 @@ TEST(ExeIcon, IsTheWindowsPictureInEverySize) {
         ASSERT_NE(icon, nullptr) << size.width() << " pixels: " << GetLastError();
         const QImage shown = QImage::fromHICON(icon).convertToFormat(QImage::Format_ARGB32);
         DestroyIcon(icon);
-        EXPECT_EQ(shown, window.pixmap(size).toImage().convertToFormat(QImage::Format_ARGB32))
-            << size.width() << " pixels";
+        EXPECT_TRUE(shown == window.pixmap(size).toImage().convertToFormat(QImage::Format_ARGB32))
+            << "the exe's icon differs from the window's at " << size.width() << " pixels";
     }
     QList<QSize> windowSizes = window.availableSizes();
     const auto byWidth = [](QSize a, QSize b) { return a.width() < b.width(); };

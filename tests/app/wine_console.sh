@@ -41,7 +41,7 @@ WORK=$(windows_path "$work")
 # line runs when the prompt takes the one before as done. The exe alone would be done at
 # once, its status 0, and its report would come after the next prompt or never.
 mkfifo "$work/keys"
-(cd "$(dirname "$exe")" && exec script -qec "'$wine_run' cmd" /dev/null <"$work/keys" >"$work/screen") &
+(cd "$(dirname "$exe")" && exec script -qec "stty cols 1000; '$wine_run' cmd" /dev/null <"$work/keys" >"$work/screen") &
 prompt=$!
 exec 7>"$work/keys"
 for _ in $(seq 300); do
