@@ -1,5 +1,7 @@
 #include "app/form57.h"
 
+#include "app/appicon.h"
+#include "app/appinfo.h"
 #include "app/elevation.h"
 #include "core/gamepaths.h"
 
@@ -15,9 +17,7 @@
 #include <QKeySequence>
 #include <QLabel>
 #include <QMessageBox>
-#include <QPainter>
 #include <QPalette>
-#include <QPixmap>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSessionManager>
@@ -80,24 +80,6 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const 
     return label;
 }
 
-// A football on a sky-blue tile: small enough to read in a title bar, in a handful of
-// plain colours.
-QIcon makeIcon() {
-    QPixmap pixmap(32, 32);
-    pixmap.fill(kSkyBlue);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(Qt::black, 1));
-    painter.setBrush(QColor(128, 64, 0));
-    painter.drawEllipse(QRectF(3.5, 8.5, 25, 15));
-    painter.setPen(QPen(Qt::white, 2));
-    painter.drawLine(QPointF(11, 16), QPointF(21, 16));
-    for (int x = 12; x <= 20; x += 4)
-        painter.drawLine(QPointF(x, 13.5), QPointF(x, 18.5));
-    painter.end();
-    return QIcon(pixmap);
-}
-
 QMessageBox::Icon boxIcon(MessageIcon icon) {
     switch (icon) {
     case MessageIcon::Information:
@@ -115,7 +97,7 @@ QMessageBox::Icon boxIcon(MessageIcon icon) {
 } // namespace
 
 const QString& Form57::appTitle() {
-    static const QString title = QStringLiteral("Tolvane Rally 2009 Patch");
+    static const QString title = QStringLiteral(TOLVANE_PRODUCT_NAME);
     return title;
 }
 
@@ -147,7 +129,7 @@ Form57::~Form57() {
 void Form57::buildControls() {
     setObjectName(QStringLiteral("Form57"));
     setWindowTitle(appTitle());
-    setWindowIcon(makeIcon());
+    setWindowIcon(appIcon());
     setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(px(6165), px(5220));
     setColours(this, kGrey, Qt::black);

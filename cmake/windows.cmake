@@ -22,3 +22,13 @@ function(tolvane_target_path out path)
         set(${out} "${path}" PARENT_SCOPE)
     endif()
 endfunction()
+
+# A static Qt's plugins are linked into each program: its platform, the SQLite driver and
+# the reader of the program's icon (ICO); no style, as the window uses Fusion.
+function(tolvane_import_plugins target platform)
+    qt_import_plugins(${target}
+        INCLUDE_BY_TYPE platforms ${platform}
+        INCLUDE_BY_TYPE sqldrivers Qt6::QSQLiteDriverPlugin
+        INCLUDE_BY_TYPE imageformats Qt6::QICOPlugin
+        EXCLUDE_BY_TYPE styles)
+endfunction()

@@ -75,10 +75,9 @@ QByteArray readWholeFile(const QString& path, const QString& givenOperation) {
 std::optional<WriteRefusal> probeWritable(const QString& folder) {
     // A name of this process's own; another check running beside it picks another.
     static std::atomic<int> probes{0};
-    const QString path = QDir(folder).filePath(
-        QStringLiteral(".tolvane-patch-write-test-%1-%2")
-            .arg(QCoreApplication::applicationPid())
-            .arg(probes.fetch_add(1)));
+    const QString path = QDir(folder).filePath(QStringLiteral(".tolvane-patch-write-test-%1-%2")
+                                                   .arg(QCoreApplication::applicationPid())
+                                                   .arg(probes.fetch_add(1)));
 #ifdef Q_OS_WIN
     // The file goes when its handle is closed, whatever happens to this program.
     const HANDLE handle = CreateFileW(
@@ -87,8 +86,7 @@ std::optional<WriteRefusal> probeWritable(const QString& folder) {
         nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
-        return WriteRefusal{qt_error_string(static_cast<int>(error)),
-                            error == ERROR_ACCESS_DENIED};
+        return WriteRefusal{qt_error_string(static_cast<int>(error)), error == ERROR_ACCESS_DENIED};
     }
     CloseHandle(handle);
     return std::nullopt;

@@ -51,14 +51,39 @@ fi
 
 packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools
           qt6-base-dev qt6-base-dev-tools cmake ninja-build tcl dpkg-dev)
+
+# From here on, a failing command is named before the script ends.
+set -E
+trap 'log "failed (line $LINENO): $BASH_COMMAND"' ERR
+
+# Source packages come from the same archive as the system's binary ones: the system's Debian
+# entries again, with the source type. Debian 12 lists them in sources.list.d/debian.sources
+# (deb822); systems installed otherwise or upgraded list them in sources.list, one a line.
+add_deb_src_entries() {
+    local deb822=/etc/apt/sources.list.d/debian.sources one_line=/etc/apt/sources.list found=
+    if [[ -f $deb822 ]] && grep -q '^Types:' "$deb822"; then
+        sed 's/^Types:.*/Types: deb-src/' "$deb822" >/etc/apt/sources.list.d/tolvane-deb-src.sources
+        found=1
+    fi
+    if [[ -f $one_line ]] && grep -qE '^[[:space:]]*deb[[:space:]]' "$one_line"; then
+        # "deb [options] URI suite components", except a CD's.
+        grep -E '^[[:space:]]*deb[[:space:]]' "$one_line" | grep -v 'cdrom:' |
+            sed -E 's/^[[:space:]]*deb[[:space:]]/deb-src /' >/etc/apt/sources.list.d/tolvane-deb-src.list
+        found=1
+    fi
+    if [[ -z $found ]]; then
+        log "found no Debian archive entry in $deb822 or $one_line to add a deb-src entry for;"
+        log "add one for Debian's archive (the suite of this system) and run again"
+        exit 1
+    fi
+    apt-get update -qq
+}
+
 if [[ -z $(apt-cache showsrc qt6-base 2>/dev/null | head -c1) ]]; then
     [[ $(id -u) -eq 0 ]] || { log "no deb-src entry for Debian's sources (run as root)"; exit 1; }
-    # Source packages come from the same archive as the system's binary ones: copy the
-    # system's Debian entry with the source type.
-    system_entry=/etc/apt/sources.list.d/debian.sources
-    [[ -f $system_entry ]] || { log "no $system_entry to copy a deb-src entry from"; exit 1; }
-    sed 's/^Types:.*/Types: deb-src/' "$system_entry" >/etc/apt/sources.list.d/tolvane-deb-src.sources
-    apt-get update -qq
+    add_deb_src_entries
+    [[ -n $(apt-cache showsrc qt6-base 2>/dev/null | head -c1) ]] ||
+        { log "the archive lists no source package qt6-base even with deb-src entries"; exit 1; }
 fi
 source scripts/packages.sh
 install_packages "${packages[@]}"

@@ -91,7 +91,8 @@ TEST_F(SlotFixture, SheetsStartAfreshWithTheirHeaderLines) {
     file("North Side/North Sidecurrent22.txt", "old\r\n");
     // A slot without stray folders: the sweep has nothing to do.
     reset({"North Side"});
-    EXPECT_FALSE(QFile::exists(gamepaths::teamFile(slot, "North Side", gamepaths::kNameListSuffix)));
+    EXPECT_FALSE(
+        QFile::exists(gamepaths::teamFile(slot, "North Side", gamepaths::kNameListSuffix)));
     EXPECT_EQ(sheet("North Side", "changes.txt"),
               "North Side Changes to Team for current round\r\nIN\r\nOUT\r\n");
     EXPECT_EQ(sheet("North Side", "Default.txt"), "North Side Default Team\r\n");
