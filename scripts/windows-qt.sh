@@ -4,7 +4,7 @@
 # version, configure line, toolchain file and patch reuses the cache at once.
 #
 # Prints the installed prefix on its last line of standard output. Needs root the first
-# time (packages, a deb-src entry); 32 to 46 minutes on two cores. With --cached it only
+# time (packages, a deb-src entry); about 20 minutes on two idle cores. With --cached it only
 # looks: it prints the prefix if the cache holds this Qt, and fails otherwise.
 set -euo pipefail
 cached_only=
@@ -94,7 +94,7 @@ host_qt=$(dpkg-query -W -f='${Version}' qt6-base-dev)
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/tolvane-qt.XXXXXX")
 trap 'rm -rf "$work"' EXIT
-log "building Qt $qt_version for Windows in $work (32 to 46 minutes on two cores)"
+log "building Qt $qt_version for Windows in $work (about 20 minutes on two idle cores)"
 
 cd "$work"
 apt-get source -qq --download-only qt6-base="$host_qt" >/dev/null

@@ -7,7 +7,8 @@
 #   4. runs the tests under Wine, among them the real window in a virtual X server;
 #   5. writes dist/tolvane-patch-<version>-windows-x64.zip: the exe, its console companion
 #      tolvane-patch.com and the players' README.txt.
-# The first run takes 35 to 50 minutes on two cores, nearly all of it Qt; later runs reuse it.
+# The first run takes about 25 minutes on two idle cores, nearly all of it Qt; later runs
+# reuse it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
