@@ -382,7 +382,7 @@ TEST(JetWriteBack, RefusesWhatItCannotWriteSafelyInEveryLayout) {
     for (const jetwriter::SeasonLayout& layout : jetwriter::kSeasonLayouts) {
         SCOPED_TRACE(layout.label);
         const QString base = fixture(QStringLiteral("season-overall-indexed"));
-        std::vector<jetwriter::TableSpec> tables =
+        std::vector<jetwriter::TableDef> tables =
             jetwriter::tablesOf(base + QStringLiteral(".sqlite"),
                                 jetwriter::columnTypesOf(base + QStringLiteral(".mdb")));
         tables[0].indexes = {{QStringLiteral("ix_overall"), {QStringLiteral("overall")}}};
@@ -578,7 +578,7 @@ TEST(JetConversion, WrittenSeasonsReadAsTheirTwins) {
 TEST(JetConversion, LeavesOutAttachmentsAndSaysSo) {
     REQUIRE_FIXTURES();
     const QString base = fixture(QStringLiteral("season-byte-overall"));
-    std::vector<jetwriter::TableSpec> tables = jetwriter::tablesOf(
+    std::vector<jetwriter::TableDef> tables = jetwriter::tablesOf(
         base + QStringLiteral(".sqlite"), jetwriter::columnTypesOf(base + QStringLiteral(".mdb")));
     tables[0].columns.push_back({QStringLiteral("Photos"), jet::Complex});
     for (auto& row : tables[0].rows)
@@ -652,7 +652,7 @@ TEST(JetReader, ReadsMovedRowsLongValuePagesAndInlineUsageMaps) {
 // Values of the types Access 2000 and later can create that the seasons lack, read as the
 // SQLite copy holds them.
 TEST(JetReader, ReadsDecimalReplicationIdLargeNumberAndExtendedDateValues) {
-    jetwriter::TableSpec table;
+    jetwriter::TableDef table;
     table.name = QStringLiteral("Kinds");
     table.columns = {{QStringLiteral("d"), jet::Numeric, 0, 28, 4},
                      {QStringLiteral("id"), jet::Guid},

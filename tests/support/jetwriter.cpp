@@ -94,7 +94,7 @@ bool isLongValue(std::uint8_t type) {
 
 // A column as the definition stores it.
 struct Laid {
-    ColumnSpec spec;
+    ColumnDef def;
     std::uint16_t number = 0;
     bool fixed = false;
     std::uint16_t fixedOffset = 0;
@@ -157,11 +157,11 @@ public:
         : m_options(options)
         , m_format(*options.format) {}
 
-    QByteArray write(const std::vector<TableSpec>& tables) {
+    QByteArray write(const std::vector<TableDef>& tables) {
         m_pages.push_back(headerPage());
         m_pages.push_back(emptyPage()); // Access's own map of the file's pages
         m_pages.push_back(emptyPage()); // the system catalogue's definition
-        TableSpec catalog;
+        TableDef catalog;
         catalog.name = QStringLiteral("MSysObjects");
         catalog.columns = {{QStringLiteral("Id"), jet::Long},
                            {QStringLiteral("ParentId"), jet::Long},
@@ -170,7 +170,7 @@ public:
                            {QStringLiteral("Flags"), jet::Long},
                            // Access's properties of each object; libmdb needs the column.
                            {QStringLiteral("LvProp"), jet::Ole}};
-        for (const TableSpec& table : tables) {
+        for (const TableDef& table : tables) {
             const std::uint32_t page = writeTable(table, std::nullopt, false);
             catalog.rows.push_back({qint64(page), qint64(kTablesFolder), table.name, qint64(1),
                                     qint64(0), QVariant()});
@@ -296,10 +296,10 @@ private:
             const qint64 v = value.toLongLong(&ok);
             if (!ok || v < low || v > high)
                 refuse(QStringLiteral("%1 does not fit the column %2")
-                           .arg(value.toString(), column.spec.name));
+                           .arg(value.toString(), column.def.name));
             return v;
         };
-        switch (column.spec.type) {
+        switch (column.def.type) {
         case jet::Byte:
             out.append(static_cast<char>(integer(0, 255)));
             break;
@@ -370,20 +370,20 @@ private:
         }
         case jet::Numeric: {
             bool negative = false;
-            u128 units = decimalUnits(value, column.spec.scale, negative);
+            u128 units = decimalUnits(value, column.def.scale, negative);
             out.append(static_cast<char>(negative ? 0x80 : 0));
             for (int word = 3; word >= 0; --word)
                 bytes::appendLittleEndian(out, static_cast<std::uint32_t>(units >> (32 * word)));
             break;
         }
         default:
-            refuse(QStringLiteral("the writer has no fixed type %1").arg(column.spec.type));
+            refuse(QStringLiteral("the writer has no fixed type %1").arg(column.def.type));
         }
         return out;
     }
 
     QByteArray variableValue(const Laid& column, const QVariant& value) {
-        switch (column.spec.type) {
+        switch (column.def.type) {
         case jet::Text:
             return textBytes(value.toString(), false);
         case jet::Binary:
@@ -393,7 +393,7 @@ private:
         case jet::Ole:
             return longValueField(value.toByteArray());
         default:
-            refuse(QStringLiteral("the writer has no variable type %1").arg(column.spec.type));
+            refuse(QStringLiteral("the writer has no variable type %1").arg(column.def.type));
         }
     }
 
@@ -413,11 +413,11 @@ private:
             const Laid& column = columns[c];
             const QVariant& value = values[c];
             const bool set =
-                column.spec.type == jet::Bool ? value.toLongLong() != 0 : !value.isNull();
+                column.def.type == jet::Bool ? value.toLongLong() != 0 : !value.isNull();
             if (set)
                 mask[column.number / 8] =
                     static_cast<char>(mask[column.number / 8] | (1 << (column.number % 8)));
-            if (!set || column.spec.type == jet::Bool)
+            if (!set || column.def.type == jet::Bool)
                 continue;
             if (column.fixed)
                 fixed.replace(column.fixedOffset, column.length, fixedValue(column, value));
@@ -463,7 +463,7 @@ private:
         return row + mask;
     }
 
-    QByteArray definitionBytes(const TableSpec& table, const std::vector<Laid>& columns,
+    QByteArray definitionBytes(const TableDef& table, const std::vector<Laid>& columns,
                                int variableCount, std::uint32_t rowCount, std::uint32_t usageMap,
                                bool system) const {
         const jet::DefinitionLayout& l = m_format.definition;
@@ -484,14 +484,14 @@ private:
         def += QByteArray(l.physicalIndexEntry * qsizetype(table.indexes.size()), '\0');
         for (const Laid& c : columns) {
             QByteArray entry(l.columnEntry, '\0');
-            put8(entry, l.columnType, c.spec.type);
+            put8(entry, l.columnType, c.def.type);
             put16(entry, l.columnNumber, c.number);
             put16(entry, l.columnVariableIndex, c.variableIndex);
             put16(entry, l.columnOtherNumber, c.number);
-            if (c.spec.type == jet::Numeric) {
-                put8(entry, l.columnPrecision, c.spec.precision);
-                put8(entry, l.columnScale, c.spec.scale);
-            } else if (isText(c.spec.type)) {
+            if (c.def.type == jet::Numeric) {
+                put8(entry, l.columnPrecision, c.def.precision);
+                put8(entry, l.columnScale, c.def.scale);
+            } else if (isText(c.def.type)) {
                 if (m_format.jumpTable) { // Jet 3: the sort order, then the code page
                     put16(entry, l.columnPrecision - 2, kGeneralSortOrder);
                     put16(entry, l.columnPrecision, jet::kWesternCodePage);
@@ -500,7 +500,7 @@ private:
                 }
             }
             put8(entry, l.columnFlags, (c.fixed ? kFixedFlag : 0) | kNullableFlag);
-            if (l.columnExtendedFlags >= 0 && isText(c.spec.type))
+            if (l.columnExtendedFlags >= 0 && isText(c.def.type))
                 put8(entry, l.columnExtendedFlags, kCompressedText);
             put16(entry, l.columnFixedOffset, c.fixedOffset);
             put16(entry, l.columnLength, c.length);
@@ -518,15 +518,15 @@ private:
             def += bytes;
         };
         for (const Laid& c : columns)
-            name(c.spec.name);
-        for (const IndexSpec& index : table.indexes) {
+            name(c.def.name);
+        for (const IndexDef& index : table.indexes) {
             def += QByteArray(l.indexColumnsBefore, '\0');
             for (int k = 0; k < 10; ++k) {
                 std::uint16_t number = 0xffff;
                 if (k < index.columns.size()) {
                     const auto column =
                         std::find_if(columns.begin(), columns.end(), [&](const Laid& c) {
-                            return c.spec.name.compare(index.columns[k], Qt::CaseInsensitive) == 0;
+                            return c.def.name.compare(index.columns[k], Qt::CaseInsensitive) == 0;
                         });
                     if (column == columns.end())
                         refuse(QStringLiteral("the index %1 names no column %2")
@@ -545,7 +545,7 @@ private:
             put32(entry, l.logicalIndexPhysical + 5, 0xffffffffu); // no relationship
             def += entry;
         }
-        for (const IndexSpec& index : table.indexes)
+        for (const IndexDef& index : table.indexes)
             name(index.name);
         bytes::appendLittleEndian(def, std::uint16_t(0xffff));
         put32(def, 8, static_cast<std::uint32_t>(def.size()));
@@ -610,17 +610,17 @@ private:
     }
 
     // Returns the table's definition page.
-    std::uint32_t writeTable(const TableSpec& table, std::optional<std::uint32_t> definitionPage,
+    std::uint32_t writeTable(const TableDef& table, std::optional<std::uint32_t> definitionPage,
                              bool system) {
         const std::uint32_t def = definitionPage ? *definitionPage : addPage(emptyPage());
         std::vector<Laid> columns;
         qsizetype fixedBytes = 0;
         int variableCount = 0;
-        for (const ColumnSpec& spec : table.columns) {
+        for (const ColumnDef& def : table.columns) {
             Laid c;
-            c.spec = spec;
+            c.def = def;
             c.number = static_cast<std::uint16_t>(columns.size());
-            const qsizetype size = fixedSize(spec.type);
+            const qsizetype size = fixedSize(def.type);
             c.fixed = size >= 0;
             if (c.fixed) {
                 c.fixedOffset = static_cast<std::uint16_t>(fixedBytes);
@@ -629,10 +629,10 @@ private:
             } else {
                 c.variableIndex = static_cast<std::uint16_t>(variableCount++);
                 const int unit =
-                    spec.type == jet::Text && m_format.text == jet::TextEncoding::Ucs2 ? 2 : 1;
-                c.length = isLongValue(spec.type)
+                    def.type == jet::Text && m_format.text == jet::TextEncoding::Ucs2 ? 2 : 1;
+                c.length = isLongValue(def.type)
                                ? 0
-                               : static_cast<std::uint16_t>(std::max<int>(spec.size, 1) * unit);
+                               : static_cast<std::uint16_t>(std::max<int>(def.size, 1) * unit);
             }
             columns.push_back(c);
         }
@@ -720,13 +720,13 @@ private:
 
 } // namespace
 
-QByteArray writeDatabase(const std::vector<TableSpec>& tables, const Options& options) {
+QByteArray writeDatabase(const std::vector<TableDef>& tables, const Options& options) {
     return Writer(options).write(tables);
 }
 
-std::vector<TableSpec> tablesOf(const QString& sqlitePath, const ColumnTypes& types) {
+std::vector<TableDef> tablesOf(const QString& sqlitePath, const ColumnTypes& types) {
     const QString connection = QStringLiteral("jetwriter-source");
-    std::vector<TableSpec> tables;
+    std::vector<TableDef> tables;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
         db.setDatabaseName(sqlitePath);
@@ -737,7 +737,7 @@ std::vector<TableSpec> tablesOf(const QString& sqlitePath, const ColumnTypes& ty
         names.exec(
             QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY rowid"));
         while (names.next()) {
-            TableSpec table;
+            TableDef table;
             table.name = names.value(0).toString();
             const auto typed = std::find_if(types.begin(), types.end(), [&](const auto& t) {
                 return t.first.compare(table.name, Qt::CaseInsensitive) == 0;
@@ -755,13 +755,13 @@ std::vector<TableSpec> tablesOf(const QString& sqlitePath, const ColumnTypes& ty
                 QStringLiteral("SELECT name, type FROM pragma_table_info('%1') ORDER BY cid")
                     .arg(table.name));
             for (int c = 0; columns.next(); ++c) {
-                ColumnSpec spec;
-                spec.name = columns.value(0).toString();
+                ColumnDef def;
+                def.name = columns.value(0).toString();
                 const QString declared = columns.value(1).toString().toUpper();
                 if (typed != types.end()) {
                     const auto found = std::find_if(
                         typed->second.begin(), typed->second.end(), [&](const auto& t) {
-                            return t.first.compare(spec.name, Qt::CaseInsensitive) == 0;
+                            return t.first.compare(def.name, Qt::CaseInsensitive) == 0;
                         });
                     if (found != typed->second.end()) {
                         table.columns.push_back(found->second);
@@ -769,18 +769,18 @@ std::vector<TableSpec> tablesOf(const QString& sqlitePath, const ColumnTypes& ty
                     }
                 }
                 if (declared.contains(QLatin1String("INT"))) {
-                    spec.type = jet::Long;
+                    def.type = jet::Long;
                 } else if (declared.contains(QLatin1String("REAL"))) {
-                    spec.type = jet::Double;
+                    def.type = jet::Double;
                 } else {
                     qsizetype longest = 0;
                     for (const auto& row : table.rows)
                         longest =
                             std::max(longest, row[static_cast<std::size_t>(c)].toString().size());
-                    spec.type = longest > 255 ? jet::Memo : jet::Text;
-                    spec.size = 255;
+                    def.type = longest > 255 ? jet::Memo : jet::Text;
+                    def.size = 255;
                 }
-                table.columns.push_back(spec);
+                table.columns.push_back(def);
             }
             tables.push_back(std::move(table));
         }
@@ -795,36 +795,36 @@ ColumnTypes columnTypesOf(const QString& accessPath) {
     for (const QString& name : reader.tableNames()) {
         const std::optional<jet::Table> table = reader.streamTable(name, {}, [](const auto&) {});
         for (const jet::Column& c : table->columns) {
-            ColumnSpec spec{c.name, c.type, 0, c.precision, c.scale};
+            ColumnDef def{c.name, c.type, 0, c.precision, c.scale};
             if (c.type == jet::Text || c.type == jet::Binary)
-                spec.size = static_cast<std::uint16_t>(
+                def.size = static_cast<std::uint16_t>(
                     c.type == jet::Text && reader.format().text == jet::TextEncoding::Ucs2
                         ? c.length / 2
                         : c.length);
-            types[table->name][c.name] = spec;
+            types[table->name][c.name] = def;
         }
     }
     return types;
 }
 
-void makeDecimal(TableSpec& table, const QStringList& columns) {
+void makeDecimal(TableDef& table, const QStringList& columns) {
     for (std::size_t c = 0; c < table.columns.size(); ++c) {
-        ColumnSpec& spec = table.columns[c];
-        if (!columns.contains(spec.name, Qt::CaseInsensitive))
+        ColumnDef& def = table.columns[c];
+        if (!columns.contains(def.name, Qt::CaseInsensitive))
             continue;
         int scale = 0;
         for (const auto& row : table.rows) {
             if (!row[c].isNull())
                 scale = std::max(scale, decimalPlaces(row[c]));
         }
-        spec.type = jet::Numeric;
-        spec.precision = 28;
-        spec.scale = static_cast<std::uint8_t>(scale);
+        def.type = jet::Numeric;
+        def.precision = 28;
+        def.scale = static_cast<std::uint8_t>(scale);
         for (auto& row : table.rows) {
             if (row[c].isNull())
                 continue;
             bool negative = false;
-            u128 units = decimalUnits(row[c], spec.scale, negative);
+            u128 units = decimalUnits(row[c], def.scale, negative);
             QString digits;
             for (u128 n = units; n != 0 || digits.size() <= scale; n /= 10)
                 digits.prepend(QLatin1Char(char('0' + int(n % 10))));
@@ -837,9 +837,9 @@ void makeDecimal(TableSpec& table, const QStringList& columns) {
 
 QByteArray seasonFile(const QString& folder, const QString& name, const SeasonLayout& layout) {
     const QString base = folder + QLatin1Char('/') + name;
-    std::vector<TableSpec> tables =
+    std::vector<TableDef> tables =
         tablesOf(base + QStringLiteral(".sqlite"), columnTypesOf(base + QStringLiteral(".mdb")));
-    for (TableSpec& table : tables) {
+    for (TableDef& table : tables) {
         const bool ratings = table.name.compare(QLatin1String("Ratings"), Qt::CaseInsensitive) == 0;
         if (layout.movedRows && ratings) {
             for (std::size_t r = 0; r < table.rows.size(); r += 5)
@@ -847,7 +847,7 @@ QByteArray seasonFile(const QString& folder, const QString& name, const SeasonLa
         }
         if (layout.decimal) {
             QStringList floating;
-            for (const ColumnSpec& c : table.columns) {
+            for (const ColumnDef& c : table.columns) {
                 if (c.type == jet::Double || c.type == jet::Float || c.type == jet::Money)
                     floating << c.name;
             }

@@ -24,7 +24,7 @@ namespace tolvane {
 // reader.
 namespace jetwriter {
 
-struct ColumnSpec {
+struct ColumnDef {
     QString name;
     std::uint8_t type = 0;      // a jet::ColumnType
     std::uint16_t size = 0;     // Text and Binary: the most characters or bytes a value has
@@ -32,18 +32,18 @@ struct ColumnSpec {
     std::uint8_t scale = 0;
 };
 
-struct IndexSpec {
+struct IndexDef {
     QString name;
     QStringList columns;
 };
 
-struct TableSpec {
+struct TableDef {
     QString name;
-    std::vector<ColumnSpec> columns;
+    std::vector<ColumnDef> columns;
     // Values as an SQLite copy holds them: integers, doubles, texts (dates "YYYY-MM-DD[
     // HH:MM:SS]", Decimal values as doubles or their decimal text), blobs, NULL.
     std::vector<std::vector<QVariant>> rows;
-    std::vector<IndexSpec> indexes;
+    std::vector<IndexDef> indexes;
     // Rows stored on another page with a pointer in their slot, as Access leaves a row that
     // grew too long for its page.
     std::vector<std::size_t> movedRows;
@@ -58,14 +58,14 @@ struct Options {
 
 // The whole file. A value its column cannot hold throws std::invalid_argument; Jet 3 texts
 // are written in Windows-1252, where a character it lacks becomes '?', as Access 97 does.
-QByteArray writeDatabase(const std::vector<TableSpec>& tables, const Options& options);
+QByteArray writeDatabase(const std::vector<TableDef>& tables, const Options& options);
 
 // The tables of an SQLite file in stored order with their columns typed by name from
 // types (table name, then column name; both in any letter case), or else by their
 // declared SQLite type: INTEGER as Long Integer, REAL as Double, anything else as Text of
 // 255 characters, or Memo where a value is longer.
-using ColumnTypes = std::map<QString, std::map<QString, ColumnSpec>>;
-std::vector<TableSpec> tablesOf(const QString& sqlitePath, const ColumnTypes& types = {});
+using ColumnTypes = std::map<QString, std::map<QString, ColumnDef>>;
+std::vector<TableDef> tablesOf(const QString& sqlitePath, const ColumnTypes& types = {});
 
 // The column types of every table of an Access file, for tablesOf.
 ColumnTypes columnTypesOf(const QString& accessPath);
@@ -91,7 +91,7 @@ QByteArray seasonFile(const QString& folder, const QString& name, const SeasonLa
 
 // Turns the named columns of a table into Decimal columns of precision 28 with the fewest
 // decimal places that hold every value exactly; their values become exact decimal texts.
-void makeDecimal(TableSpec& table, const QStringList& columns);
+void makeDecimal(TableDef& table, const QStringList& columns);
 
 } // namespace jetwriter
 
