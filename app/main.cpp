@@ -5,7 +5,6 @@
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QDir>
-#include <QFile>
 #include <QScopeGuard>
 #include <QStyleFactory>
 
@@ -13,8 +12,6 @@
 #include <cstring>
 
 #ifdef Q_OS_WIN
-#include <fcntl.h>
-#include <io.h>
 #include <windows.h>
 #endif
 
@@ -115,8 +112,6 @@ int runCheck(int argc, char** argv) {
                                ? QDir(line.parser.value(line.folder)).absolutePath()
                                : QDir::currentPath();
 #ifdef Q_OS_WIN
-    // The same bytes on every system: lines end in LF, and JSON reaches a file as written.
-    _setmode(_fileno(stdout), _O_BINARY);
     // The report is UTF-8, as on every system; a console shows it so while the check runs,
     // and goes back to its own code page afterwards.
     const UINT consoleCodePage = GetConsoleOutputCP();
@@ -127,18 +122,10 @@ int runCheck(int argc, char** argv) {
             SetConsoleOutputCP(consoleCodePage);
     });
 #endif
-    QFile out;
-    QFile err;
-    out.open(stdout, QIODevice::WriteOnly);
-    err.open(stderr, QIODevice::WriteOnly | QIODevice::Unbuffered);
-    const int status = checkcommand::run(folder, line.parser.isSet(line.json), out, err);
-    out.close();
-    // A full disk or a closed pipe shows only when the last bytes leave the buffer.
-    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-        note(QStringLiteral("cannot write the report"));
-        return checkcommand::kUnreadable;
-    }
-    return status;
+    const bool json = line.parser.isSet(line.json);
+    return commandline::runOnStandardStreams("tolvane-patch", [&](QIODevice& out, QIODevice& err) {
+        return checkcommand::run(folder, json, out, err);
+    });
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/commandline.h"
+
 class QIODevice;
 class QString;
 
@@ -10,9 +12,10 @@ namespace tolvane {
 namespace checkcommand {
 
 // Exit statuses.
-constexpr int kImports = 0;    // the season would import
-constexpr int kRefused = 1;    // the update would not start
-constexpr int kUnreadable = 2; // the folder cannot be read, or the command line is wrong
+constexpr int kImports = commandline::kOk;         // the season would import
+constexpr int kRefused = commandline::kInvalid;    // the update would not start
+constexpr int kUnreadable = commandline::kTrouble; // the folder cannot be read, or the command
+                                                   // line is wrong
 
 // Checks the game folder programFolder and writes the report to out, in UTF-8 on every
 // system: every problem as "team / player / column: reason", then every warning, then a

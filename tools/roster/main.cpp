@@ -1,4 +1,4 @@
-#include "tools/commandline.h"
+#include "core/commandline.h"
 #include "tools/roster/rostertool.h"
 
 int main(int argc, char** argv) {

@@ -1,8 +1,8 @@
 #include "tools/roster/rostertool.h"
 
+#include "core/commandline.h"
 #include "core/fileops.h"
 #include "core/patcherror.h"
-#include "tools/commandline.h"
 #include "tools/roster/rosterdiff.h"
 #include "tools/roster/rosterformats.h"
 #include "tools/roster/teamlistfile.h"
@@ -19,7 +19,6 @@ namespace {
 using commandline::kInvalid; // no team list; for diff: the inputs differ
 using commandline::kOk;
 using commandline::kTrouble;
-using commandline::write;
 
 const commandline::Tool kTool("tolvane-roster");
 
@@ -158,10 +157,10 @@ int dump(const QStringList& arguments, QIODevice& out, QIODevice& err) {
         return kInvalid;
     }
     if (parser.isSet(json)) {
-        write(out, rosterformats::toJson(list));
+        out.write(rosterformats::toJson(list));
         return kOk;
     }
-    write(out, rosterformats::toCsv(list));
+    out.write(rosterformats::toCsv(list));
     if (!list.trailing.isEmpty())
         say(err, QStringLiteral("%1: %2 bytes after the last record (from byte %3) are not "
                                 "part of the list; --json keeps them")
@@ -235,7 +234,7 @@ int diff(const QStringList& arguments, QIODevice& out, QIODevice& err) {
     }
     // UTF-8 on every system, as the dumps are: the report is for files and pipes.
     for (const QString& line : lines)
-        write(out, (line + QLatin1Char('\n')).toUtf8());
+        out.write((line + QLatin1Char('\n')).toUtf8());
     return lines.isEmpty() ? kOk : kInvalid;
 }
 
@@ -247,7 +246,7 @@ int run(const QStringList& arguments, QIODevice& out, QIODevice& err) {
     const QString command = arguments.front();
     const QStringList rest = arguments.mid(1);
     if (command == QLatin1String("-h") || command == QLatin1String("--help")) {
-        write(out, kMainHelp);
+        out.write(kMainHelp);
         return kOk;
     }
     if (command == QLatin1String("dump"))

@@ -1,4 +1,4 @@
-#include "tools/commandline.h"
+#include "core/commandline.h"
 #include "tools/season/seasontool.h"
 
 int main(int argc, char** argv) {

@@ -1,11 +1,11 @@
 #include "tools/season/seasontool.h"
 
+#include "core/commandline.h"
 #include "core/fileops.h"
 #include "core/patcherror.h"
 #include "db/seasondatabase.h"
 #include "db/seasonschema.h"
 #include "db/sqliteconnection.h"
-#include "tools/commandline.h"
 #include "tools/season/pendingfile.h"
 #include "tools/season/seasonexport.h"
 #include "tools/season/seasonimport.h"
@@ -31,7 +31,6 @@ using commandline::Command;
 using commandline::kInvalid;
 using commandline::kOk;
 using commandline::kTrouble;
-using commandline::write;
 
 const commandline::Tool kTool("tolvane-season");
 
@@ -290,7 +289,7 @@ int importSeason(const QStringList& arguments, QIODevice& out, QIODevice& err) {
     try {
         season::PendingFile file(target);
         season::SeasonImport import([&err](const season::ImportProblem& problem) {
-            write(err, (problem.text() + QLatin1Char('\n')).toLocal8Bit());
+            err.write((problem.text() + QLatin1Char('\n')).toLocal8Bit());
         });
         qint64 problems = 0;
         {
@@ -307,11 +306,11 @@ int importSeason(const QStringList& arguments, QIODevice& out, QIODevice& err) {
         }
         syncFile(file.path());
         file.commit();
-        write(out, QStringLiteral("%1: %2 Ratings rows, %3 qz rows\n")
-                       .arg(QDir::toNativeSeparators(target))
-                       .arg(import.ratingsRows())
-                       .arg(import.qzRows())
-                       .toLocal8Bit());
+        out.write(QStringLiteral("%1: %2 Ratings rows, %3 qz rows\n")
+                      .arg(QDir::toNativeSeparators(target))
+                      .arg(import.ratingsRows())
+                      .arg(import.qzRows())
+                      .toLocal8Bit());
     } catch (const PatchError& error) {
         say(err, commandline::describe(error));
         return kTrouble;
@@ -327,7 +326,7 @@ int run(const QStringList& arguments, QIODevice& out, QIODevice& err) {
     const QString command = arguments.front();
     const QStringList rest = arguments.mid(1);
     if (command == QLatin1String("-h") || command == QLatin1String("--help")) {
-        write(out, kMainHelp);
+        out.write(kMainHelp);
         return kOk;
     }
     if (command == QLatin1String(kNew.name))

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 class QCommandLineParser;
@@ -13,8 +14,9 @@ namespace tolvane {
 
 class PatchError;
 
-// What the command-line tools for patch authors share: their exit statuses, how they talk
-// to the terminal, and the parsing of a command's arguments.
+// What the programs run from a prompt share (the tools for patch authors, and the patch's
+// own --check): their exit statuses, how they talk to the terminal, and the parsing of a
+// command's arguments.
 namespace commandline {
 
 constexpr int kOk = 0;
@@ -50,10 +52,14 @@ private:
     const char* m_program;
 };
 
-void write(QIODevice& device, const QByteArray& bytes);
-
 // One line for the terminal: "target: what failed: cause".
 QString describe(const PatchError& error);
+
+// Runs work with standard output and standard error as devices, the same bytes on every
+// system, and returns its exit status; kTrouble, said on standard error, when the report
+// could not be written whole (a full disk, a closed pipe). Needs an application object.
+int runOnStandardStreams(const char* program,
+                         const std::function<int(QIODevice& out, QIODevice& err)>& work);
 
 // The main function of a tool: runs it on the command line, its report to standard output
 // and its messages to standard error, and returns the exit status.

@@ -1,4 +1,4 @@
-#include "tools/commandline.h"
+#include "core/commandline.h"
 
 #include "core/patcherror.h"
 
@@ -17,13 +17,8 @@ namespace tolvane {
 
 namespace commandline {
 
-void write(QIODevice& device, const QByteArray& bytes) {
-    device.write(bytes);
-}
-
 void Tool::say(QIODevice& err, const QString& text) const {
-    write(
-        err,
+    err.write(
         (QLatin1String(m_program) + QStringLiteral(": ") + text + QLatin1Char('\n')).toLocal8Bit());
 }
 
@@ -46,7 +41,7 @@ std::optional<QStringList> Tool::parseCommand(const Command& command, QCommandLi
         return std::nullopt;
     }
     if (parser.isSet(help)) {
-        write(out, command.help);
+        out.write(command.help);
         status = kOk;
         return std::nullopt;
     }
@@ -67,10 +62,8 @@ QString describe(const PatchError& error) {
     return text + QStringLiteral(": ") + error.cause();
 }
 
-int main(int argc, char** argv, const char* program,
-         int (*run)(const QStringList& arguments, QIODevice& out, QIODevice& err)) {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QLatin1String(program));
+int runOnStandardStreams(const char* program,
+                         const std::function<int(QIODevice& out, QIODevice& err)>& work) {
 #ifdef Q_OS_WIN
     // CSV lines end in CR LF already, and JSON must reach a file as written; messages are
     // the same bytes as on every other system, so that a script or an editor reads them
@@ -82,7 +75,7 @@ int main(int argc, char** argv, const char* program,
     QFile err;
     out.open(stdout, QIODevice::WriteOnly | QIODevice::Unbuffered);
     err.open(stderr, QIODevice::WriteOnly | QIODevice::Unbuffered);
-    const int status = run(app.arguments().mid(1), out, err);
+    const int status = work(out, err);
     out.close();
     // A full disk or a closed pipe shows only when the last bytes leave the buffer.
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
@@ -90,6 +83,15 @@ int main(int argc, char** argv, const char* program,
         return kTrouble;
     }
     return status;
+}
+
+int main(int argc, char** argv, const char* program,
+         int (*run)(const QStringList& arguments, QIODevice& out, QIODevice& err)) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QLatin1String(program));
+    return runOnStandardStreams(program, [&](QIODevice& out, QIODevice& err) {
+        return run(app.arguments().mid(1), out, err);
+    });
 }
 
 } // namespace commandline
