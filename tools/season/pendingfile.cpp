@@ -8,6 +8,11 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 namespace tolvane {
 
 namespace season {
@@ -55,6 +60,14 @@ PendingFile::~PendingFile() {
 }
 
 void PendingFile::commit() {
+#ifdef Q_OS_UNIX
+    // What was written reaches the disk before the file gets its name.
+    const int fd = ::open(QFile::encodeName(m_path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+#endif
     QFile file(m_path);
     // QFile::rename never replaces a file.
     if (!file.rename(m_target))

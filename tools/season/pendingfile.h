@@ -23,8 +23,8 @@ public:
     const QString& path() const { return m_path; }
     const QString& target() const { return m_target; }
 
-    // Gives the written file its name. A name taken in the meantime throws, and the file
-    // stays temporary.
+    // Makes what was written reach the disk and gives the file its name. A name taken in
+    // the meantime throws, and the file stays temporary.
     void commit();
     // Takes a committed file away again, when a file written with it has failed.
     void withdraw();

@@ -6,6 +6,7 @@
 #include "db/seasondatabase.h"
 #include "db/seasonschema.h"
 #include "db/sqliteconnection.h"
+#include "run/findings.h"
 #include "tools/season/pendingfile.h"
 #include "tools/season/seasonexport.h"
 #include "tools/season/seasonimport.h"
@@ -16,11 +17,6 @@
 #include <QFileInfo>
 
 #include <memory>
-
-#ifdef Q_OS_UNIX
-#include <fcntl.h>
-#include <unistd.h>
-#endif
 
 namespace tolvane {
 
@@ -144,17 +140,6 @@ int refuseExisting(QIODevice& err, const QString& path) {
     return kTrouble;
 }
 
-// Makes what was written reach the disk before the file gets its name.
-void syncFile([[maybe_unused]] const QString& path) {
-#ifdef Q_OS_UNIX
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-#endif
-}
-
 int newSeason(const QStringList& arguments, QIODevice& out, QIODevice& err) {
     int status = kOk;
     const std::optional<QStringList> files = parse(kNew, arguments, out, err, status);
@@ -169,7 +154,6 @@ int newSeason(const QStringList& arguments, QIODevice& out, QIODevice& err) {
             SqliteConnection db(file.path(), season::writeSeasonOperation());
             season::createEmptySeason(db);
         }
-        syncFile(file.path());
         file.commit();
     } catch (const PatchError& error) {
         say(err, commandline::describe(error));
@@ -188,7 +172,6 @@ QStringList exportTable(SeasonDatabase& db, QLatin1String table,
         throw PatchError(QStringLiteral("Cannot write the file"), file.target(), csv.errorString());
     QStringList notes = season::exportTable(db, table, reference, csv, file.target());
     csv.close();
-    syncFile(file.path());
     return notes;
 }
 
@@ -298,13 +281,11 @@ int importSeason(const QStringList& arguments, QIODevice& out, QIODevice& err) {
                                   QDir::toNativeSeparators(qzCsv), db);
         }
         if (problems > 0) {
-            say(err, QStringLiteral("%1 %2; %3 was not written")
-                         .arg(problems)
-                         .arg(QLatin1String(problems == 1 ? "problem" : "problems"),
+            say(err, QStringLiteral("%1; %2 was not written")
+                         .arg(counted(problems, "problem", "problems"),
                               QDir::toNativeSeparators(target)));
             return kInvalid;
         }
-        syncFile(file.path());
         file.commit();
         out.write(QStringLiteral("%1: %2 Ratings rows, %3 qz rows\n")
                       .arg(QDir::toNativeSeparators(target))
