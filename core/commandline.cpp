@@ -53,6 +53,14 @@ std::optional<QStringList> Tool::parseCommand(const Command& command, QCommandLi
     return files;
 }
 
+QString oneLine(QString text) {
+    for (QChar& c : text) {
+        if (c.category() == QChar::Other_Control)
+            c = QLatin1Char(' ');
+    }
+    return text;
+}
+
 QString describe(const PatchError& error) {
     QString text = error.operation();
     if (!text.isEmpty())

@@ -52,6 +52,10 @@ private:
     const char* m_program;
 };
 
+// text on one line for the terminal: a line break or another control character (a season's
+// texts may hold them) becomes a blank.
+QString oneLine(QString text);
+
 // One line for the terminal: "target: what failed: cause".
 QString describe(const PatchError& error);
 

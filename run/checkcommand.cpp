@@ -33,26 +33,16 @@ QString unreadable(const QString& folder) {
     return QString();
 }
 
-// A database's texts may hold line breaks and other control characters; each finding
-// stays on its one line.
-QString flattened(QString text) {
-    for (QChar& c : text) {
-        if (c.category() == QChar::Other_Control)
-            c = QLatin1Char(' ');
-    }
-    return text;
-}
-
 QString line(const InputFinding& finding) {
     QStringList where;
     for (const QString* part : {&finding.team, &finding.player, &finding.column}) {
         if (!part->isEmpty())
             where << *part;
     }
-    const QString reason = flattened(finding.reason);
+    const QString reason = commandline::oneLine(finding.reason);
     if (where.isEmpty())
         return reason;
-    return flattened(where.join(QStringLiteral(" / "))) + QStringLiteral(": ") + reason;
+    return commandline::oneLine(where.join(QStringLiteral(" / "))) + QStringLiteral(": ") + reason;
 }
 
 QJsonArray toJson(const std::vector<InputFinding>& findings) {

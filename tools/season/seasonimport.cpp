@@ -2,6 +2,7 @@
 
 #include "conversion/columnconversion.h"
 #include "conversion/valueconversion.h"
+#include "core/commandline.h"
 #include "core/foldername.h"
 #include "core/patcherror.h"
 #include "db/seasonschema.h"
@@ -30,15 +31,6 @@ namespace {
 using seasonschema::Column;
 using seasonschema::ColumnType;
 using values::Conversion;
-
-// A cell's text may hold line breaks; each problem stays on its one line.
-QString oneLine(QString text) {
-    for (QChar& c : text) {
-        if (c.category() == QChar::Other_Control)
-            c = QLatin1Char(' ');
-    }
-    return text;
-}
 
 // The line each row of a table came from. Rows mostly follow one another line by line, so
 // only the rows that do not (after a field with a line break, or lines passed over) are
@@ -353,8 +345,8 @@ void createEmptySeason(SqliteConnection& db) {
 QString ImportProblem::text() const {
     QString where = QStringLiteral("%1:%2: ").arg(file).arg(line);
     if (!column.isEmpty())
-        where += oneLine(column) + QStringLiteral(": ");
-    return where + oneLine(reason);
+        where += commandline::oneLine(column) + QStringLiteral(": ");
+    return where + commandline::oneLine(reason);
 }
 
 struct SeasonImport::Impl {
