@@ -124,6 +124,12 @@ void SeasonDatabase::exec(const QString& sql) {
         throw statementerror::rejected(m_path, sql, query.lastError());
 }
 
+bool SeasonDatabase::hasTable(QLatin1String name) {
+    return scalar(QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type IN ('table', "
+                                 "'view') AND name = '%1' COLLATE NOCASE")
+                      .arg(name)) > 0;
+}
+
 qint64 SeasonDatabase::scalar(const QString& sql) {
     QSqlQuery query(connection());
     if (!query.exec(sql) || !query.next())

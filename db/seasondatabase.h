@@ -52,6 +52,8 @@ public:
     void exec(const QString& sql);
     // The single integer a query such as SELECT COUNT(*) returns.
     qint64 scalar(const QString& sql);
+    // Whether a table or view of that name exists, in any letter case.
+    bool hasTable(QLatin1String name);
 
 private:
     friend class WriteBatch;

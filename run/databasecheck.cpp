@@ -68,11 +68,7 @@ void DatabaseCheck::checkWritable(Findings& findings) {
 bool DatabaseCheck::checkTables(Findings& findings) {
     bool complete = true;
     auto requireColumns = [&](QLatin1String table, const auto& columns) {
-        const qint64 exists = m_db->scalar(
-            QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type IN ('table', 'view') "
-                           "AND name = '%1' COLLATE NOCASE")
-                .arg(table));
-        if (exists == 0) {
+        if (!m_db->hasTable(table)) {
             findings.addProblem(QStringLiteral("The season database has no table %1.").arg(table));
             complete = false;
             return;

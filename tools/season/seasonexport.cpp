@@ -5,6 +5,8 @@
 #include "core/oledate.h"
 #include "core/patcherror.h"
 #include "db/seasondatabase.h"
+#include "db/statementerror.h"
+#include "run/findings.h"
 
 #include <QIODevice>
 #include <QSqlError>
@@ -75,15 +77,7 @@ private:
 };
 
 [[noreturn]] void rejected(const SeasonDatabase& db, const QSqlQuery& query) {
-    throw PatchError(QStringLiteral("The season database rejected a statement"),
-                     db.path() + QStringLiteral("\n") + query.lastQuery(),
-                     query.lastError().text());
-}
-
-bool hasTable(SeasonDatabase& db, QLatin1String table) {
-    return db.scalar(QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type IN ('table', "
-                                    "'view') AND name = '%1' COLLATE NOCASE")
-                         .arg(table)) > 0;
+    throw statementerror::rejected(db.path(), query.lastQuery(), query.lastError());
 }
 
 // The rows in table order. A view or a table without rowids has no rowid to order by;
@@ -104,7 +98,7 @@ QStringList exportTable(SeasonDatabase& db, QLatin1String table,
                         const QString& target) {
     CsvWriter csv(out, target);
     QStringList notes;
-    if (!hasTable(db, table)) {
+    if (!db.hasTable(table)) {
         for (const seasonschema::Column& column : reference)
             csv.field(column.name, true);
         csv.endLine();
@@ -167,11 +161,10 @@ QStringList exportTable(SeasonDatabase& db, QLatin1String table,
 
     for (int c = 0; c < columns; ++c) {
         if (const qint64 n = binaryValues[static_cast<std::size_t>(c)])
-            notes << QStringLiteral("%1, column \"%2\": %3 binary %4 written as hexadecimal "
-                                    "text (0x...), which an import keeps as text")
-                         .arg(target, record.fieldName(c))
-                         .arg(n)
-                         .arg(QLatin1String(n == 1 ? "value" : "values"));
+            notes << QStringLiteral("%1, column \"%2\": %3 written as hexadecimal text (0x...), "
+                                    "which an import keeps as text")
+                         .arg(target, record.fieldName(c),
+                              counted(n, "binary value", "binary values"));
     }
     return notes;
 }

@@ -8,6 +8,7 @@
 #include "db/seasonschema.h"
 #include "db/sqliteapi.h"
 #include "db/sqliteconnection.h"
+#include "run/findings.h"
 #include "tools/season/csvreader.h"
 
 #include <QFile>
@@ -256,9 +257,8 @@ std::optional<bool> TableImport::readRow(const CsvRecord& record, char separator
     // only report the shift, column by column.
     if (fields < m_width || beyond) {
         problem(record.line, QString(),
-                QStringLiteral("the row has %1 %2, but the first line names %3 columns")
-                    .arg(fields)
-                    .arg(QLatin1String(fields == 1 ? "field" : "fields"))
+                QStringLiteral("the row has %1, but the first line names %2 columns")
+                    .arg(counted(qint64(fields), "field", "fields"))
                     .arg(m_named.size()));
         return std::nullopt;
     }
