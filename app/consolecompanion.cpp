@@ -8,9 +8,10 @@
 //
 // The exe's output comes through pipes rather than the console's own handles: that works
 // whatever the console, and lets a console show the exe's text as the exe meant it. The
-// exe writes UTF-8 (the JSON report) or the system's ANSI code page (the text report), while
-// a console reads bytes in its own, OEM code page; so text for a console is decoded here and
-// written as Unicode. Output to a file or a pipe passes on unchanged, byte for byte.
+// exe writes UTF-8, while a console reads bytes in its own, OEM code page; so text for a
+// console is decoded here and written as Unicode (bytes that cannot be UTF-8, as from an
+// older exe in the system's ANSI code page, are read as that). Output to a file or a pipe
+// passes on unchanged, byte for byte.
 
 #include <windows.h>
 
