@@ -1,6 +1,6 @@
 // Writes the season database of an SQLite file as an Access file, with the test writer, for
 // the benchmarks' Access cases: tolvane-make-access-season IN.sqlite OUT.mdb [--format F]
-#include "db/jettabledefinition.h"
+#include "db/jet/tabledefinition.h"
 #include "db/seasonschema.h"
 #include "support/jetwriter.h"
 

@@ -3,12 +3,13 @@
 // writing the run's output bytes in one go per file.
 
 #include "core/gamepaths.h"
+#include "core/wording.h"
 #include "db/recordset.h"
 #include "db/seasondatabase.h"
 #include "db/seasonschema.h"
 #include "run/runui.h"
 #include "run/updaterun.h"
-#include "tools/demofolder.h"
+#include "tools/demo/demofolder.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -19,9 +19,6 @@ enum class DatabaseFormat {
     Unknown,
 };
 
-// How many of a file's first bytes tell its format.
-inline constexpr qsizetype kDatabaseHeadSize = 0x18 + 128;
-
 DatabaseFormat detectDatabaseFormat(const QByteArray& head);
 // Reads the file's first bytes; a missing or unreadable file throws.
 DatabaseFormat detectDatabaseFormat(const QString& path);

@@ -1,9 +1,9 @@
 #include "db/seasondatabase.h"
 
 #include "core/patcherror.h"
+#include "db/accesscopy.h"
 #include "db/caselesscollation.h"
-#include "db/jetimport.h"
-#include "db/jetwriteback.h"
+#include "db/jet/writeback.h"
 #include "db/seasonschema.h"
 #include "db/statementerror.h"
 
@@ -60,7 +60,7 @@ SeasonDatabase::~SeasonDatabase() = default;
 
 void SeasonDatabase::loadJet() {
     m_jet = std::make_unique<Jet>();
-    const jet::Reader reader(m_path);
+    const jet::Reader reader(m_path, openDatabaseOperation());
     // The Jet engine ignores letter case where it compares texts: a qz name finds its
     // player whatever the case it was typed in. The copies' text columns do the same.
     caseless::addTo(sqlite(), openDatabaseOperation());

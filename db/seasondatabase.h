@@ -1,6 +1,7 @@
 #pragma once
 
-#include "db/jetfile.h"
+#include "db/databaseformat.h"
+#include "db/jet/reader.h"
 #include "db/sqliteconnection.h"
 
 #include <QSqlDatabase>

@@ -1,6 +1,7 @@
 #include "run/authorwarnings.h"
 
 #include "conversion/playermapping.h"
+#include "core/wording.h"
 #include "db/caselesscollation.h"
 #include "db/seasondatabase.h"
 #include "db/seasonschema.h"

@@ -1,6 +1,7 @@
 #include "run/checkcommand.h"
 
 #include "core/gamepaths.h"
+#include "core/wording.h"
 #include "run/inputcheck.h"
 
 #include <QDir>

@@ -2,7 +2,7 @@
 
 #include "support/foldertree.h"
 #include "support/gamefolder.h"
-#include "tools/demofolder.h"
+#include "tools/demo/demofolder.h"
 
 #include <QDir>
 #include <QFile>

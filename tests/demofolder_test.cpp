@@ -1,4 +1,4 @@
-#include "tools/demofolder.h"
+#include "tools/demo/demofolder.h"
 
 #include "core/patcherror.h"
 #include "db/seasonschema.h"

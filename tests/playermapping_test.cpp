@@ -7,7 +7,7 @@
 #include "run/updaterun.h"
 #include "support/foldertree.h"
 #include "support/gamefolder.h"
-#include "tools/demofolder.h"
+#include "tools/demo/demofolder.h"
 
 #include <QFile>
 #include <QSqlQuery>

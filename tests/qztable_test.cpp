@@ -2,7 +2,7 @@
 
 #include "db/seasondatabase.h"
 #include "support/gamefolder.h"
-#include "tools/demofolder.h"
+#include "tools/demo/demofolder.h"
 
 #include <QSqlQuery>
 

@@ -8,7 +8,7 @@
 #include "support/foldertree.h"
 #include "support/randomrecord.h"
 #include "support/toolrun.h"
-#include "tools/demofolder.h"
+#include "tools/demo/demofolder.h"
 
 #include <QDir>
 #include <QDirIterator>

@@ -12,7 +12,7 @@
 #include "support/foldertree.h"
 #include "support/gamefolder.h"
 #include "support/ordinaryuser.h"
-#include "tools/demofolder.h"
+#include "tools/demo/demofolder.h"
 
 #include <QDir>
 #include <QDirIterator>

@@ -6,7 +6,7 @@
 #include "support/foldertree.h"
 #include "support/gamefolder.h"
 #include "support/toolrun.h"
-#include "tools/demofolder.h"
+#include "tools/demo/demofolder.h"
 #include "tools/season/csvreader.h"
 #include "tools/season/seasontool.h"
 

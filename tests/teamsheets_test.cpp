@@ -5,7 +5,7 @@
 #include "db/seasondatabase.h"
 #include "support/foldertree.h"
 #include "support/gamefolder.h"
-#include "tools/demofolder.h"
+#include "tools/demo/demofolder.h"
 
 #include <QDir>
 #include <QFile>

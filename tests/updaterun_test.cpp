@@ -10,7 +10,7 @@
 #include "records/recordcodec.h"
 #include "support/foldertree.h"
 #include "support/gamefolder.h"
-#include "tools/demofolder.h"
+#include "tools/demo/demofolder.h"
 
 #include <QDir>
 #include <QFile>

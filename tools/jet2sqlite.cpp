@@ -2,7 +2,7 @@
 // SQLite form, which has none of the limits of writing into an Access file:
 // jet2sqlite seasonStats.mdb new.sqlite
 #include "core/patcherror.h"
-#include "db/jetimport.h"
+#include "db/accesscopy.h"
 
 #include <QCoreApplication>
 #include <QStringList>

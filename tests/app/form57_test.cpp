@@ -1,5 +1,5 @@
 #include "app/form57.h"
-#include "tools/demofolder.h"
+#include "tools/demo/demofolder.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>

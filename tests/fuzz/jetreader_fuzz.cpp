@@ -1,6 +1,6 @@
 #include "core/bytes.h"
 #include "core/patcherror.h"
-#include "db/jetfile.h"
+#include "db/jet/reader.h"
 #include "support/jetwriter.h"
 
 #include <QByteArray>

@@ -3,7 +3,7 @@
 #include "db/seasonschema.h"
 #include "run/updaterun.h"
 #include "support/foldertree.h"
-#include "tools/demofolder.h"
+#include "tools/demo/demofolder.h"
 
 #include <QDir>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "db/jetfile.h"
+#include "db/jet/reader.h"
 
 #include <QByteArray>
 #include <QString>

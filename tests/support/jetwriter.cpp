@@ -3,7 +3,7 @@
 #include "core/bytes.h"
 #include "core/cp1252.h"
 #include "core/oledate.h"
-#include "db/jetfile.h"
+#include "db/jet/reader.h"
 
 #include <QDate>
 #include <QLocale>

@@ -4,9 +4,9 @@
 #include "core/bytes.h"
 #include "core/oledate.h"
 #include "core/patcherror.h"
+#include "core/wording.h"
 #include "db/seasondatabase.h"
 #include "db/statementerror.h"
-#include "run/findings.h"
 
 #include <QIODevice>
 #include <QSqlError>

@@ -5,10 +5,10 @@
 #include "core/commandline.h"
 #include "core/foldername.h"
 #include "core/patcherror.h"
+#include "core/wording.h"
 #include "db/seasonschema.h"
 #include "db/sqliteapi.h"
 #include "db/sqliteconnection.h"
-#include "run/findings.h"
 #include "tools/season/csvreader.h"
 
 #include <QFile>

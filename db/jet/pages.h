@@ -1,6 +1,6 @@
 #pragma once
 
-#include "db/jetformat.h"
+#include "db/jet/format.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "db/jettabledefinition.h"
+#include "db/jet/tabledefinition.h"
 
 #include "core/bytes.h"
 #include "core/patcherror.h"

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "db/jetpages.h"
-#include "db/jettabledefinition.h"
+#include "db/jet/pages.h"
+#include "db/jet/tabledefinition.h"
 
 #include <QByteArray>
 #include <QString>
@@ -91,9 +91,10 @@ struct Table {
 // structures throw a PatchError that names the table, row and column it met them in.
 class Reader {
 public:
-    explicit Reader(const QString& path);
+    // A file that cannot be read, or is no readable Access file, is refused under operation.
+    explicit Reader(const QString& path, const QString& operation = openOperation());
     // The bytes of the file at path, already read.
-    Reader(const QString& path, QByteArray contents);
+    Reader(const QString& path, QByteArray contents, const QString& operation = openOperation());
     ~Reader();
     Reader(const Reader&) = delete;
     Reader& operator=(const Reader&) = delete;

@@ -1,9 +1,9 @@
-#include "db/jetwriteback.h"
+#include "db/jet/writeback.h"
 
 #include "core/bytes.h"
 #include "core/fileops.h"
 #include "core/patcherror.h"
-#include "db/jetfile.h"
+#include "db/jet/reader.h"
 
 #include <QDir>
 #include <QFile>
@@ -156,11 +156,13 @@ struct Plan {
 // file must be the file the table was read from (its digest is checked before).
 Plan makePlan(const QString& path, const QByteArray& file, const Table& table,
               const QString& columnName) {
-    const DatabaseFormat kind = detectDatabaseFormat(file.left(kDatabaseHeadSize));
-    const Format* format = formatOf(kind);
-    if (!format)
+    const std::optional<FileHeader> header = readHeader(file);
+    if (!header)
+        refuse(QStringLiteral("the file is not a Microsoft Access database"));
+    if (header->encrypted())
         refuse(QStringLiteral("the file is %1, and only unencrypted Access files are written")
-                   .arg(databaseFormatName(kind)));
+                   .arg(formatName(header->format->engine, true)));
+    const Format* format = header->format;
     if (const auto lockName = lockFileBeside(path))
         refuse(QStringLiteral("the lock file %1 lies beside it: Access may have the database "
                               "open, or was not closed properly. Close Access; if the lock file "

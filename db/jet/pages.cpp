@@ -1,4 +1,4 @@
-#include "db/jetpages.h"
+#include "db/jet/pages.h"
 
 #include "core/bytes.h"
 #include "core/cp1252.h"

@@ -1,4 +1,4 @@
-#include "db/jetfile.h"
+#include "db/jet/reader.h"
 
 #include "core/bytes.h"
 #include "core/fileops.h"
@@ -508,29 +508,32 @@ QByteArray fileDigest(const QString& path, const QString& operation) {
     return hash.result();
 }
 
-Reader::Reader(const QString& path)
-    : Reader(path, fileops::readWholeFile(path, openDatabaseOperation())) {}
+Reader::Reader(const QString& path, const QString& operation)
+    : Reader(path, fileops::readWholeFile(path, operation), operation) {}
 
-Reader::Reader(const QString& path, QByteArray contents)
+Reader::Reader(const QString& path, QByteArray contents, const QString& operation)
     : m_path(path)
     , m_file(std::move(contents)) {
-    const DatabaseFormat kind = detectDatabaseFormat(m_file.left(kDatabaseHeadSize));
-    const Format* format = formatOf(kind);
-    if (!format)
-        throw PatchError(openDatabaseOperation(), path, unreadableFormatReason(kind));
+    const std::optional<FileHeader> header = readHeader(m_file);
+    if (!header)
+        throw PatchError(operation, path,
+                         QStringLiteral("The file is not a Microsoft Access database."));
+    if (header->encrypted())
+        throw PatchError(operation, path, encryptedReason(header->format->engine));
+    const Format* format = header->format;
     try {
         m_pages.emplace(m_file, *format);
     } catch (const PatchError& e) {
         rethrowAt(e, path, QString());
     }
-    const std::uint16_t codePage = readHeader(m_file)->codePage;
+    const std::uint16_t codePage = header->codePage;
     if (format->text == TextEncoding::CodePage && codePage != kWesternCodePage)
-        throw PatchError(openDatabaseOperation(), path,
+        throw PatchError(operation, path,
                          QStringLiteral("The file is %1 whose texts are in code page %2%3, and "
                                         "the program reads such files only in code page 1252 "
                                         "(Western European). Save it in Access as an Access "
                                         "2000 or later database, whose texts are Unicode.")
-                             .arg(databaseFormatName(kind))
+                             .arg(formatName(format->engine, false))
                              .arg(codePage)
                              .arg(codePageName(codePage)));
     try {

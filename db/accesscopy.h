@@ -1,7 +1,7 @@
 #pragma once
 
-#include "db/jetfile.h"
-#include "db/jetwriteback.h"
+#include "db/jet/reader.h"
+#include "db/jet/writeback.h"
 
 #include <QString>
 

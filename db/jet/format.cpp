@@ -1,4 +1,4 @@
-#include "db/jetformat.h"
+#include "db/jet/format.h"
 
 #include "core/bytes.h"
 
@@ -24,7 +24,7 @@ constexpr qsizetype kDatabaseKeyOffset = 0x3e;
 
 // Page 0 from 0x18 on is masked with the RC4 key stream of this fixed key.
 constexpr std::array<std::uint8_t, 4> kHeaderKey = {0xc7, 0xda, 0x39, 0x6b};
-constexpr qsizetype kLongestMask = 128;
+constexpr qsizetype kLongestMask = kHeadSize - kMaskedOffset;
 
 constexpr std::array<std::uint8_t, kLongestMask> headerMask() {
     std::array<std::uint8_t, 256> s{};
@@ -66,17 +66,41 @@ std::uint32_t unmasked(QByteArrayView head, qsizetype offset, int size, qsizetyp
 
 } // namespace
 
-const Format* formatOf(DatabaseFormat kind) {
-    switch (kind) {
-    case DatabaseFormat::Jet3:
-        return &kJet3Format;
-    case DatabaseFormat::Jet4:
-        return &kJet4Format;
-    case DatabaseFormat::Ace:
-        return &kAceFormat;
-    default:
-        return nullptr;
+QString formatName(Engine engine, bool encrypted) {
+    switch (engine) {
+    case Engine::Jet3:
+        return encrypted ? QStringLiteral("an encoded (encrypted) Microsoft Jet 3 database (Access "
+                                          "97)")
+                         : QStringLiteral("a Microsoft Jet 3 database (Access 97)");
+    case Engine::Jet4:
+        return encrypted ? QStringLiteral("an encoded (encrypted) Microsoft Jet 4 database (Access "
+                                          "2000 to 2003)")
+                         : QStringLiteral("a Microsoft Jet 4 database (Access 2000 to 2003)");
+    case Engine::Ace:
+        break;
     }
+    return encrypted ? QStringLiteral("an encrypted Microsoft ACE database (Access 2007 or later, "
+                                      ".accdb)")
+                     : QStringLiteral("a Microsoft ACE database (Access 2007 or later, .accdb)");
+}
+
+QString encryptedReason(Engine engine) {
+    const QString name = formatName(engine, true);
+    if (engine != Engine::Ace)
+        return QStringLiteral("The file is %1, which cannot be read. Decode it in Access (Tools > "
+                              "Security > Encode/Decode Database), or convert it to SQLite.")
+            .arg(name);
+    return QStringLiteral("The file is %1: it is protected with a database password, which "
+                          "encrypts it, and cannot be read. Remove the password in Access: open "
+                          "the file with File > Open, choosing Open Exclusive from the Open "
+                          "button's list, then choose File > Info > Decrypt Database (in Access "
+                          "2007: Database Tools > Unset Database Password) and enter the "
+                          "password.")
+        .arg(name);
+}
+
+QString openOperation() {
+    return QStringLiteral("Cannot open the Access database");
 }
 
 std::optional<FileHeader> readHeader(QByteArrayView head) {
@@ -106,7 +130,7 @@ std::optional<FileHeader> readHeader(QByteArrayView head) {
 QByteArray makeHeader(const Format& format, std::uint8_t version, std::uint16_t codePage) {
     QByteArray head(kMaskedOffset + format.maskedHeaderSize, '\0');
     head[1] = 1;
-    const char* signature = format.kind == DatabaseFormat::Ace ? kAceSignature : kJetSignature;
+    const char* signature = format.engine == Engine::Ace ? kAceSignature : kJetSignature;
     head.replace(kSignatureOffset, kSignatureSize, QByteArray(signature, kSignatureSize));
     head[kVersionOffset] = static_cast<char>(version);
     bytes::storeLittleEndian(head.data() + kCodePageOffset, codePage);

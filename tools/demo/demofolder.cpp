@@ -1,4 +1,4 @@
-#include "tools/demofolder.h"
+#include "tools/demo/demofolder.h"
 
 #include "core/bytes.h"
 #include "core/fileops.h"

@@ -1,7 +1,8 @@
-#include "db/jetimport.h"
+#include "db/accesscopy.h"
 
 #include "core/fileops.h"
 #include "core/patcherror.h"
+#include "db/databaseformat.h"
 #include "db/sqliteapi.h"
 #include "db/sqliteconnection.h"
 
@@ -179,6 +180,9 @@ std::vector<LeftOutOfTable> convertToSqlite(const QString& accessPath, const QSt
     if (QFileInfo::exists(sqlitePath))
         throw PatchError(operation, sqlitePath,
                          QStringLiteral("The file exists already; choose a new name."));
+    const DatabaseFormat format = detectDatabaseFormat(accessPath);
+    if (!isReadableAccess(format))
+        throw PatchError(openOperation(), accessPath, unreadableFormatReason(format));
     const Reader reader(accessPath);
     // Built under a temporary name, so that a failure never leaves a half-filled target.
     const QString partial = sqlitePath + QStringLiteral(".part");

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "db/databaseformat.h"
-
+#include <QByteArray>
 #include <QByteArrayView>
+#include <QString>
 #include <QtGlobal>
 
 #include <cstdint>
@@ -14,6 +14,13 @@ namespace tolvane {
 // page, definition and row layers take every offset and width from the description of the
 // file they read, chosen when its first page is read.
 namespace jet {
+
+// The generations of the file format, each made by its own versions of Access.
+enum class Engine : std::uint8_t {
+    Jet3, // Access 97
+    Jet4, // Access 2000 to 2003
+    Ace,  // Access 2007 and later
+};
 
 // How a file stores its texts.
 enum class TextEncoding {
@@ -61,7 +68,7 @@ struct DefinitionLayout {
 };
 
 struct Format {
-    DatabaseFormat kind;
+    Engine engine;
     qsizetype pageSize;
     // Bytes of page 0 from 0x18 on that are masked with a fixed key stream.
     qsizetype maskedHeaderSize;
@@ -79,7 +86,7 @@ struct Format {
 
 // clang-format off
 inline constexpr Format kJet3Format{
-    .kind = DatabaseFormat::Jet3,
+    .engine = Engine::Jet3,
     .pageSize = 2048,
     .maskedHeaderSize = 126,
     .rowCountOffset = 8,
@@ -100,7 +107,7 @@ inline constexpr Format kJet3Format{
 };
 
 inline constexpr Format kJet4Format{
-    .kind = DatabaseFormat::Jet4,
+    .engine = Engine::Jet4,
     .pageSize = 4096,
     .maskedHeaderSize = 128,
     .rowCountOffset = 12,
@@ -123,13 +130,14 @@ inline constexpr Format kJet4Format{
 // ACE (Access 2007 and later) keeps Jet 4's layout; what it adds are column types.
 inline constexpr Format kAceFormat = [] {
     Format ace = kJet4Format;
-    ace.kind = DatabaseFormat::Ace;
+    ace.engine = Engine::Ace;
     return ace;
 }();
 // clang-format on
 
-// The description of a readable format; null for SQLite, encoded files and the unknown.
-const Format* formatOf(DatabaseFormat kind);
+// How many of a file's first bytes tell whether it is an Access file, of which format, and
+// whether it is encrypted: page 0 up to the end of its longest masked part.
+inline constexpr qsizetype kHeadSize = 0x18 + 128;
 
 // What page 0 of an Access file says about it, its masked part unmasked.
 struct FileHeader {
@@ -138,6 +146,8 @@ struct FileHeader {
     std::uint16_t codePage = 0;
     // Non-zero when the pages are encoded (Jet) or encrypted (ACE).
     std::uint32_t databaseKey = 0;
+
+    bool encrypted() const { return databaseKey != 0; }
 };
 
 // The header of an Access file from its first bytes; nothing when they are not one of an
@@ -148,6 +158,16 @@ std::optional<FileHeader> readHeader(QByteArrayView head);
 // signature, the version, the code page and the database key (0: not encoded). Tests make
 // files with it.
 QByteArray makeHeader(const Format& format, std::uint8_t version, std::uint16_t codePage);
+
+// The format as users know it, e.g. "a Microsoft Jet 3 database (Access 97)", or for an
+// encrypted file "an encoded (encrypted) Microsoft Jet 3 database (Access 97)".
+QString formatName(Engine engine, bool encrypted);
+// Why an encrypted file cannot be read, and how to decrypt it in Access.
+QString encryptedReason(Engine engine);
+
+// The operation a file that is no readable Access file is refused under, unless the reader
+// is given another.
+QString openOperation();
 
 // The code page whose texts the reader decodes: Windows-1252, which Access 97 writes in
 // Western Europe and the Americas.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "db/jetpages.h"
+#include "db/jet/pages.h"
 
 #include <QString>
 
