@@ -17,7 +17,6 @@
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 
 #include <sys/resource.h>
@@ -128,11 +127,11 @@ qint64 floorNs(const QString& dbPath, const std::map<QString, QByteArray>& outpu
             }
         }
         WriteBatch batch(db);
-        QSqlQuery update(db.connection());
-        update.prepare("UPDATE Ratings SET overall=? WHERE rowid=?");
+        SQLite::Statement update = db.prepare("UPDATE Ratings SET overall=? WHERE rowid=?");
         for (qint64 rowid : rowids) {
-            update.bindValue(0, int(rowid % 90 + 10));
-            update.bindValue(1, rowid);
+            update.reset();
+            update.bind(1, int32_t(rowid % 90 + 10));
+            update.bind(2, int64_t(rowid));
             update.exec();
         }
         batch.commit();

@@ -1,6 +1,13 @@
 # Settings of the Windows build (MinGW-w64 against the static Qt that scripts/windows-qt.sh
 # makes). Kept apart from the toolchain file, whose content is part of that Qt's cache key.
 
+# The libraries scripts/windows-libs.sh builds for Windows (SQLite, SQLiteCpp, libzip) are
+# found under its prefix as under the cross compiler's own root.
+set(TOLVANE_WINDOWS_LIBS "" CACHE PATH "The prefix of the static libraries for Windows")
+if(TOLVANE_WINDOWS_LIBS)
+    list(APPEND CMAKE_FIND_ROOT_PATH ${TOLVANE_WINDOWS_LIBS})
+endif()
+
 # One exe that needs nothing but Windows' own DLLs: the C++ runtime and winpthreads go in
 # whole, as Qt itself was built (-static-runtime).
 add_link_options(-static)
@@ -23,12 +30,11 @@ function(tolvane_target_path out path)
     endif()
 endfunction()
 
-# A static Qt's plugins are linked into each program: its platform, the SQLite driver and
-# the reader of the program's icon (ICO); no style, as the window uses Fusion.
+# A static Qt's plugins are linked into each program: its platform and the reader of the
+# program's icon (ICO); no style, as the window uses Fusion.
 function(tolvane_import_plugins target platform)
     qt_import_plugins(${target}
         INCLUDE_BY_TYPE platforms ${platform}
-        INCLUDE_BY_TYPE sqldrivers Qt6::QSQLiteDriverPlugin
         INCLUDE_BY_TYPE imageformats Qt6::QICOPlugin
         EXCLUDE_BY_TYPE styles)
 endfunction()

@@ -1,11 +1,13 @@
 #pragma once
 
+#include <SQLiteCpp/Statement.h>
+
 #include <QHash>
-#include <QSqlQuery>
 #include <QString>
 #include <QVariant>
 
 #include <array>
+#include <optional>
 
 namespace tolvane {
 
@@ -43,15 +45,16 @@ private:
     void load(Keys keys);
     // Runs a prepared look-up; its first row's values, or nullptr. With spelling given, the
     // row's name goes there too.
-    const Values* runLookup(QSqlQuery& lookup, const QString& name, QString* spelling = nullptr);
+    const Values* runLookup(SQLite::Statement& lookup, const QString& name,
+                            QString* spelling = nullptr);
 
     SeasonDatabase& m_db;
     Keys m_keys = Keys::None;
     QHash<QString, Values> m_rows; // by the exact text of the name
     // In a Jet file: the exact name of the first row of each folded name.
     QHash<QString, QString> m_caselessNames;
-    QSqlQuery m_lookup;
-    QSqlQuery m_exactLookup; // in a Jet file, tried before m_lookup
+    std::optional<SQLite::Statement> m_lookup;
+    std::optional<SQLite::Statement> m_exactLookup; // in a Jet file, tried before m_lookup
     bool m_exactFirst = false;
     std::array<int, std::tuple_size_v<Values>> m_columns{};
     int m_nameColumn = -1;

@@ -32,28 +32,42 @@ QString readOperation() {
     return QStringLiteral("Cannot read the file");
 }
 
+QString heldOpen() {
+    return QStringLiteral("Another program has the file open (the game, or a program that shows "
+                          "or edits or scans the file): close the game, then run the update "
+                          "again.");
+}
+
 #ifdef Q_OS_WIN
-// Windows refuses to replace or delete a file that another program holds open, and then
-// says no more than "Access is denied". Find out whether that is the reason, and say so.
-QString whyNotReplaced(const QString& path, const QString& systemText) {
+// Whether another program holds the file open, so that it cannot be replaced or deleted.
+bool isHeldOpen(const QString& path) {
     const std::wstring native = QDir::toNativeSeparators(path).toStdWString();
     const HANDLE handle =
         CreateFileW(native.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        if (GetLastError() == ERROR_SHARING_VIOLATION)
-            return QStringLiteral("Another program has the file open (the game, or a program "
-                                  "that shows or edits the file). Close it and run the update "
-                                  "again.");
-    } else {
+    if (handle != INVALID_HANDLE_VALUE) {
         CloseHandle(handle);
+        return false;
     }
-    const DWORD attributes = GetFileAttributesW(native.c_str());
+    return GetLastError() == ERROR_SHARING_VIOLATION;
+}
+
+// Windows refuses to replace or delete a file that another program holds open, and then
+// says no more than "Access is denied". Find out whether that is the reason, and say so.
+QString whyNotReplaced(const QString& path, const QString& systemText) {
+    if (isHeldOpen(path))
+        return heldOpen();
+    const DWORD attributes =
+        GetFileAttributesW(QDir::toNativeSeparators(path).toStdWString().c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
         return QStringLiteral("The file is read-only.");
     return systemText;
 }
 #else
+bool isHeldOpen(const QString&) {
+    return false;
+}
+
 QString whyNotReplaced(const QString&, const QString& systemText) {
     return systemText;
 }
@@ -104,6 +118,12 @@ std::optional<WriteRefusal> probeWritable(const QString& folder) {
     }
     return std::nullopt;
 #endif
+}
+
+std::optional<WriteRefusal> probeReplaceable(const QString& path) {
+    if (isHeldOpen(path))
+        return WriteRefusal{heldOpen(), false};
+    return std::nullopt;
 }
 
 bool isOrdinaryFile(const QString& path) {

@@ -31,6 +31,11 @@ struct WriteRefusal {
 // Returns why that failed, or nothing when it worked.
 std::optional<WriteRefusal> probeWritable(const QString& folder);
 
+// Tries whether the file at path could be replaced or deleted now. On Windows another
+// program that holds it open (the game, Access, a virus scanner) keeps it from being; a
+// missing file has nothing to keep. Returns why not, or nothing when it could.
+std::optional<WriteRefusal> probeReplaceable(const QString& path);
+
 // Creates one folder level; the parent must exist.
 void createFolder(const QString& path);
 // Replaces (or creates) path with data; a failure leaves the old file as it was.

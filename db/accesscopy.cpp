@@ -3,16 +3,11 @@
 #include "core/fileops.h"
 #include "core/patcherror.h"
 #include "db/databaseformat.h"
-#include "db/sqliteapi.h"
-#include "db/sqliteconnection.h"
+#include "db/seasonschema.h"
+#include "db/sqlite.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
-
-#include <sqlite3.h>
 
 #include <cmath>
 #include <cstring>
@@ -23,12 +18,6 @@ namespace tolvane {
 namespace jet {
 
 namespace {
-
-QString quoted(const QString& name) {
-    QString escaped = name;
-    escaped.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-    return QLatin1Char('"') + escaped + QLatin1Char('"');
-}
 
 // Dates are declared DATETIME (numeric affinity): their text stays text, and a date kept
 // as a day number stays a number rather than becoming the text of one. Decimal columns
@@ -64,114 +53,117 @@ QString copyOperation() {
 }
 
 // What a failure on a table of the copy names.
-QString tableTarget(const SqliteConnection& db, const QString& table) {
-    return QStringLiteral("%1\nTable %2").arg(db.path(), table);
-}
-
-[[noreturn]] void fail(const SqliteConnection& db, const QString& table, const QString& cause) {
-    throw PatchError(copyOperation(), tableTarget(db, table), cause);
+QString tableTarget(const AccessCopy& copy, const QString& table) {
+    return QStringLiteral("%1\nTable %2").arg(copy.name, table);
 }
 
 // The rows of a table of the copy in stored order, each cell compared where SQLite holds it.
 class CopyRows : public ExpectedRows {
 public:
-    CopyRows(SqliteConnection& db, const QString& table)
-        : m_rows(db, QStringLiteral("SELECT * FROM %1 ORDER BY rowid").arg(quoted(table)),
-                 copyOperation(), tableTarget(db, table)) {}
+    CopyRows(const AccessCopy& copy, const QString& table)
+        : m_target(tableTarget(copy, table))
+        , m_rows(sqlite::guarded(copyOperation(), m_target, [&] {
+            return SQLite::Statement(copy.db, QStringLiteral("SELECT * FROM %1 ORDER BY rowid")
+                                                  .arg(seasonschema::quotedName(table))
+                                                  .toStdString());
+        })) {}
 
-    bool next() override { return m_rows.next(); }
+    bool next() override {
+        return sqlite::guarded(copyOperation(), m_target, [&] { return m_rows.executeStep(); });
+    }
 
     bool holds(std::size_t column, const QVariant& written) override {
-        sqlite3_stmt* s = m_rows.native();
         const int c = static_cast<int>(column);
-        if (c >= sqlite3_column_count(s))
+        if (c >= m_rows.getColumnCount())
             return false;
+        const SQLite::Column cell = m_rows.getColumn(c);
         const int type = written.typeId();
-        switch (sqlite3_column_type(s, c)) {
-        case SQLITE_NULL:
-            // SQLite holds a NaN as NULL.
+        if (cell.isNull()) // SQLite holds a NaN as NULL.
             return written.isNull() ||
                    (type == QMetaType::Double && std::isnan(written.toDouble()));
-        case SQLITE_INTEGER:
-            return !written.isNull() && type == QMetaType::LongLong &&
-                   written.toLongLong() == sqlite3_column_int64(s, c);
-        case SQLITE_FLOAT:
-            // -0 goes in as 0.
-            return !written.isNull() && type == QMetaType::Double &&
-                   written.toDouble() == sqlite3_column_double(s, c);
-        case SQLITE_TEXT: {
-            if (written.isNull() || type != QMetaType::QString)
+        if (written.isNull())
+            return false;
+        if (cell.isInteger())
+            return type == QMetaType::LongLong && written.toLongLong() == cell.getInt64();
+        if (cell.isFloat()) // -0 goes in as 0.
+            return type == QMetaType::Double && written.toDouble() == cell.getDouble();
+        if (cell.isText()) {
+            if (type != QMetaType::QString)
                 return false;
-            const QString& text = *static_cast<const QString*>(written.constData());
-            const void* theirs = sqlite3_column_text16(s, c);
-            const auto size = static_cast<qsizetype>(sqlite3_column_bytes16(s, c));
-            return size == text.size() * 2 &&
-                   (size == 0 ||
-                    std::memcmp(text.utf16(), theirs, static_cast<std::size_t>(size)) == 0);
+            // Compared as UTF-8, the form SQLite keeps, without decoding the cell.
+            const QByteArray text = static_cast<const QString*>(written.constData())->toUtf8();
+            return equalBytes(text, cell.getText(), cell.getBytes());
         }
-        default: {
-            if (written.isNull() || type != QMetaType::QByteArray)
-                return false;
-            const QByteArray& bytes = *static_cast<const QByteArray*>(written.constData());
-            const void* theirs = sqlite3_column_blob(s, c);
-            const auto size = static_cast<qsizetype>(sqlite3_column_bytes(s, c));
-            return size == bytes.size() &&
-                   (size == 0 ||
-                    std::memcmp(bytes.constData(), theirs, static_cast<std::size_t>(size)) == 0);
-        }
-        }
+        if (type != QMetaType::QByteArray)
+            return false;
+        return equalBytes(*static_cast<const QByteArray*>(written.constData()), cell.getBlob(),
+                          cell.getBytes());
     }
 
 private:
-    sqliteapi::Statement m_rows;
+    static bool equalBytes(const QByteArray& ours, const void* theirs, int size) {
+        return size == ours.size() &&
+               (size == 0 ||
+                std::memcmp(ours.constData(), theirs, static_cast<std::size_t>(size)) == 0);
+    }
+
+    QString m_target;
+    SQLite::Statement m_rows;
 };
 
 } // namespace
 
-std::unique_ptr<ExpectedRows> rowsOfCopy(SqliteConnection& db, const QString& table) {
-    return std::make_unique<CopyRows>(db, table);
+std::unique_ptr<ExpectedRows> rowsOfAccessCopy(const AccessCopy& copy, const QString& table) {
+    return std::make_unique<CopyRows>(copy, table);
 }
 
-std::optional<Table> copyTableToSqlite(const Reader& reader, const QString& name,
-                                       SqliteConnection& db, const QString& textCollation,
-                                       const Reader::RowVisitor& alsoVisit) {
-    std::optional<sqliteapi::Statement> insert;
-    std::optional<Transaction> transaction;
+std::optional<Table> copyAccessTable(const Reader& reader, const QString& name,
+                                     const AccessCopy& copy, const Reader::RowVisitor& alsoVisit) {
+    std::optional<SQLite::Statement> insert;
+    std::optional<sqlite::RowBinder> binder;
+    std::optional<SQLite::Transaction> transaction;
+    QString target = tableTarget(copy, name);
     const auto start = [&](const Table& table) {
+        target = tableTarget(copy, table.name);
         QStringList columns;
         QStringList marks;
         for (const Column& c : table.columns) {
             const QString type = sqliteType(c.type);
-            QString column = quoted(c.name);
+            QString column = seasonschema::quotedName(c.name);
             if (!type.isEmpty())
                 column += QLatin1Char(' ') + type;
-            if (!textCollation.isEmpty() && type == QLatin1String("TEXT"))
-                column += QStringLiteral(" COLLATE ") + textCollation;
+            if (!copy.textCollation.isEmpty() && type == QLatin1String("TEXT"))
+                column += QStringLiteral(" COLLATE ") + copy.textCollation;
             columns << column;
             marks << QStringLiteral("?");
         }
-        QSqlQuery create(db.handle());
-        if (!create.exec(QStringLiteral("CREATE TABLE %1 (%2)")
-                             .arg(quoted(table.name), columns.join(QStringLiteral(", ")))))
-            fail(db, table.name, create.lastError().text());
-        transaction.emplace(db, copyOperation());
-        insert.emplace(db,
-                       QStringLiteral("INSERT INTO %1 VALUES (%2)")
-                           .arg(quoted(table.name), marks.join(QStringLiteral(", "))),
-                       copyOperation(), tableTarget(db, table.name));
+        const QString quotedTable = seasonschema::quotedName(table.name);
+        sqlite::guarded(copyOperation(), target, [&] {
+            copy.db.exec(QStringLiteral("CREATE TABLE %1 (%2)")
+                             .arg(quotedTable, columns.join(QStringLiteral(", ")))
+                             .toStdString());
+            transaction.emplace(copy.db);
+            insert.emplace(copy.db, QStringLiteral("INSERT INTO %1 VALUES (%2)")
+                                        .arg(quotedTable, marks.join(QStringLiteral(", ")))
+                                        .toStdString());
+            binder.emplace(*insert);
+        });
     };
     const auto row = [&](const std::vector<QVariant>& values) {
-        // The values stay alive until the row is stored.
-        for (std::size_t c = 0; c < values.size(); ++c)
-            insert->bind(static_cast<int>(c), values[c]);
-        insert->run();
+        sqlite::guarded(copyOperation(), target, [&] {
+            for (std::size_t c = 0; c < values.size(); ++c)
+                binder->bind(static_cast<int>(c) + 1, values[c]);
+            insert->exec();
+            insert->reset();
+        });
         if (alsoVisit)
             alsoVisit(values);
     };
     std::optional<Table> table = reader.streamTable(name, start, row);
+    binder.reset();
     insert.reset(); // a statement left open would keep the transaction from committing
     if (transaction)
-        transaction->commit();
+        sqlite::guarded(copyOperation(), target, [&] { transaction->commit(); });
     return table;
 }
 
@@ -190,9 +182,10 @@ std::vector<LeftOutOfTable> convertToSqlite(const QString& accessPath, const QSt
     std::vector<LeftOutOfTable> leftOut;
     try {
         {
-            SqliteConnection target(partial, operation);
+            SQLite::Database target = sqlite::open(partial, operation);
+            const AccessCopy copy{target, partial};
             for (const QString& name : reader.tableNames()) {
-                if (const std::optional<Table> table = copyTableToSqlite(reader, name, target)) {
+                if (const std::optional<Table> table = copyAccessTable(reader, name, copy)) {
                     for (const LeftOutColumn& column : table->leftOut)
                         leftOut.push_back({table->name, column});
                 }

@@ -3,6 +3,8 @@
 #include "db/jet/reader.h"
 #include "db/jet/writeback.h"
 
+#include <SQLiteCpp/Database.h>
+
 #include <QString>
 
 #include <memory>
@@ -11,24 +13,31 @@
 
 namespace tolvane {
 
-class SqliteConnection;
-
 namespace jet {
 
-// Creates the table of that name in db with SQLite column types that keep each Access
+// An SQLite database that Access tables are copied into, and how.
+struct AccessCopy {
+    SQLite::Database& db;
+    // What messages call the copy: the Access file, for a season's private copy.
+    QString name;
+    // Text columns are declared with this collation when it is given (registered on db
+    // before), else with SQLite's own.
+    QString textCollation = QString();
+};
+
+// Creates the table of that name in the copy with SQLite column types that keep each Access
 // value's kind, and inserts the rows as the reader reads them, in their stored order, so
 // that rowid n is the n-th stored row; no reading of the whole table is held beside the
-// copy. Also hands each row to alsoVisit when given. Text columns are declared with
-// textCollation when it is given (registered on db before), else with SQLite's own.
-// Returns the table without its rows; nothing when the file has no such table.
-std::optional<Table> copyTableToSqlite(const Reader& reader, const QString& name,
-                                       SqliteConnection& db, const QString& textCollation = {},
-                                       const Reader::RowVisitor& alsoVisit = {});
+// copy. Also hands each row to alsoVisit when given. Returns the table without its rows;
+// nothing when the file has no such table.
+std::optional<Table> copyAccessTable(const Reader& reader, const QString& name,
+                                     const AccessCopy& copy,
+                                     const Reader::RowVisitor& alsoVisit = {});
 
-// The rows of a table of db in stored order, as what the Access table it was copied from must
-// read back as once the overall ratings are written into it; compared without building a
-// value of each cell. Failures throw a PatchError.
-std::unique_ptr<ExpectedRows> rowsOfCopy(SqliteConnection& db, const QString& table);
+// The rows of a table of the copy in stored order, as what the Access table it was copied
+// from must read back as once the overall ratings are written into it; compared without
+// building a value of each cell. Failures throw a PatchError.
+std::unique_ptr<ExpectedRows> rowsOfAccessCopy(const AccessCopy& copy, const QString& table);
 
 // A column the converter left out of a table, and why.
 struct LeftOutOfTable {

@@ -1,8 +1,8 @@
 #include "db/caselesscollation.h"
 
 #include "core/patcherror.h"
-#include "db/sqliteconnection.h"
 
+#include <SQLiteCpp/Database.h>
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -50,13 +50,13 @@ QString key(const QString& text) {
     return text.toCaseFolded();
 }
 
-void addTo(SqliteConnection& db, const QString& operation) {
-    sqlite3* connection = db.native(operation);
+void addTo(SQLite::Database& db, const QString& path, const QString& operation) {
+    sqlite3* connection = db.getHandle();
     const QByteArray name = QByteArray(kCollation.data(), kCollation.size());
     const int result = sqlite3_create_collation_v2(connection, name.constData(), SQLITE_UTF8,
                                                    nullptr, &compare, nullptr);
     if (result != SQLITE_OK)
-        throw PatchError(operation, db.path(),
+        throw PatchError(operation, path,
                          QStringLiteral("SQLite refused the collation %1: %2")
                              .arg(kCollation, QString::fromUtf8(sqlite3_errstr(result))));
 }

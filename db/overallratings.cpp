@@ -3,9 +3,7 @@
 #include "core/patcherror.h"
 #include "db/seasondatabase.h"
 #include "db/seasonschema.h"
-
-#include <QSqlError>
-#include <QSqlQuery>
+#include "db/sqlite.h"
 
 #include <algorithm>
 #include <optional>
@@ -15,9 +13,6 @@ namespace tolvane {
 namespace overallratings {
 
 namespace {
-
-const QString kStoreFailed =
-    QStringLiteral("Cannot save the overall ratings in the season database");
 
 // Rows per statement: long enough to leave the per-statement cost behind, short enough to
 // stay far below SQLite's limit on the length of a statement.
@@ -43,21 +38,27 @@ QString storeStatement(std::span<const Rating> ratings) {
 
 } // namespace
 
+QString saveOperation() {
+    return QStringLiteral("Cannot save the overall ratings in the season database");
+}
+
 void store(SeasonDatabase& db, std::span<const Rating> ratings) {
-    QSqlQuery query(db.connection());
     for (std::size_t start = 0; start < ratings.size(); start += kRowsPerStatement) {
         const auto batch =
             ratings.subspan(start, std::min(kRowsPerStatement, ratings.size() - start));
-        if (!query.exec(storeStatement(batch)))
-            throw PatchError(kStoreFailed, db.path(), query.lastError().text());
+        const int stored = sqlite::guarded(saveOperation(), db.path(), [&] {
+            return db.sqlite().exec(storeStatement(batch).toStdString());
+        });
         // A trigger can drop an update without an error; the rating would then be lost.
-        if (query.numRowsAffected() != static_cast<int>(batch.size()))
-            throw PatchError(kStoreFailed, db.path(),
+        if (stored != static_cast<int>(batch.size()))
+            throw PatchError(saveOperation(), db.path(),
                              QStringLiteral("The database stored %1 of %2 ratings.")
-                                 .arg(query.numRowsAffected())
+                                 .arg(stored)
                                  .arg(batch.size()));
     }
 }
+
+namespace {
 
 // Whether anything in the database could refuse a whole number in Ratings.overall. An
 // ordinary table takes any value into a column without a constraint on it, so only these
@@ -70,98 +71,112 @@ bool mayRefuse(SeasonDatabase& db) {
     // the write-back's to find (SeasonDatabase::writeBackProblem).
     if (isReadableAccess(db.format()))
         return false;
-    QSqlQuery query(db.connection());
-    const auto single = [&](const QString& sql) {
-        return query.exec(sql) && query.next() ? query.value(0) : QVariant();
-    };
     const QString table = seasonschema::kRatingsTable;
     const QString overall = seasonschema::kRatingsColumns[seasonschema::Overall].name;
 
-    const QString create = single(QStringLiteral("SELECT sql FROM sqlite_master WHERE type = "
-                                                 "'table' AND name = '%1' COLLATE NOCASE")
-                                      .arg(table))
-                               .toString();
+    SQLite::Statement definition = db.prepare(
+        QStringLiteral("SELECT sql FROM sqlite_master WHERE type = 'table' AND name = '%1' "
+                       "COLLATE NOCASE")
+            .arg(table));
+    const QString create = sqlite::guarded(saveOperation(), db.path(), [&] {
+        return definition.executeStep() ? sqlite::value(definition, 0).toString() : QString();
+    });
     if (create.isEmpty() || !create.startsWith(QLatin1String("CREATE TABLE"), Qt::CaseInsensitive))
         return true;
     for (const char* word : {"CHECK", "STRICT", "COLLATE", "GENERATED", "REFERENCES", "WITHOUT"})
         if (create.contains(QLatin1String(word), Qt::CaseInsensitive))
             return true;
-    const auto count = [&](const QString& sql) { return single(sql).toLongLong(); };
-    if (count(QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type = 'trigger' AND "
-                             "tbl_name = '%1' COLLATE NOCASE")
-                  .arg(table)) != 0)
+    if (db.scalar(QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type = 'trigger' AND "
+                                 "tbl_name = '%1' COLLATE NOCASE")
+                      .arg(table)) != 0)
         return true;
-    if (count(QStringLiteral("SELECT COUNT(*) FROM pragma_table_xinfo('%1') WHERE hidden <> 0 "
-                             "OR (name = '%2' COLLATE NOCASE AND pk <> 0)")
-                  .arg(table, overall)) != 0)
+    if (db.scalar(QStringLiteral("SELECT COUNT(*) FROM pragma_table_xinfo('%1') WHERE hidden <> 0 "
+                                 "OR (name = '%2' COLLATE NOCASE AND pk <> 0)")
+                      .arg(table, overall)) != 0)
         return true;
     // An index on the column or on an expression, unique or not, is left to the trial too.
-    if (count(QStringLiteral("SELECT COUNT(*) FROM pragma_index_list('%1') il, "
-                             "pragma_index_xinfo(il.name) ii WHERE ii.key AND (ii.cid < 0 OR "
-                             "ii.name = '%2' COLLATE NOCASE)")
-                  .arg(table, overall)) != 0)
+    if (db.scalar(QStringLiteral("SELECT COUNT(*) FROM pragma_index_list('%1') il, "
+                                 "pragma_index_xinfo(il.name) ii WHERE ii.key AND (ii.cid < 0 OR "
+                                 "ii.name = '%2' COLLATE NOCASE)")
+                      .arg(table, overall)) != 0)
         return true;
-    return count(QStringLiteral("PRAGMA foreign_keys")) != 0;
+    return db.scalar(QStringLiteral("PRAGMA foreign_keys")) != 0;
 }
+
+// Tries each rating alone, in a savepoint of its own, so that a refused row is undone alone
+// and the rows before it stay in place for the rows after it, as in the real pass. Should a
+// trigger end the transaction, the row's savepoint is gone and the search stops there: any
+// further update would be committed for real.
+std::vector<Refusal> refusalsRowByRow(SeasonDatabase& db, std::span<const Rating> ratings,
+                                      std::size_t limit) {
+    SQLite::Statement update =
+        db.prepare(QStringLiteral("UPDATE %1 SET %2=? WHERE rowid=?")
+                       .arg(seasonschema::kRatingsTable,
+                            seasonschema::kRatingsColumns[seasonschema::Overall].name));
+    std::vector<Refusal> refusals;
+    for (const Rating& rating : ratings) {
+        if (refusals.size() >= limit)
+            break;
+        SQLite::Savepoint row(db.sqlite(), "tolvane_row");
+        // The step before may have failed; readying the statement again reports that once more.
+        update.tryReset();
+        update.bind(1, static_cast<int32_t>(rating.value));
+        update.bind(2, static_cast<int64_t>(rating.rowid));
+        try {
+            if (update.exec() == 1) {
+                row.release();
+                continue;
+            }
+            refusals.push_back(
+                {rating.rowid, QStringLiteral("a trigger drops it without an error.")});
+            row.release();
+        } catch (const SQLite::Exception& e) {
+            refusals.push_back({rating.rowid, QString::fromUtf8(e.what())});
+            try {
+                row.rollback();
+            } catch (const SQLite::Exception&) {
+                break;
+            }
+        }
+    }
+    return refusals;
+}
+
+} // namespace
 
 std::vector<Refusal> findRefusals(SeasonDatabase& db, std::span<const Rating> ratings,
                                   std::size_t limit) {
     if (!mayRefuse(db))
         return {};
-    const Transaction trial(db.sqlite(), kStoreFailed, Transaction::Lock::Immediate);
-    QSqlQuery control(db.connection());
-    const auto run = [&](const QString& sql) {
-        if (!control.exec(sql))
-            throw PatchError(kStoreFailed, db.path(), control.lastError().text());
-    };
-    // Everything below happens inside this savepoint, so that releasing a row's own
-    // savepoint can never commit.
-    run(QStringLiteral("SAVEPOINT tolvane_trial"));
-    std::optional<PatchError> failure;
-    try {
-        store(db, ratings);
-        return {};
-    } catch (const PatchError& e) {
-        failure = e;
-    }
-    // Some row refused: find which, one row at a time. A trigger may have ended the whole
-    // transaction (RAISE(ROLLBACK)); the search then needs one of its own.
-    if (!control.exec(QStringLiteral("ROLLBACK TO tolvane_trial"))) {
-        run(QStringLiteral("BEGIN IMMEDIATE"));
-        run(QStringLiteral("SAVEPOINT tolvane_trial"));
-    }
-
-    // Each row gets a savepoint of its own, so that a refused row is undone alone and the
-    // rows before it stay in place for the rows after it, as in the real pass. Should a
-    // trigger end the transaction, the row's savepoint is gone and the search stops there:
-    // any further update would be committed for real.
-    QSqlQuery update(db.connection());
-    if (!update.prepare(QStringLiteral("UPDATE %1 SET %2=? WHERE rowid=?")
-                            .arg(seasonschema::kRatingsTable,
-                                 seasonschema::kRatingsColumns[seasonschema::Overall].name)))
-        throw PatchError(kStoreFailed, db.path(), update.lastError().text());
-    std::vector<Refusal> refusals;
-    for (const Rating& rating : ratings) {
-        if (refusals.size() >= limit)
-            break;
-        run(QStringLiteral("SAVEPOINT tolvane_row"));
-        update.bindValue(0, static_cast<int>(rating.value));
-        update.bindValue(1, rating.rowid);
-        if (!update.exec()) {
-            refusals.push_back({rating.rowid, update.lastError().databaseText()});
-            if (!control.exec(QStringLiteral("ROLLBACK TO tolvane_row")))
-                break;
-        } else if (update.numRowsAffected() != 1) {
-            refusals.push_back(
-                {rating.rowid, QStringLiteral("a trigger drops it without an error.")});
+    return sqlite::guarded(saveOperation(), db.path(), [&]() -> std::vector<Refusal> {
+        const SQLite::Transaction trial(db.sqlite(), SQLite::TransactionBehavior::IMMEDIATE);
+        // Everything happens inside this savepoint, so that releasing a row's own savepoint
+        // can never commit.
+        std::optional<SQLite::Savepoint> all(std::in_place, db.sqlite(), "tolvane_trial");
+        std::optional<PatchError> failure;
+        try {
+            store(db, ratings);
+            return {};
+        } catch (const PatchError& e) {
+            failure = e;
         }
-        control.exec(QStringLiteral("RELEASE tolvane_row"));
-    }
-    // Every row on its own went in, yet all of them together did not: the failure lies
-    // with the statement or the database, not with a row.
-    if (refusals.empty())
-        throw *failure;
-    return refusals;
+        // Some row refused: find which, one row at a time.
+        std::optional<SQLite::Transaction> again;
+        try {
+            all->rollback();
+        } catch (const SQLite::Exception&) {
+            // A trigger ended the whole transaction (RAISE(ROLLBACK)): the search needs one
+            // of its own.
+            again.emplace(db.sqlite(), SQLite::TransactionBehavior::IMMEDIATE);
+            all.emplace(db.sqlite(), "tolvane_trial");
+        }
+        std::vector<Refusal> refusals = refusalsRowByRow(db, ratings, limit);
+        // Every row on its own went in, yet all of them together did not: the failure lies
+        // with the statement or the database, not with a row.
+        if (refusals.empty())
+            throw *failure;
+        return refusals;
+    });
 }
 
 } // namespace overallratings

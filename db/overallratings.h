@@ -25,6 +25,9 @@ struct Refusal {
     QString reason;
 };
 
+// The operation a failure to store the ratings is reported under.
+QString saveOperation();
+
 // Stores every rating in its row's overall column, many rows to a statement. A refusal
 // throws a PatchError; run it inside the pass's transaction.
 void store(SeasonDatabase& db, std::span<const Rating> ratings);

@@ -2,31 +2,30 @@
 
 #include "core/patcherror.h"
 #include "db/seasondatabase.h"
+#include "db/sqlite.h"
 #include "db/statementerror.h"
-
-#include <QSqlError>
-#include <QSqlRecord>
 
 namespace tolvane {
 
 Recordset::Recordset(SeasonDatabase& db, const QString& sql)
-    : m_query(db.connection())
-    , m_sql(sql) {
-    m_query.setForwardOnly(true);
-    if (!m_query.exec(sql))
-        throw statementerror::rejected(db.path(), sql, m_query.lastError());
-    const QSqlRecord record = m_query.record();
-    m_columnNames.reserve(record.count());
-    for (int i = 0; i < record.count(); ++i)
-        m_columnNames.push_back(record.fieldName(i).toCaseFolded());
+    : m_databasePath(db.path())
+    , m_sql(sql)
+    , m_statement(db.prepare(sql)) {
+    const int count = m_statement.getColumnCount();
+    m_columnNames.reserve(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i)
+        m_columnNames.push_back(QString::fromUtf8(m_statement.getColumnName(i)).toCaseFolded());
     moveNext();
 }
 
 void Recordset::moveNext() {
-    m_eof = !m_query.next();
-    if (m_eof && m_query.lastError().isValid())
-        throw PatchError(QStringLiteral("Cannot read the season database"), m_sql,
-                         m_query.lastError().text());
+    try {
+        m_eof = !m_statement.executeStep();
+    } catch (const SQLite::Exception& e) {
+        m_eof = true;
+        throw PatchError(QStringLiteral("Cannot read the season database"),
+                         m_databasePath + QLatin1Char('\n') + m_sql, QString::fromUtf8(e.what()));
+    }
 }
 
 int Recordset::columnIndex(const QString& name) const {
@@ -43,6 +42,10 @@ int Recordset::requireColumn(const QString& name, const QString& table) const {
     if (index < 0)
         throw statementerror::missingColumn(table, name);
     return index;
+}
+
+QVariant Recordset::value(int column) const {
+    return sqlite::value(m_statement, column);
 }
 
 } // namespace tolvane

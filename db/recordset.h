@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QSqlQuery>
+#include <SQLiteCpp/Statement.h>
+
 #include <QString>
 #include <QVariant>
 
@@ -10,8 +11,8 @@ namespace tolvane {
 
 class SeasonDatabase;
 
-// The rows of one statement, read front to back. Columns are found by name without
-// regard to letter case, as the season database's users have always named them freely.
+// The rows of one statement, read front to back. Columns are found by name without regard
+// to letter case, as SQLite matches them and as season databases spell them freely.
 class Recordset {
 public:
     Recordset(SeasonDatabase& db, const QString& sql);
@@ -26,11 +27,13 @@ public:
     int columnIndex(const QString& name) const;
     // Index of a column that must exist; a missing one throws, naming the table.
     int requireColumn(const QString& name, const QString& table) const;
-    QVariant value(int column) const { return m_query.value(column); }
+    // A column of the current row, typed as sqlite::value gives it.
+    QVariant value(int column) const;
 
 private:
-    QSqlQuery m_query;
+    QString m_databasePath;
     QString m_sql;
+    SQLite::Statement m_statement;
     std::vector<QString> m_columnNames; // folded to lower case
     bool m_eof = true;
 };

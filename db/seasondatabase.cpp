@@ -4,13 +4,12 @@
 #include "db/accesscopy.h"
 #include "db/caselesscollation.h"
 #include "db/jet/writeback.h"
+#include "db/overallratings.h"
 #include "db/seasonschema.h"
 #include "db/statementerror.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSqlError>
-#include <QSqlQuery>
 
 #include <optional>
 
@@ -20,6 +19,7 @@ namespace {
 
 const QString kRatings = seasonschema::kRatingsTable;
 const QString kOverall = seasonschema::kRatingsColumns[seasonschema::Overall].name;
+const QString kSaveRatings = overallratings::saveOperation();
 
 // Every Ratings row of the copy with its overall rating, in the order the file stores them.
 QString overallInStoredOrder() {
@@ -35,25 +35,35 @@ struct SeasonDatabase::Jet {
     std::optional<jet::Table> ratings;
 };
 
-SeasonDatabase::SeasonDatabase(const QString& path)
-    : m_path(path) {
-    const QString operation = openDatabaseOperation();
-    m_format = detectDatabaseFormat(path);
-    const bool access = isReadableAccess(m_format);
-    if (m_format != DatabaseFormat::Sqlite && !access)
-        throw PatchError(operation, path, unreadableFormatReason(m_format));
+namespace {
 
-    m_sqlite = std::make_unique<SqliteConnection>(path, operation,
-                                                  access ? SqliteConnection::Storage::Scratch
-                                                         : SqliteConnection::Storage::File);
-    if (access)
+// Tells the format before anything opens the file: an Access file is read into a private
+// database, never opened by SQLite, which would take it for a damaged one.
+DatabaseFormat usableFormat(const QString& path) {
+    const DatabaseFormat format = detectDatabaseFormat(path);
+    if (format != DatabaseFormat::Sqlite && !isReadableAccess(format))
+        throw PatchError(openDatabaseOperation(), path, unreadableFormatReason(format));
+    return format;
+}
+
+} // namespace
+
+SeasonDatabase::SeasonDatabase(const QString& path)
+    : m_path(path)
+    , m_format(usableFormat(path))
+    , m_sqlite(sqlite::open(path, openDatabaseOperation(),
+                            isReadableAccess(m_format) ? sqlite::Storage::Scratch
+                                                       : sqlite::Storage::File)) {
+    if (isReadableAccess(m_format))
         loadJet();
     // SQLite opens lazily; reading the schema proves the file is a database we can use.
-    QSqlQuery schema(connection());
-    if (!schema.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")))
-        throw PatchError(operation, path,
+    try {
+        m_sqlite.exec("SELECT count(*) FROM sqlite_master");
+    } catch (const SQLite::Exception& e) {
+        throw PatchError(openDatabaseOperation(), path,
                          QStringLiteral("The file is damaged or is not an SQLite database: %1")
-                             .arg(schema.lastError().text()));
+                             .arg(QString::fromUtf8(e.what())));
+    }
 }
 
 SeasonDatabase::~SeasonDatabase() = default;
@@ -63,13 +73,13 @@ void SeasonDatabase::loadJet() {
     const jet::Reader reader(m_path, openDatabaseOperation());
     // The Jet engine ignores letter case where it compares texts: a qz name finds its
     // player whatever the case it was typed in. The copies' text columns do the same.
-    caseless::addTo(sqlite(), openDatabaseOperation());
-    const QString collation = caseless::kCollation;
+    caseless::addTo(m_sqlite, m_path, openDatabaseOperation());
+    const jet::AccessCopy copy{m_sqlite, m_path, caseless::kCollation};
     // Only the two tables the run uses, each streamed into its copy as it is read; a
     // missing one is left missing, for the checks to name it as they would in an SQLite
     // file.
-    m_jet->ratings = jet::copyTableToSqlite(reader, kRatings, sqlite(), collation);
-    jet::copyTableToSqlite(reader, seasonschema::kQzTable, sqlite(), collation);
+    m_jet->ratings = jet::copyAccessTable(reader, kRatings, copy);
+    jet::copyAccessTable(reader, seasonschema::kQzTable, copy);
 }
 
 QString SeasonDatabase::writeBackProblem() const {
@@ -84,44 +94,51 @@ void SeasonDatabase::saveJetChanges() {
         return;
     jet::Table& ratings = *m_jet->ratings;
     const QString operation = jet::writeOperation();
-    QSqlQuery query(connection());
-    query.setForwardOnly(true);
-    if (!query.exec(overallInStoredOrder()))
-        throw PatchError(operation, m_path, query.lastError().text());
     // Every rating goes to the write, which changes only the cells that differ. A NULL
     // stays NULL: the read-back of the written file finds any other difference.
     std::vector<jet::CellChange> changes;
     changes.reserve(ratings.locations.size());
-    while (query.next()) {
-        const qint64 rowid = query.value(0).toLongLong();
-        const QVariant value = query.value(1);
-        if (rowid < 1 || rowid > static_cast<qint64>(ratings.locations.size()))
-            throw PatchError(operation, m_path,
-                             QStringLiteral("Row %1 was added after reading; only changed "
-                                            "values can be written back.")
-                                 .arg(rowid));
-        if (value.isNull())
-            continue;
-        if (value.typeId() != QMetaType::LongLong)
-            throw PatchError(operation, m_path,
-                             QStringLiteral("Row %1: only whole numbers can be written into the "
-                                            "column \"%2\".")
-                                 .arg(rowid)
-                                 .arg(kOverall));
-        changes.push_back({static_cast<std::size_t>(rowid - 1), value.toLongLong()});
-    }
-    if (query.lastError().isValid())
-        throw PatchError(operation, m_path, query.lastError().text());
-    query.finish();
+    sqlite::guarded(operation, m_path, [&] {
+        SQLite::Statement query(m_sqlite, overallInStoredOrder().toStdString());
+        while (query.executeStep()) {
+            const qint64 rowid = query.getColumn(0).getInt64();
+            const SQLite::Column value = query.getColumn(1);
+            if (rowid < 1 || rowid > static_cast<qint64>(ratings.locations.size()))
+                throw PatchError(operation, m_path,
+                                 QStringLiteral("Row %1 was added after reading; only changed "
+                                                "values can be written back.")
+                                     .arg(rowid));
+            if (value.isNull())
+                continue;
+            if (!value.isInteger())
+                throw PatchError(operation, m_path,
+                                 QStringLiteral("Row %1: only whole numbers can be written into "
+                                                "the column \"%2\".")
+                                     .arg(rowid)
+                                     .arg(kOverall));
+            changes.push_back({static_cast<std::size_t>(rowid - 1), value.getInt64()});
+        }
+    });
 
-    const std::unique_ptr<jet::ExpectedRows> expected = jet::rowsOfCopy(sqlite(), ratings.name);
+    const std::unique_ptr<jet::ExpectedRows> expected =
+        jet::rowsOfAccessCopy(jet::AccessCopy{m_sqlite, m_path}, ratings.name);
     ratings.fileDigest = jet::writeInPlace(m_path, ratings, kOverall, changes, *expected);
 }
 
 void SeasonDatabase::exec(const QString& sql) {
-    QSqlQuery query(connection());
-    if (!query.exec(sql))
-        throw statementerror::rejected(m_path, sql, query.lastError());
+    try {
+        m_sqlite.exec(sql.toStdString());
+    } catch (const SQLite::Exception& e) {
+        throw statementerror::rejected(m_path, sql, e);
+    }
+}
+
+SQLite::Statement SeasonDatabase::prepare(const QString& sql) {
+    try {
+        return SQLite::Statement(m_sqlite, sql.toStdString());
+    } catch (const SQLite::Exception& e) {
+        throw statementerror::rejected(m_path, sql, e);
+    }
 }
 
 bool SeasonDatabase::hasTable(QLatin1String name) {
@@ -131,19 +148,23 @@ bool SeasonDatabase::hasTable(QLatin1String name) {
 }
 
 qint64 SeasonDatabase::scalar(const QString& sql) {
-    QSqlQuery query(connection());
-    if (!query.exec(sql) || !query.next())
-        throw statementerror::rejected(m_path, sql, query.lastError());
-    return query.value(0).toLongLong();
+    SQLite::Statement query = prepare(sql);
+    try {
+        if (!query.executeStep())
+            throw SQLite::Exception("The statement returned no row.");
+        return query.getColumn(0).getInt64();
+    } catch (const SQLite::Exception& e) {
+        throw statementerror::rejected(m_path, sql, e);
+    }
 }
 
 WriteBatch::WriteBatch(SeasonDatabase& db)
-    : m_db(db)
-    , m_transaction(db.sqlite(),
-                    QStringLiteral("Cannot save the overall ratings in the season database")) {}
+    : m_db(db) {
+    sqlite::guarded(kSaveRatings, db.path(), [&] { m_transaction.emplace(db.sqlite()); });
+}
 
 void WriteBatch::commit() {
-    m_transaction.commit();
+    sqlite::guarded(kSaveRatings, m_db.path(), [&] { m_transaction->commit(); });
     m_db.saveJetChanges();
 }
 
@@ -159,7 +180,7 @@ QString WriteBatch::keepWrittenSoFar() noexcept {
     } catch (const std::exception& e) {
         return QStringLiteral("The overall ratings written before the stop were not saved "
                               "either: %1")
-            .arg(QString::fromLocal8Bit(e.what()));
+            .arg(QString::fromUtf8(e.what()));
     }
 }
 

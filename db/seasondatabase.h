@@ -2,16 +2,16 @@
 
 #include "db/databaseformat.h"
 #include "db/jet/reader.h"
-#include "db/sqliteconnection.h"
+#include "db/sqlite.h"
 
-#include <QSqlDatabase>
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 namespace tolvane {
 
-// An open season database, reached through Qt Sql whatever the file is. An SQLite file is
+// An open season database, reached through SQLite whatever the file is. An SQLite file is
 // used directly. A Microsoft Access file (Jet 3, Jet 4 or ACE) is read once, row by row,
 // into a private SQLite database of its own, with the same rows in the same order and values
 // typed as the Access columns hold them, so every statement runs there unchanged; its text
@@ -41,9 +41,7 @@ public:
     TextComparison textComparison() const {
         return m_jet ? TextComparison::Caseless : TextComparison::Exact;
     }
-    SqliteConnection& sqlite() { return *m_sqlite; }
-    // The handle for QSqlQuery.
-    QSqlDatabase& connection() { return m_sqlite->handle(); }
+    SQLite::Database& sqlite() { return m_sqlite; }
 
     // Why the overall ratings could not be written back into the file, for the user;
     // empty when they can. Only Access files have such limits.
@@ -53,6 +51,8 @@ public:
     void exec(const QString& sql);
     // The single integer a query such as SELECT COUNT(*) returns.
     qint64 scalar(const QString& sql);
+    // Prepares a statement; a failure throws a PatchError naming the database and sql.
+    SQLite::Statement prepare(const QString& sql);
     // Whether a table or view of that name exists, in any letter case.
     bool hasTable(QLatin1String name);
 
@@ -66,7 +66,7 @@ private:
 
     QString m_path;
     DatabaseFormat m_format = DatabaseFormat::Unknown;
-    std::unique_ptr<SqliteConnection> m_sqlite;
+    SQLite::Database m_sqlite;
     std::unique_ptr<Jet> m_jet;
 };
 
@@ -88,7 +88,7 @@ public:
 
 private:
     SeasonDatabase& m_db;
-    Transaction m_transaction;
+    std::optional<SQLite::Transaction> m_transaction;
 };
 
 } // namespace tolvane

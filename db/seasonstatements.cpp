@@ -34,7 +34,8 @@ QString playerByRow() {
 }
 
 QString qzLookup() {
-    return QStringLiteral("SELECT * From %1 where %2=?").arg(kQzTable, kQzColumns[QzName].name);
+    return QStringLiteral("SELECT rowid, * From %1 where %2=?")
+        .arg(kQzTable, kQzColumns[QzName].name);
 }
 
 QString qzLookupExact() {
@@ -43,6 +44,11 @@ QString qzLookupExact() {
 
 QString qzInTableOrder() {
     return QStringLiteral("SELECT * FROM %1 ORDER BY rowid").arg(kQzTable);
+}
+
+QString createQzNameIndex() {
+    return QStringLiteral("CREATE INDEX IF NOT EXISTS qz_name ON %1(%2)")
+        .arg(kQzTable, kQzColumns[QzName].name);
 }
 
 } // namespace tolvane::seasonstatements

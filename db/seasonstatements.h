@@ -4,9 +4,9 @@
 
 namespace tolvane {
 
-// The statements the update runs on a season database, written with the table and column
-// names of seasonschema. Each is what the Jet engine was once asked, kept as close to its
-// wording as our engine allows.
+// The statements the update and the tools run on a season database, written with the table
+// and column names of seasonschema. The update's follow the wording of the statements the
+// game's season databases were made for, as far as SQLite allows.
 namespace seasonstatements {
 
 // The distinct teams, in the order the engine returns them.
@@ -18,12 +18,16 @@ QString playersByTeam();
 QString lineupNames();
 // One row's team and name, by rowid.
 QString playerByRow();
-// A player's qz row, the name bound as the only parameter.
+// A player's qz row, its rowid first, the name bound as the only parameter: the first row
+// the engine returns for that name.
 QString qzLookup();
 // The same look-up, comparing the name character for character.
 QString qzLookupExact();
 // Every qz row in table order.
 QString qzInTableOrder();
+// The index on qz's names that look-ups use. Its one name lets a season keep it, and the
+// update find it there.
+QString createQzNameIndex();
 
 } // namespace seasonstatements
 

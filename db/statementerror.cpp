@@ -2,13 +2,14 @@
 
 #include "core/patcherror.h"
 
-#include <QSqlError>
+#include <SQLiteCpp/Exception.h>
 
 namespace tolvane::statementerror {
 
-PatchError rejected(const QString& databasePath, const QString& sql, const QSqlError& error) {
+PatchError rejected(const QString& databasePath, const QString& sql,
+                    const SQLite::Exception& error) {
     return PatchError(QStringLiteral("The season database rejected a statement"),
-                      databasePath + QLatin1Char('\n') + sql, error.text());
+                      databasePath + QLatin1Char('\n') + sql, QString::fromUtf8(error.what()));
 }
 
 PatchError missingColumn(const QString& table, const QString& column) {

@@ -2,7 +2,9 @@
 
 #include <QString>
 
-class QSqlError;
+namespace SQLite {
+class Exception;
+}
 
 namespace tolvane {
 
@@ -13,7 +15,8 @@ class PatchError;
 namespace statementerror {
 
 // The engine refused sql on the database at databasePath.
-PatchError rejected(const QString& databasePath, const QString& sql, const QSqlError& error);
+PatchError rejected(const QString& databasePath, const QString& sql,
+                    const SQLite::Exception& error);
 // The table has no column of that name.
 PatchError missingColumn(const QString& table, const QString& column);
 

@@ -5,10 +5,10 @@
 #include "db/caselesscollation.h"
 #include "db/seasondatabase.h"
 #include "db/seasonschema.h"
+#include "db/sqlite.h"
 #include "run/findings.h"
 
 #include <QLocale>
-#include <QSqlQuery>
 
 #include <vector>
 
@@ -76,14 +76,6 @@ void AuthorWarnings::warnRepeatedQzNames(SeasonDatabase& db) {
     const bool caseless = db.textComparison() == SeasonDatabase::TextComparison::Caseless;
     // Every spelling of a name the look-up finds on more than one row (in a Jet file, in
     // any letter case), with its rows, in table order.
-    QSqlQuery query(db.connection());
-    query.setForwardOnly(true);
-    if (!query.exec(QStringLiteral("SELECT %2, count(*), min(rowid) FROM %1 WHERE typeof(%2) = "
-                                   "'text' AND %2 IN (SELECT %2 FROM %1 WHERE typeof(%2) = 'text' "
-                                   "GROUP BY %2 HAVING count(*) > 1) GROUP BY %2 COLLATE BINARY "
-                                   "ORDER BY 3")
-                        .arg(kQzTable, kQzColumns[QzName].name)))
-        return; // a table without rowids: its look-up has no order to report on
     struct Spelling {
         QString name;
         qint64 rows;
@@ -91,16 +83,27 @@ void AuthorWarnings::warnRepeatedQzNames(SeasonDatabase& db) {
     };
     std::vector<std::vector<Spelling>> groups;
     QHash<QString, std::size_t> groupOf;
-    while (query.next()) {
-        Spelling spelling{query.value(0).toString(), query.value(1).toLongLong(),
-                          query.value(2).toLongLong()};
-        const QString key = caseless ? caseless::key(spelling.name) : spelling.name;
-        auto group = groupOf.constFind(key);
-        if (group == groupOf.constEnd()) {
-            group = groupOf.insert(key, groups.size());
-            groups.emplace_back();
+    try {
+        SQLite::Statement query(
+            db.sqlite(),
+            QStringLiteral("SELECT %2, count(*), min(rowid) FROM %1 WHERE typeof(%2) = 'text' AND "
+                           "%2 IN (SELECT %2 FROM %1 WHERE typeof(%2) = 'text' GROUP BY %2 HAVING "
+                           "count(*) > 1) GROUP BY %2 COLLATE BINARY ORDER BY 3")
+                .arg(kQzTable, kQzColumns[QzName].name)
+                .toStdString());
+        while (query.executeStep()) {
+            Spelling spelling{sqlite::value(query, 0).toString(), query.getColumn(1).getInt64(),
+                              query.getColumn(2).getInt64()};
+            const QString key = caseless ? caseless::key(spelling.name) : spelling.name;
+            auto group = groupOf.constFind(key);
+            if (group == groupOf.constEnd()) {
+                group = groupOf.insert(key, groups.size());
+                groups.emplace_back();
+            }
+            groups[*group].push_back(std::move(spelling));
         }
-        groups[*group].push_back(std::move(spelling));
+    } catch (const SQLite::Exception&) {
+        return; // a table without rowids: its look-up has no order to report on
     }
     const QString column = QStringLiteral("%1.%2").arg(kQzTable, kQzColumns[QzName].name);
     for (const std::vector<Spelling>& group : groups) {

@@ -8,12 +8,12 @@
 #include "db/seasondatabase.h"
 #include "db/seasonschema.h"
 #include "db/seasonstatements.h"
+#include "db/sqlite.h"
 #include "run/convertedseason.h"
 #include "run/findings.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSqlQuery>
 
 #include <limits>
 
@@ -52,13 +52,24 @@ void DatabaseCheck::checkWritable(Findings& findings) {
                                      QStringLiteral("where the season database is"));
         return;
     }
-    try {
-        // Taking the write lock and letting it go writes nothing.
-        const Transaction probe(m_db->sqlite(), QString(), Transaction::Lock::Immediate);
-        m_writable = true;
-    } catch (const PatchError& e) {
-        findings.addProblem(QStringLiteral("The season database %1 cannot be written: %2")
-                                .arg(QDir::toNativeSeparators(m_path), e.cause()));
+    if (isReadableAccess(m_db->format())) {
+        // The ratings go into a copy that is renamed over the file, which another program
+        // holding the file open (Access itself) keeps from happening.
+        if (const auto refusal = fileops::probeReplaceable(m_path))
+            findings.addProblem(QStringLiteral("The season database %1 cannot be replaced: %2")
+                                    .arg(QDir::toNativeSeparators(m_path), refusal->reason));
+        else
+            m_writable = true;
+    } else {
+        try {
+            // Taking the write lock and letting it go writes nothing.
+            const SQLite::Transaction probe(m_db->sqlite(), SQLite::TransactionBehavior::IMMEDIATE);
+            m_writable = true;
+        } catch (const SQLite::Exception& e) {
+            findings.addProblem(
+                QStringLiteral("The season database %1 cannot be written: %2")
+                    .arg(QDir::toNativeSeparators(m_path), QString::fromUtf8(e.what())));
+        }
     }
     const QString writeBack = m_db->writeBackProblem();
     if (!writeBack.isEmpty())
@@ -96,16 +107,18 @@ void DatabaseCheck::checkWriteBack(const ConvertedSeason& season, Findings& find
             findings.keepsEverything() ? std::numeric_limits<std::size_t>::max()
                                        : static_cast<std::size_t>(Findings::kListedProblems));
         // The refusals name rows, which had their texts read before.
-        QSqlQuery player(m_db->connection());
-        player.prepare(seasonstatements::playerByRow());
+        SQLite::Statement player = m_db->prepare(seasonstatements::playerByRow());
         for (const overallratings::Refusal& refusal : refusals) {
-            player.bindValue(0, refusal.rowid);
             QString team;
             QString name;
-            if (player.exec() && player.next()) {
-                team = values::toText(player.value(0));
-                name = values::toText(player.value(1));
-            }
+            sqlite::guarded(overallratings::saveOperation(), m_db->path(), [&] {
+                player.reset();
+                player.bind(1, static_cast<int64_t>(refusal.rowid));
+                if (player.executeStep()) {
+                    team = values::toText(sqlite::value(player, 0));
+                    name = values::toText(sqlite::value(player, 1));
+                }
+            });
             findings.addPlayerProblem(
                 team, name, seasonschema::kRatingsColumns[seasonschema::Overall].name,
                 QStringLiteral("The season database refuses the new overall rating: %1")

@@ -5,7 +5,7 @@ cd "$(dirname "$0")/.."
 
 # mdbtools-dev, libglib2.0-dev and pkg-config serve only the tests' libmdb cross-check of
 # the Jet reader; the program itself does not use them.
-packages=(cmake ninja-build g++ qt6-base-dev libqt6sql6-sqlite sqlite3 libsqlite3-dev
+packages=(cmake ninja-build g++ qt6-base-dev sqlite3 libsqlite3-dev libsqlitecpp-dev
           libgtest-dev libgmock-dev xvfb xdotool imagemagick fonts-liberation2 fonts-dejavu-core
           clang libclang-rt-dev clang-format mdbtools-dev libglib2.0-dev pkg-config)
 source scripts/packages.sh

@@ -15,21 +15,21 @@ repo=$PWD
 qt_version=6.4.2
 cache_root=${TOLVANE_WINDOWS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/tolvane-patch}
 
-# Only what the program needs: widgets, the Windows and offscreen platforms, SQLite.
-# Leave direct2d on: the Windows platform plugin refers to it.
+# Only what the program needs: widgets, the Windows and offscreen platforms. No Qt Sql: the
+# program reaches SQLite through SQLiteCpp (scripts/windows-libs.sh). Leave direct2d on: the
+# Windows platform plugin refers to it.
 configure_options=(
     -release -static -static-runtime -nomake examples -nomake tests
     -no-opengl -no-dbus -no-icu -no-glib -no-pkg-config -no-zstd
     -qt-zlib -qt-pcre -qt-libpng -qt-libjpeg -qt-freetype -qt-harfbuzz -qt-doubleconversion
-    -sql-sqlite -qt-sqlite -no-sql-odbc -no-sql-psql -no-sql-mysql -no-sql-ibase -no-sql-oci
-    -no-sql-db2
+    -no-feature-sql
     -no-feature-network -no-feature-testlib -no-feature-concurrent -no-feature-xml
     -no-feature-printsupport -no-feature-vulkan -no-feature-androiddeployqt
 )
 toolchain=$repo/cmake/mingw-w64-x86_64.cmake
 
 # Bump when the preparation of the source below changes.
-source_recipe=1
+source_recipe=2
 key=$( {
     echo "$qt_version $source_recipe"
     printf '%s\n' "${configure_options[@]}"
@@ -56,35 +56,8 @@ packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools
 set -E
 trap 'log "failed (line $LINENO): $BASH_COMMAND"' ERR
 
-# Source packages come from the same archive as the system's binary ones: the system's Debian
-# entries again, with the source type. Debian 12 lists them in sources.list.d/debian.sources
-# (deb822); systems installed otherwise or upgraded list them in sources.list, one a line.
-add_deb_src_entries() {
-    local deb822=/etc/apt/sources.list.d/debian.sources one_line=/etc/apt/sources.list found=
-    if [[ -f $deb822 ]] && grep -q '^Types:' "$deb822"; then
-        sed 's/^Types:.*/Types: deb-src/' "$deb822" >/etc/apt/sources.list.d/tolvane-deb-src.sources
-        found=1
-    fi
-    if [[ -f $one_line ]] && grep -qE '^[[:space:]]*deb[[:space:]]' "$one_line"; then
-        # "deb [options] URI suite components", except a CD's.
-        grep -E '^[[:space:]]*deb[[:space:]]' "$one_line" | grep -v 'cdrom:' |
-            sed -E 's/^[[:space:]]*deb[[:space:]]/deb-src /' >/etc/apt/sources.list.d/tolvane-deb-src.list
-        found=1
-    fi
-    if [[ -z $found ]]; then
-        log "found no Debian archive entry in $deb822 or $one_line to add a deb-src entry for;"
-        log "add one for Debian's archive (the suite of this system) and run again"
-        exit 1
-    fi
-    apt-get update -qq
-}
-
-if [[ -z $(apt-cache showsrc qt6-base 2>/dev/null | head -c1) ]]; then
-    [[ $(id -u) -eq 0 ]] || { log "no deb-src entry for Debian's sources (run as root)"; exit 1; }
-    add_deb_src_entries
-    [[ -n $(apt-cache showsrc qt6-base 2>/dev/null | head -c1) ]] ||
-        { log "the archive lists no source package qt6-base even with deb-src entries"; exit 1; }
-fi
+source scripts/debsrc.sh
+ensure_deb_src qt6-base
 source scripts/packages.sh
 install_packages "${packages[@]}"
 
@@ -100,15 +73,8 @@ cd "$work"
 apt-get source -qq --download-only qt6-base="$host_qt" >/dev/null
 dpkg-source -x qt6-base_*.dsc qtbase >/dev/null
 
-# Debian's +dfsg tarball lacks two third-party folders that a Windows build needs.
-# SQLite: the amalgamation, made from Debian's own SQLite source.
-apt-get source -qq --download-only sqlite3 >/dev/null
-dpkg-source -x sqlite3_*.dsc sqlite-src >/dev/null
-mkdir sqlite-build
-(cd sqlite-build && ../sqlite-src/configure >/dev/null && make -s sqlite3.c sqlite3.h sqlite3ext.h >/dev/null)
-mkdir -p qtbase/src/3rdparty/sqlite
-cp sqlite-build/sqlite3.c sqlite-build/sqlite3.h sqlite-build/sqlite3ext.h qtbase/src/3rdparty/sqlite/
-
+# Debian's +dfsg tarball lacks the tablet headers that a Windows build needs (and SQLite,
+# which Qt Sql would need and the program does not take from Qt).
 # Tablet headers: Wine's own, with what they assume to be included before them.
 apt-get download -qq libwine-dev >/dev/null
 dpkg-deb -x libwine-dev_*.deb wine-dev

@@ -2,7 +2,8 @@
 # Builds the patch for Windows and tests it under Wine, then packs it for players:
 #   1. installs what is missing (as root) and builds the Linux program, which the window's
 #      smoke test compares with;
-#   2. builds the static Qt for Windows, or reuses it from the cache (scripts/windows-qt.sh);
+#   2. builds the static Qt for Windows and the libraries the program links, or reuses them
+#      from the cache (scripts/windows-qt.sh, scripts/windows-libs.sh);
 #   3. cross-builds the program and its tests with MinGW-w64 into build-windows/;
 #   4. runs the tests under Wine, among them the real window in a virtual X server;
 #   5. writes dist/tolvane-patch-<version>-windows-x64.zip: the exe, its console companion
@@ -27,15 +28,13 @@ install_packages wine wine64 xvfb xauth xdotool
 step "Qt for Windows"
 qt=$(scripts/windows-qt.sh | tail -n 1)
 
+step "Libraries for Windows"
+libs=$(scripts/windows-libs.sh | tail -n 1)
+
 step "Cross-building into $windows_build/"
-# The static Qt compiles SQLite into its driver; the core calls it through the header of
-# the same version, Debian's (installed with the Linux build), kept in a folder of its own
-# so that no other Linux header reaches the cross compiler.
-mkdir -p "$windows_build/sqlite"
-cp /usr/include/sqlite3.h "$windows_build/sqlite/"
 cmake -S . -B "$windows_build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$qt/lib/cmake/Qt6/qt.toolchain.cmake" \
-    -DTOLVANE_QT_SQLITE_INCLUDE_DIR="$PWD/$windows_build/sqlite" \
+    -DTOLVANE_WINDOWS_LIBS="$libs" \
     -DTOLVANE_LINUX_BUILD_DIR="$PWD/$linux_build" >/dev/null
 cmake --build "$windows_build"
 

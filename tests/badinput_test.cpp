@@ -1,7 +1,7 @@
 #include "run/updaterun.h"
 
 #include "db/seasonschema.h"
-#include "db/sqliteconnection.h"
+#include "db/sqlite.h"
 #include "support/foldertree.h"
 #include "support/gamefolder.h"
 #include "support/ordinaryuser.h"
@@ -9,8 +9,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QSqlError>
-#include <QSqlQuery>
 
 #include <gtest/gtest.h>
 
@@ -33,15 +31,18 @@ using Held = std::shared_ptr<void>;
 class ForeignLock {
 public:
     ForeignLock(const QString& path, const QStringList& statements)
-        : m_db(path, QStringLiteral("Cannot take the lock")) {
-        QSqlQuery query(m_db.handle());
-        for (const QString& sql : statements)
-            EXPECT_TRUE(query.exec(sql))
-                << sql.toStdString() << ": " << query.lastError().text().toStdString();
+        : m_db(sqlite::open(path, QStringLiteral("Cannot take the lock"))) {
+        for (const QString& sql : statements) {
+            try {
+                m_db.exec(sql.toStdString());
+            } catch (const SQLite::Exception& e) {
+                ADD_FAILURE() << sql.toStdString() << ": " << e.what();
+            }
+        }
     }
 
 private:
-    SqliteConnection m_db;
+    SQLite::Database m_db;
 };
 
 // Drops the column types of Ratings, so that SQLite stores texts such as '180.5cm' or

@@ -2,16 +2,14 @@
 
 #include "core/patcherror.h"
 #include "db/seasonschema.h"
-#include "db/sqliteconnection.h"
+#include "db/sqlite.h"
 #include "support/foldertree.h"
+#include "support/sqlrows.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QSqlRecord>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -37,19 +35,8 @@ using Rows = QList<QVariantList>;
 class Reader {
 public:
     explicit Reader(const QString& path)
-        : m_db(path, "Cannot read the demo database") {}
-    Rows rows(const QString& sql) {
-        QSqlQuery query(m_db.handle());
-        EXPECT_TRUE(query.exec(sql)) << query.lastError().text().toStdString();
-        Rows result;
-        while (query.next()) {
-            QVariantList row;
-            for (int i = 0; i < query.record().count(); ++i)
-                row << query.value(i);
-            result << row;
-        }
-        return result;
-    }
+        : m_db(sqlite::open(path, "Cannot read the demo database")) {}
+    Rows rows(const QString& sql) { return queryRows(m_db, sql); }
     QVariant value(const QString& sql) {
         const Rows all = rows(sql);
         return all.isEmpty() ? QVariant() : all.front().front();
@@ -63,7 +50,7 @@ public:
     Rows dump() { return rows("SELECT * FROM Ratings ORDER BY rowid") + rows("SELECT * FROM qz"); }
 
 private:
-    SqliteConnection m_db;
+    SQLite::Database m_db;
 };
 
 QString anyColumnNull() {

@@ -7,18 +7,16 @@
 #include "db/jet/writeback.h"
 #include "db/recordset.h"
 #include "db/seasondatabase.h"
-#include "db/sqliteconnection.h"
+#include "db/sqlite.h"
 #include "run/updaterun.h"
 #include "support/foldertree.h"
 #include "support/gamefolder.h"
 #include "support/jetedit.h"
 #include "support/jetwriter.h"
+#include "support/sqlrows.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSqlDatabase>
-#include <QSqlQuery>
-#include <QSqlRecord>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -483,40 +481,33 @@ TEST(JetFormat, IsToldByTheFirstBytes) {
 // decimal is given, cells of those columns are compared as the numbers they hold.
 std::vector<QStringList> typedCells(const QString& path, const QString& table,
                                     const QStringList& decimal = {}) {
-    const QString connection = QStringLiteral("typed-cells");
     std::vector<QStringList> rows;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
-        db.setDatabaseName(path);
-        EXPECT_TRUE(db.open());
-        QSqlQuery columns(db);
-        columns.exec(QStringLiteral("SELECT name FROM pragma_table_info('%1')").arg(table));
-        QStringList select;
-        QStringList names;
-        while (columns.next()) {
-            names << columns.value(0).toString();
-            select << QStringLiteral("typeof(\"%1\"), \"%1\"").arg(names.back());
-        }
-        QSqlQuery query(db);
-        if (!select.isEmpty())
-            query.exec(QStringLiteral("SELECT %1 FROM \"%2\" ORDER BY rowid")
-                           .arg(select.join(QStringLiteral(", ")), table));
-        while (query.isActive() && query.next()) {
-            QStringList row;
-            for (int i = 0; i + 1 < query.record().count(); i += 2) {
-                const QVariant v = query.value(i + 1);
-                if (decimal.contains(names[i / 2]) && !v.isNull()) {
-                    row << QStringLiteral("number:") + QString::number(v.toDouble(), 'g', 17);
-                    continue;
-                }
-                row << query.value(i).toString() + QLatin1Char(':') +
-                           (v.typeId() == QMetaType::Double ? QString::number(v.toDouble(), 'g', 17)
-                                                            : v.toString());
-            }
-            rows.push_back(row);
-        }
+    SQLite::Database db(path.toStdString());
+    QStringList select;
+    QStringList names;
+    for (const QVariantList& column :
+         queryRows(db, QStringLiteral("SELECT name FROM pragma_table_info('%1')").arg(table))) {
+        names << column.front().toString();
+        select << QStringLiteral("typeof(\"%1\"), \"%1\"").arg(names.back());
     }
-    QSqlDatabase::removeDatabase(connection);
+    if (select.isEmpty())
+        return rows;
+    for (const QVariantList& cells :
+         queryRows(db, QStringLiteral("SELECT %1 FROM \"%2\" ORDER BY rowid")
+                           .arg(select.join(QStringLiteral(", ")), table))) {
+        QStringList row;
+        for (int i = 0; i + 1 < cells.size(); i += 2) {
+            const QVariant& v = cells[i + 1];
+            if (decimal.contains(names[i / 2]) && !v.isNull()) {
+                row << QStringLiteral("number:") + QString::number(v.toDouble(), 'g', 17);
+                continue;
+            }
+            row << cells[i].toString() + QLatin1Char(':') +
+                       (v.typeId() == QMetaType::Double ? QString::number(v.toDouble(), 'g', 17)
+                                                        : v.toString());
+        }
+        rows.push_back(row);
+    }
     return rows;
 }
 

@@ -10,7 +10,6 @@
 #include "tools/demo/demofolder.h"
 
 #include <QFile>
-#include <QSqlQuery>
 
 #include <gtest/gtest.h>
 

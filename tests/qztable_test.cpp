@@ -2,9 +2,8 @@
 
 #include "db/seasondatabase.h"
 #include "support/gamefolder.h"
+#include "support/sqlrows.h"
 #include "tools/demo/demofolder.h"
-
-#include <QSqlQuery>
 
 #include <gtest/gtest.h>
 
@@ -45,20 +44,17 @@ TEST_P(QzTableTest, FindsTheRowTheStatementFinds) {
     QzTable table(db);
     EXPECT_EQ(table.inMemory(), GetParam().inMemory);
 
-    QSqlQuery statement(db.connection());
-    statement.prepare("SELECT b, bf FROM qz where name=?");
     for (const QString name : {"Pat O'Brien", "pat o'brien", "PAT O'BRIEN", "Two Rows", "123",
                                "Zoë", "zoë", "a%b_c", "a%b%c", "", "Nobody"}) {
-        statement.bindValue(0, name);
-        ASSERT_TRUE(statement.exec());
+        const SqlRows rows = queryRows(db.sqlite(), "SELECT b, bf FROM qz where name=?", {name});
         const QzTable::Values* found = table.find(name);
-        if (!statement.next()) {
+        if (rows.isEmpty()) {
             EXPECT_EQ(found, nullptr) << name.toStdString();
             continue;
         }
         ASSERT_NE(found, nullptr) << name.toStdString();
-        EXPECT_EQ((*found)[0], statement.value(0)) << name.toStdString();
-        EXPECT_EQ((*found)[1], statement.value(1)) << name.toStdString();
+        EXPECT_EQ((*found)[0], rows.front()[0]) << name.toStdString();
+        EXPECT_EQ((*found)[1], rows.front()[1]) << name.toStdString();
     }
 }
 

@@ -12,13 +12,13 @@
 #include "support/foldertree.h"
 #include "support/gamefolder.h"
 #include "support/ordinaryuser.h"
+#include "support/sqlrows.h"
 #include "tools/demo/demofolder.h"
 
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -100,9 +100,8 @@ struct FaultFixture : ::testing::Test {
                   gameFixture);
         SeasonDatabase db(game.dbPath());
         EXPECT_EQ(db.scalar(QStringLiteral("SELECT COUNT(*) FROM Ratings")), players);
-        QSqlQuery check(db.connection());
-        ASSERT_TRUE(check.exec(QStringLiteral("PRAGMA integrity_check")) && check.next());
-        EXPECT_EQ(check.value(0).toString(), QStringLiteral("ok"));
+        EXPECT_EQ(queryValue(db.sqlite(), QStringLiteral("PRAGMA integrity_check")).toString(),
+                  QStringLiteral("ok"));
     }
 
     void expectStopped() {

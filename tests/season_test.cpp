@@ -5,6 +5,7 @@
 #include "support/filesizelimit.h"
 #include "support/foldertree.h"
 #include "support/gamefolder.h"
+#include "support/sqlrows.h"
 #include "support/toolrun.h"
 #include "tools/demo/demofolder.h"
 #include "tools/season/csvreader.h"
@@ -15,7 +16,6 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -130,15 +130,13 @@ std::vector<QStringList> values(const QString& path, QLatin1String table,
     QStringList quoted;
     for (const QString& column : columns)
         quoted << seasonschema::quotedName(column);
-    QSqlQuery query(db.connection());
-    EXPECT_TRUE(query.exec(QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid")
-                               .arg(quoted.join(QLatin1Char(',')), table)))
-        << path.toStdString();
     std::vector<QStringList> rows;
-    while (query.next()) {
+    for (const QVariantList& values :
+         queryRows(db.sqlite(), QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid")
+                                    .arg(quoted.join(QLatin1Char(',')), table))) {
         QStringList row;
         for (int c = 0; c < columns.size(); ++c) {
-            const QVariant v = query.value(c);
+            const QVariant& v = values[c];
             if (v.isNull())
                 row << QStringLiteral("NULL");
             else if (v.typeId() == QMetaType::Double)
@@ -356,17 +354,17 @@ TEST_F(Season, NewSeasonHasEveryColumnTypedAndNoRows) {
     expectDone({"new", path("new.mdb")});
     {
         SeasonDatabase db(path("new.mdb"));
-        QSqlQuery query(db.connection());
-        ASSERT_TRUE(query.exec("SELECT type FROM pragma_table_info('Ratings') ORDER BY cid"));
-        for (const seasonschema::Column& column : seasonschema::kRatingsColumns) {
-            ASSERT_TRUE(query.next());
-            EXPECT_EQ(query.value(0).toString(),
+        const SqlRows types =
+            queryRows(db.sqlite(), "SELECT type FROM pragma_table_info('Ratings') ORDER BY cid");
+        ASSERT_EQ(types.size(), qsizetype(seasonschema::kRatingsColumns.size()));
+        for (std::size_t c = 0; c < seasonschema::kRatingsColumns.size(); ++c) {
+            const seasonschema::Column& column = seasonschema::kRatingsColumns[c];
+            EXPECT_EQ(types[qsizetype(c)].front().toString(),
                       column.type == seasonschema::ColumnType::Text      ? "TEXT"
                       : column.type == seasonschema::ColumnType::Integer ? "INTEGER"
                                                                          : "REAL")
                 << column.name.data();
         }
-        EXPECT_FALSE(query.next());
         EXPECT_EQ(db.scalar("SELECT count(*) FROM Ratings") + db.scalar("SELECT count(*) FROM qz"),
                   0);
     }

@@ -1,7 +1,6 @@
 #include "conversion/valueconversion.h"
 
-#include <QSqlDatabase>
-#include <QSqlQuery>
+#include "db/sqlite.h"
 
 #include <gtest/gtest.h>
 
@@ -230,29 +229,24 @@ TEST(SplitName, AtTheFirstBlank) {
         EXPECT_EQ(splitName(QString::fromUtf8(name)), split) << name;
 }
 
-// Qt's SQLite driver decides the variant types; check them against the conversions.
-TEST(Conversions, ValuesAsTheSqliteDriverDeliversThem) {
-    const QString connection = QStringLiteral("valueconversion_test");
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
-        db.setDatabaseName(QStringLiteral(":memory:"));
-        ASSERT_TRUE(db.open());
-        QSqlQuery query(db);
-        ASSERT_TRUE(query.exec(QStringLiteral(
-            "SELECT 180, 180.5, '181.5', NULL, '1980-01-01', x'3132', 'Sam Jones'")));
-        ASSERT_TRUE(query.next());
-        EXPECT_EQ(toInt16(query.value(0)), 180);
-        EXPECT_EQ(toInt16(query.value(1)), 180);
-        EXPECT_EQ(toInt16(query.value(2)), 182);
-        EXPECT_EQ(toRating(query.value(3)), std::nullopt);
-        EXPECT_EQ(toText(query.value(3)), QString());
-        EXPECT_EQ(failure([&] { toInt16(query.value(3)); }), "holds no value");
-        EXPECT_EQ(toOleDate(query.value(4)), 29221.0);
-        EXPECT_EQ(failure([&] { toSingle(query.value(5)); }), "holds binary data, not a number");
-        EXPECT_EQ(toText(query.value(0)), "180");
-        EXPECT_EQ(toText(query.value(6)), "Sam Jones");
-    }
-    QSqlDatabase::removeDatabase(connection);
+// The variant types come from how the program reads SQLite's values; check them against the
+// conversions.
+TEST(Conversions, ValuesAsSqliteDeliversThem) {
+    SQLite::Database db(":memory:", SQLite::OPEN_READWRITE);
+    SQLite::Statement query(db,
+                            "SELECT 180, 180.5, '181.5', NULL, '1980-01-01', x'3132', 'Sam Jones'");
+    ASSERT_TRUE(query.executeStep());
+    const auto value = [&](int c) { return sqlite::value(query, c); };
+    EXPECT_EQ(toInt16(value(0)), 180);
+    EXPECT_EQ(toInt16(value(1)), 180);
+    EXPECT_EQ(toInt16(value(2)), 182);
+    EXPECT_EQ(toRating(value(3)), std::nullopt);
+    EXPECT_EQ(toText(value(3)), QString());
+    EXPECT_EQ(failure([&] { toInt16(value(3)); }), "holds no value");
+    EXPECT_EQ(toOleDate(value(4)), 29221.0);
+    EXPECT_EQ(failure([&] { toSingle(value(5)); }), "holds binary data, not a number");
+    EXPECT_EQ(toText(value(0)), "180");
+    EXPECT_EQ(toText(value(6)), "Sam Jones");
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 #include "core/patcherror.h"
 #include "db/seasondatabase.h"
 #include "db/seasonschema.h"
-#include "db/sqliteconnection.h"
+#include "db/sqlite.h"
 #include "tools/season/seasonexport.h"
 #include "tools/season/seasonimport.h"
 
@@ -43,7 +43,7 @@ qint64 import(const QString& folder, const QString& target) {
         if (p.text().contains(QLatin1Char('\n')))
             std::abort();
     });
-    SqliteConnection db(target, QStringLiteral("fuzz"));
+    SQLite::Database db = sqlite::open(target, QStringLiteral("fuzz"));
     return importer.run(folder + "/Ratings.csv", folder + "/qz.csv", db);
 }
 

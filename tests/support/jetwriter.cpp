@@ -4,14 +4,15 @@
 #include "core/cp1252.h"
 #include "core/oledate.h"
 #include "db/jet/reader.h"
+#include "db/sqlite.h"
+#include "support/sqlrows.h"
 
 #include <QDate>
 #include <QLocale>
-#include <QSqlDatabase>
-#include <QSqlQuery>
-#include <QSqlRecord>
 #include <QTime>
+
 #include <QUuid>
+#include <optional>
 
 #include <algorithm>
 #include <cmath>
@@ -725,39 +726,33 @@ QByteArray writeDatabase(const std::vector<TableDef>& tables, const Options& opt
 }
 
 std::vector<TableDef> tablesOf(const QString& sqlitePath, const ColumnTypes& types) {
-    const QString connection = QStringLiteral("jetwriter-source");
     std::vector<TableDef> tables;
+    std::optional<SQLite::Database> source;
+    try {
+        source.emplace(sqlitePath.toStdString(), SQLite::OPEN_READONLY);
+    } catch (const SQLite::Exception&) {
+        refuse(QStringLiteral("cannot open %1").arg(sqlitePath));
+    }
+    SQLite::Database& db = *source;
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
-        db.setDatabaseName(sqlitePath);
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-        if (!db.open())
-            refuse(QStringLiteral("cannot open %1").arg(sqlitePath));
-        QSqlQuery names(db);
-        names.exec(
-            QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY rowid"));
-        while (names.next()) {
+        for (const QVariantList& name : queryRows(
+                 db, QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' ORDER "
+                                    "BY rowid"))) {
             TableDef table;
-            table.name = names.value(0).toString();
+            table.name = name.front().toString();
             const auto typed = std::find_if(types.begin(), types.end(), [&](const auto& t) {
                 return t.first.compare(table.name, Qt::CaseInsensitive) == 0;
             });
-            QSqlQuery rows(db);
-            rows.exec(QStringLiteral("SELECT * FROM \"%1\" ORDER BY rowid").arg(table.name));
-            while (rows.next()) {
-                std::vector<QVariant> row;
-                for (int c = 0; c < rows.record().count(); ++c)
-                    row.push_back(rows.value(c));
-                table.rows.push_back(std::move(row));
-            }
-            QSqlQuery columns(db);
-            columns.exec(
-                QStringLiteral("SELECT name, type FROM pragma_table_info('%1') ORDER BY cid")
-                    .arg(table.name));
-            for (int c = 0; columns.next(); ++c) {
+            for (const QVariantList& row : queryRows(
+                     db, QStringLiteral("SELECT * FROM \"%1\" ORDER BY rowid").arg(table.name)))
+                table.rows.emplace_back(row.begin(), row.end());
+            const SqlRows columns = queryRows(
+                db, QStringLiteral("SELECT name, type FROM pragma_table_info('%1') ORDER BY cid")
+                        .arg(table.name));
+            for (int c = 0; c < columns.size(); ++c) {
                 ColumnDef def;
-                def.name = columns.value(0).toString();
-                const QString declared = columns.value(1).toString().toUpper();
+                def.name = columns[c][0].toString();
+                const QString declared = columns[c][1].toString().toUpper();
                 if (typed != types.end()) {
                     const auto found = std::find_if(
                         typed->second.begin(), typed->second.end(), [&](const auto& t) {
@@ -785,7 +780,6 @@ std::vector<TableDef> tablesOf(const QString& sqlitePath, const ColumnTypes& typ
             tables.push_back(std::move(table));
         }
     }
-    QSqlDatabase::removeDatabase(connection);
     return tables;
 }
 

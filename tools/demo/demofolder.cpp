@@ -5,15 +5,14 @@
 #include "core/gamepaths.h"
 #include "core/patcherror.h"
 #include "db/seasonschema.h"
-#include "db/sqliteconnection.h"
+#include "db/seasonstatements.h"
+#include "db/sqlite.h"
 
 #include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
-#include <QSqlError>
-#include <QSqlQuery>
 
 #include <algorithm>
 #include <optional>
@@ -407,51 +406,59 @@ const QString qzInsert = insertRow(seasonschema::kQzTable, seasonschema::kQzColu
 
 // Statements on a database being written; a failure names the operation and the file.
 class Connection {
+    // Runs work; a failure names the operation, the file and the statement.
+    template <class Work> decltype(auto) guarded(const QString& sql, Work&& work) {
+        try {
+            return work();
+        } catch (const SQLite::Exception& e) {
+            QString cause = QString::fromUtf8(e.what());
+            if (!sql.isEmpty())
+                cause += QStringLiteral("\nStatement: ") + sql;
+            throw PatchError(m_operation, m_path, cause);
+        }
+    }
+
 public:
     Connection(const QString& path, const QString& operation)
-        : m_sqlite(path, operation)
-        , m_operation(operation) {}
+        : m_path(path)
+        , m_operation(operation)
+        , m_sqlite(sqlite::open(path, operation)) {}
 
-    SqliteConnection& sqlite() { return m_sqlite; }
-    const QString& operation() const { return m_operation; }
+    SQLite::Database& sqlite() { return m_sqlite; }
 
     void exec(const QString& sql) {
-        QSqlQuery query(m_sqlite.handle());
-        if (!query.exec(sql))
-            fail(query, sql);
+        guarded(sql, [&] { m_sqlite.exec(sql.toStdString()); });
     }
-    QSqlQuery prepare(const QString& sql) {
-        QSqlQuery query(m_sqlite.handle());
-        if (!query.prepare(sql))
-            fail(query, sql);
-        return query;
+    SQLite::Statement prepare(const QString& sql) {
+        return guarded(sql, [&] { return SQLite::Statement(m_sqlite, sql.toStdString()); });
     }
-    void run(QSqlQuery& query) {
-        if (!query.exec())
-            fail(query, query.lastQuery());
+    void run(SQLite::Statement& statement, const QVariantList& values) {
+        guarded(QString::fromStdString(statement.getQuery()), [&] {
+            statement.reset();
+            for (qsizetype i = 0; i < values.size(); ++i)
+                sqlite::bind(statement, int(i) + 1, values[i]);
+            statement.exec();
+        });
+    }
+    // Runs work, which changes the database, in one transaction.
+    template <class Work> void inTransaction(Work&& work) {
+        SQLite::Transaction transaction =
+            guarded(QString(), [&] { return SQLite::Transaction(m_sqlite); });
+        work();
+        guarded(QString(), [&] { transaction.commit(); });
     }
 
 private:
-    [[noreturn]] void fail(const QSqlQuery& query, const QString& sql) const {
-        throw PatchError(m_operation, m_sqlite.path(),
-                         query.lastError().text() + QStringLiteral("\nStatement: ") + sql);
-    }
-
-    SqliteConnection m_sqlite;
+    QString m_path;
     QString m_operation;
+    SQLite::Database m_sqlite;
 };
 
-void bindRow(QSqlQuery& query, const QVariantList& values) {
-    for (qsizetype i = 0; i < values.size(); ++i)
-        query.bindValue(int(i), values[i]);
-}
-
-void insertQz(Connection& connection, QSqlQuery& query, const QString& name,
-              const std::array<double, 8>& values) {
-    query.bindValue(0, name);
-    for (std::size_t i = 0; i < values.size(); ++i)
-        query.bindValue(int(i) + 1, values[i]);
-    connection.run(query);
+QVariantList qzRow(const QString& name, const std::array<double, 8>& values) {
+    QVariantList row{name};
+    for (const double value : values)
+        row << value;
+    return row;
 }
 
 void fillDatabase(Connection& connection, const Options& options,
@@ -470,21 +477,20 @@ void fillDatabase(Connection& connection, const Options& options,
 
     // The file is removed again if anything fails, so waiting for the disk buys nothing.
     connection.exec(QStringLiteral("PRAGMA synchronous = OFF"));
-    Transaction transaction(connection.sqlite(), connection.operation());
-    connection.exec(ratingsSchema);
-    connection.exec(qzSchema);
-    QSqlQuery ratings = connection.prepare(ratingsInsert);
-    QSqlQuery qz = connection.prepare(qzInsert);
-    for (std::size_t index : order) {
-        const Player& p = players[index];
-        bindRow(ratings, ratingsRow(p, teams[p.team]));
-        connection.run(ratings);
-        if (p.hasQz)
-            insertQz(connection, qz, p.name, p.positionValues);
-    }
-    if (options.qzIndex)
-        connection.exec(QStringLiteral("CREATE INDEX ix_qz_name ON qz (name)"));
-    transaction.commit();
+    connection.inTransaction([&] {
+        connection.exec(ratingsSchema);
+        connection.exec(qzSchema);
+        SQLite::Statement ratings = connection.prepare(ratingsInsert);
+        SQLite::Statement qz = connection.prepare(qzInsert);
+        for (std::size_t index : order) {
+            const Player& p = players[index];
+            connection.run(ratings, ratingsRow(p, teams[p.team]));
+            if (p.hasQz)
+                connection.run(qz, qzRow(p.name, p.positionValues));
+        }
+        if (options.qzIndex)
+            connection.exec(seasonstatements::createQzNameIndex());
+    });
 }
 
 QByteArray scheduleBytes(std::uint32_t seed, int year, int size) {
@@ -597,15 +603,14 @@ void SeasonBuilder::addPlayer(const QString& team, const QString& name,
     }
     // Prepared afresh for each row: a statement kept open would lock the tables against the
     // schema changes that tests make through exec().
-    QSqlQuery query = connection.prepare(ratingsInsert);
-    bindRow(query, values);
-    connection.run(query);
+    SQLite::Statement query = connection.prepare(ratingsInsert);
+    connection.run(query, values);
 }
 
 void SeasonBuilder::addQz(const QString& name, const std::array<double, 8>& values) {
     Connection& connection = d->open();
-    QSqlQuery query = connection.prepare(qzInsert);
-    insertQz(connection, query, name, values);
+    SQLite::Statement query = connection.prepare(qzInsert);
+    connection.run(query, qzRow(name, values));
 }
 
 void SeasonBuilder::exec(const QString& sql) {

@@ -6,12 +6,10 @@
 #include "core/patcherror.h"
 #include "core/wording.h"
 #include "db/seasondatabase.h"
+#include "db/sqlite.h"
 #include "db/statementerror.h"
 
 #include <QIODevice>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QSqlRecord>
 
 #include <vector>
 
@@ -76,19 +74,16 @@ private:
     int m_fields = 0;
 };
 
-[[noreturn]] void rejected(const SeasonDatabase& db, const QSqlQuery& query) {
-    throw statementerror::rejected(db.path(), query.lastQuery(), query.lastError());
-}
-
 // The rows in table order. A view or a table without rowids has no rowid to order by;
 // there the engine's own order is the table's.
-QSqlQuery selectAll(SeasonDatabase& db, QLatin1String table) {
-    QSqlQuery query(db.connection());
-    query.setForwardOnly(true);
+SQLite::Statement selectAll(SeasonDatabase& db, QLatin1String table) {
     const QString all = QStringLiteral("SELECT * FROM %1").arg(seasonschema::quotedName(table));
-    if (!query.exec(all + QStringLiteral(" ORDER BY rowid")) && !query.exec(all))
-        rejected(db, query);
-    return query;
+    try {
+        return SQLite::Statement(db.sqlite(),
+                                 (all + QStringLiteral(" ORDER BY rowid")).toStdString());
+    } catch (const SQLite::Exception&) {
+        return db.prepare(all);
+    }
 }
 
 } // namespace
@@ -109,25 +104,34 @@ QStringList exportTable(SeasonDatabase& db, QLatin1String table,
         return notes;
     }
 
-    QSqlQuery query = selectAll(db, table);
-    const QSqlRecord record = query.record();
-    const int columns = record.count();
+    SQLite::Statement query = selectAll(db, table);
+    const int columns = query.getColumnCount();
+    QStringList names;
+    for (int c = 0; c < columns; ++c)
+        names << QString::fromUtf8(query.getColumnName(c));
     // A date kept as its day number is written as the date, which is how the column is
     // declared in a season the import makes.
     int dateColumn = -1;
     for (int c = 0; c < columns; ++c) {
-        csv.field(record.fieldName(c), true);
+        csv.field(names[c], true);
         if (table == seasonschema::kRatingsTable &&
-            record.fieldName(c).compare(seasonschema::kRatingsColumns[seasonschema::Dob].name,
-                                        Qt::CaseInsensitive) == 0)
+            names[c].compare(seasonschema::kRatingsColumns[seasonschema::Dob].name,
+                             Qt::CaseInsensitive) == 0)
             dateColumn = c;
     }
     csv.endLine();
 
     std::vector<qint64> binaryValues(static_cast<std::size_t>(columns));
-    while (query.next()) {
+    const auto next = [&] {
+        try {
+            return query.executeStep();
+        } catch (const SQLite::Exception& e) {
+            throw statementerror::rejected(db.path(), QString::fromStdString(query.getQuery()), e);
+        }
+    };
+    while (next()) {
         for (int c = 0; c < columns; ++c) {
-            const QVariant v = query.value(c);
+            const QVariant v = sqlite::value(query, c);
             if (v.isNull()) {
                 csv.noValue();
                 continue;
@@ -155,16 +159,13 @@ QStringList exportTable(SeasonDatabase& db, QLatin1String table,
         }
         csv.endLine();
     }
-    if (query.lastError().isValid())
-        rejected(db, query);
     csv.flush();
 
     for (int c = 0; c < columns; ++c) {
         if (const qint64 n = binaryValues[static_cast<std::size_t>(c)])
             notes << QStringLiteral("%1, column \"%2\": %3 written as hexadecimal text (0x...), "
                                     "which an import keeps as text")
-                         .arg(target, record.fieldName(c),
-                              counted(n, "binary value", "binary values"));
+                         .arg(target, names[c], counted(n, "binary value", "binary values"));
     }
     return notes;
 }

@@ -7,14 +7,12 @@
 #include "core/patcherror.h"
 #include "core/wording.h"
 #include "db/seasonschema.h"
-#include "db/sqliteapi.h"
-#include "db/sqliteconnection.h"
+#include "db/seasonstatements.h"
+#include "db/sqlite.h"
 #include "tools/season/csvreader.h"
 
 #include <QFile>
 #include <QHash>
-#include <QSqlError>
-#include <QSqlQuery>
 
 #include <algorithm>
 #include <array>
@@ -70,15 +68,19 @@ struct Problems {
     }
 };
 
-[[noreturn]] void rejected(const SqliteConnection& db, const QSqlQuery& query) {
-    throw PatchError(writeSeasonOperation(), db.path() + QStringLiteral("\n") + query.lastQuery(),
-                     query.lastError().text());
+// What a failure names: the new season database and the statement.
+QString statementTarget(const SQLite::Database& db, const QString& sql) {
+    return QString::fromStdString(db.getFilename()) + QLatin1Char('\n') + sql;
 }
 
-void exec(SqliteConnection& db, const QString& sql) {
-    QSqlQuery query(db.handle());
-    if (!query.exec(sql))
-        rejected(db, query);
+void exec(SQLite::Database& db, const QString& sql) {
+    sqlite::guarded(writeSeasonOperation(), statementTarget(db, sql),
+                    [&] { db.exec(sql.toStdString()); });
+}
+
+SQLite::Statement prepare(SQLite::Database& db, const QString& sql) {
+    return sqlite::guarded(writeSeasonOperation(), statementTarget(db, sql),
+                           [&] { return SQLite::Statement(db, sql.toStdString()); });
 }
 
 // The value a cell stores: no value for an empty field, a number where a numeric column gets
@@ -127,7 +129,7 @@ public:
     // Checks each row's cells, except the position values of qz, which only count where a
     // player finds the row (see checkFoundQzRows); rowCheck then sees each row that fits the
     // columns.
-    void read(SqliteConnection& db, bool checkCells, const RowCheck& rowCheck);
+    void read(SQLite::Database& db, bool checkCells, const RowCheck& rowCheck);
 
     const QString& path() const { return m_path; }
     // Whether the table was made: the first line names every column once.
@@ -150,7 +152,7 @@ public:
 
 private:
     bool readHeader(const CsvRecord& header);
-    void makeTable(SqliteConnection& db);
+    void makeTable(SQLite::Database& db);
     // Reads the current row's values and checks them; whether they are sound, or nothing
     // when the fields do not fit the columns.
     std::optional<bool> readRow(const CsvRecord& record, char separator, bool checkCells);
@@ -170,7 +172,8 @@ private:
     std::size_t m_width = 0;
     std::vector<QVariant> m_values;
     bool m_made = false;
-    std::unique_ptr<sqliteapi::Statement> m_insert;
+    std::optional<SQLite::Statement> m_insert;
+    std::optional<sqlite::RowBinder> m_binder;
     qint64 m_rows = 0;
     LineIndex m_lines;
 };
@@ -218,7 +221,7 @@ bool TableImport::readHeader(const CsvRecord& header) {
     return sound;
 }
 
-void TableImport::makeTable(SqliteConnection& db) {
+void TableImport::makeTable(SQLite::Database& db) {
     QStringList declarations;
     QStringList names;
     QStringList marks;
@@ -232,11 +235,10 @@ void TableImport::makeTable(SqliteConnection& db) {
         marks << QStringLiteral("?");
     }
     exec(db, seasonschema::createTableStatement(m_table, declarations));
-    m_insert = std::make_unique<sqliteapi::Statement>(
-        db,
-        QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-            .arg(m_table, names.join(QLatin1Char(',')), marks.join(QLatin1Char(','))),
-        writeSeasonOperation());
+    m_insert.emplace(
+        prepare(db, QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                        .arg(m_table, names.join(QLatin1Char(',')), marks.join(QLatin1Char(',')))));
+    m_binder.emplace(*m_insert);
     m_made = true;
 }
 
@@ -292,7 +294,7 @@ std::optional<bool> TableImport::readRow(const CsvRecord& record, char separator
     return sound;
 }
 
-void TableImport::read(SqliteConnection& db, bool checkCells, const RowCheck& rowCheck) {
+void TableImport::read(SQLite::Database& db, bool checkCells, const RowCheck& rowCheck) {
     QFile file(m_path);
     if (!file.open(QIODevice::ReadOnly))
         throw PatchError(QStringLiteral("Cannot read the file"), m_path, file.errorString());
@@ -323,9 +325,14 @@ void TableImport::read(SqliteConnection& db, bool checkCells, const RowCheck& ro
             rowCheck(record.line, *sound && record.problems.isEmpty());
         if (!m_made)
             continue;
-        for (std::size_t n = 0; n < m_named.size(); ++n)
-            m_insert->bind(static_cast<int>(n), m_values[static_cast<std::size_t>(m_named[n])]);
-        m_insert->run();
+        sqlite::guarded(writeSeasonOperation(),
+                        statementTarget(db, QString::fromStdString(m_insert->getQuery())), [&] {
+                            for (std::size_t n = 0; n < m_named.size(); ++n)
+                                m_binder->bind(static_cast<int>(n) + 1,
+                                               m_values[static_cast<std::size_t>(m_named[n])]);
+                            m_insert->exec();
+                            m_insert->reset();
+                        });
         m_lines.add(++m_rows, record.line);
     }
 }
@@ -336,7 +343,7 @@ QString writeSeasonOperation() {
     return QStringLiteral("Cannot write the season database");
 }
 
-void createEmptySeason(SqliteConnection& db) {
+void createEmptySeason(SQLite::Database& db) {
     using namespace seasonschema;
     exec(db, createReferenceTable(kRatingsTable, kRatingsColumns));
     exec(db, createReferenceTable(kQzTable, kQzColumns));
@@ -355,7 +362,7 @@ struct SeasonImport::Impl {
     qint64 qzRows = 0;
 
     void checkRatingsRow(TableImport& ratings, qint64 line, bool cellsSound);
-    void checkFoundQzRows(SqliteConnection& db, const TableImport& ratings, TableImport& qz);
+    void checkFoundQzRows(SQLite::Database& db, const TableImport& ratings, TableImport& qz);
 };
 
 // What the update checks of a player beyond his cells, one at a time.
@@ -387,53 +394,44 @@ void SeasonImport::Impl::checkRatingsRow(TableImport& ratings, qint64 line, bool
 // it: the first row, in table order, of the player's name. Each player's row is looked up
 // as the update looks it up, through an index on the name that the season keeps (it serves
 // the update's look-ups as well); a set of every name would grow with the table.
-void SeasonImport::Impl::checkFoundQzRows(SqliteConnection& db, const TableImport& ratings,
+void SeasonImport::Impl::checkFoundQzRows(SQLite::Database& db, const TableImport& ratings,
                                           TableImport& qz) {
     using namespace seasonschema;
-    const QString qzName = quotedName(qz.name(QzName));
-    exec(db, QStringLiteral("CREATE INDEX ix_qz_name ON %1 (%2)").arg(kQzTable, qzName));
-    QStringList positions;
+    exec(db, seasonstatements::createQzNameIndex());
+    SQLite::Statement lookup = prepare(db, seasonstatements::qzLookup());
+    std::array<int, kQzPositionCount> positions{};
     for (int c = QzB; c < QzColumnCount; ++c)
-        positions << quotedName(qz.name(c));
-    QSqlQuery lookup(db.handle());
-    lookup.setForwardOnly(true);
-    if (!lookup.prepare(QStringLiteral("SELECT rowid, %1 FROM %2 WHERE %3 = ? ORDER BY rowid "
-                                       "LIMIT 1")
-                            .arg(positions.join(QStringLiteral(", ")), kQzTable, qzName)))
-        rejected(db, lookup);
-    QSqlQuery players(db.handle());
-    players.setForwardOnly(true);
-    if (!players.exec(QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid")
-                          .arg(quotedName(ratings.name(Name)), kRatingsTable)))
-        rejected(db, players);
+        positions[std::size_t(c - QzB)] = sqlite::columnIndex(lookup, qz.name(c));
+    const QString playersSql = QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid")
+                                   .arg(quotedName(ratings.name(Name)), kRatingsTable);
+    SQLite::Statement players = prepare(db, playersSql);
 
     // The problems of rows found, in the order of their lines; rows found once are not
     // looked at again.
     std::map<qint64, std::vector<ImportProblem>> found;
-    while (players.next()) {
-        lookup.bindValue(0, values::toText(players.value(0)));
-        if (!lookup.exec())
-            rejected(db, lookup);
-        if (!lookup.next())
-            continue;
-        const qint64 line = qz.line(lookup.value(0).toLongLong());
-        if (found.contains(line))
-            continue;
-        std::vector<ImportProblem>& rowProblems = found[line];
-        for (int c = QzB; c < QzColumnCount; ++c) {
-            try {
-                values::check(values::kQzConversions[std::size_t(c)], lookup.value(c - QzB + 1));
-            } catch (const values::ValueError& e) {
-                rowProblems.push_back({qz.path(), line, qz.name(c), e.reason()});
+    sqlite::guarded(writeSeasonOperation(), statementTarget(db, playersSql), [&] {
+        while (players.executeStep()) {
+            lookup.reset();
+            sqlite::bind(lookup, 1, values::toText(sqlite::value(players, 0)));
+            if (!lookup.executeStep())
+                continue;
+            const qint64 line = qz.line(lookup.getColumn(0).getInt64());
+            if (found.contains(line))
+                continue;
+            std::vector<ImportProblem>& rowProblems = found[line];
+            for (int c = QzB; c < QzColumnCount; ++c) {
+                try {
+                    values::check(values::kQzConversions[std::size_t(c)],
+                                  sqlite::value(lookup, positions[std::size_t(c - QzB)]));
+                } catch (const values::ValueError& e) {
+                    rowProblems.push_back({qz.path(), line, qz.name(c), e.reason()});
+                }
             }
+            // A sound row may be found again at no cost; only rows with problems are kept.
+            if (rowProblems.empty())
+                found.erase(line);
         }
-        // A sound row may be found again at no cost; only rows with problems are kept.
-        if (rowProblems.empty())
-            found.erase(line);
-        lookup.finish();
-    }
-    if (players.lastError().isValid())
-        rejected(db, players);
+    });
     for (const auto& [line, rowProblems] : found) {
         for (const ImportProblem& p : rowProblems)
             qz.problem(p.line, p.column, p.reason);
@@ -447,13 +445,15 @@ SeasonImport::SeasonImport(Report report)
 
 SeasonImport::~SeasonImport() = default;
 
-qint64 SeasonImport::run(const QString& ratingsCsv, const QString& qzCsv, SqliteConnection& db) {
+qint64 SeasonImport::run(const QString& ratingsCsv, const QString& qzCsv, SQLite::Database& db) {
     using namespace seasonschema;
     d->problems.count = 0;
     // The file is new and is thrown away on any failure: a rollback journal would only
     // cost time.
     exec(db, QStringLiteral("PRAGMA journal_mode = OFF"));
-    Transaction transaction(db, writeSeasonOperation());
+    const QString target = QString::fromStdString(db.getFilename());
+    SQLite::Transaction transaction =
+        sqlite::guarded(writeSeasonOperation(), target, [&] { return SQLite::Transaction(db); });
 
     TableImport ratings(kRatingsTable, kRatingsColumns, values::kRatingsConversions, ratingsCsv,
                         d->problems);
@@ -467,7 +467,7 @@ qint64 SeasonImport::run(const QString& ratingsCsv, const QString& qzCsv, Sqlite
     d->ratingsRows = ratings.rows();
     d->qzRows = qz.rows();
     if (d->problems.count == 0)
-        transaction.commit();
+        sqlite::guarded(writeSeasonOperation(), target, [&] { transaction.commit(); });
     return d->problems.count;
 }
 

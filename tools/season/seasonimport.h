@@ -5,9 +5,11 @@
 #include <functional>
 #include <memory>
 
-namespace tolvane {
+namespace SQLite {
+class Database;
+}
 
-class SqliteConnection;
+namespace tolvane {
 
 namespace season {
 
@@ -15,7 +17,7 @@ namespace season {
 QString writeSeasonOperation();
 
 // Creates the tables Ratings and qz of the reference schema, with no rows, in db.
-void createEmptySeason(SqliteConnection& db);
+void createEmptySeason(SQLite::Database& db);
 
 // Something wrong in a CSV file, where it is: the line its record starts on, and the
 // column as the file's first line names it (empty where the problem is the whole record).
@@ -46,7 +48,7 @@ public:
     // Reads both files into db, an empty database, in one transaction, committed only when
     // there is no problem; returns the number of problems. A file that cannot be read or a
     // database that cannot be written throws a PatchError.
-    qint64 run(const QString& ratingsCsv, const QString& qzCsv, SqliteConnection& db);
+    qint64 run(const QString& ratingsCsv, const QString& qzCsv, SQLite::Database& db);
 
     // The rows written into each table.
     qint64 ratingsRows() const;

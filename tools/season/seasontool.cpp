@@ -6,7 +6,7 @@
 #include "core/wording.h"
 #include "db/seasondatabase.h"
 #include "db/seasonschema.h"
-#include "db/sqliteconnection.h"
+#include "db/sqlite.h"
 #include "tools/season/pendingfile.h"
 #include "tools/season/seasonexport.h"
 #include "tools/season/seasonimport.h"
@@ -151,7 +151,7 @@ int newSeason(const QStringList& arguments, QIODevice& out, QIODevice& err) {
     try {
         season::PendingFile file(target);
         {
-            SqliteConnection db(file.path(), season::writeSeasonOperation());
+            SQLite::Database db = sqlite::open(file.path(), season::writeSeasonOperation());
             season::createEmptySeason(db);
         }
         file.commit();
@@ -276,7 +276,7 @@ int importSeason(const QStringList& arguments, QIODevice& out, QIODevice& err) {
         });
         qint64 problems = 0;
         {
-            SqliteConnection db(file.path(), season::writeSeasonOperation());
+            SQLite::Database db = sqlite::open(file.path(), season::writeSeasonOperation());
             problems = import.run(QDir::toNativeSeparators(ratingsCsv),
                                   QDir::toNativeSeparators(qzCsv), db);
         }
