@@ -3,7 +3,7 @@
 #include "app/appicon.h"
 #include "app/appinfo.h"
 #include "app/elevation.h"
-#include "core/gamepaths.h"
+#include "core/gamefolder.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -101,9 +101,9 @@ const QString& Form57::appTitle() {
     return title;
 }
 
-Form57::Form57(const QString& programFolder, QWidget* parent)
+Form57::Form57(const GameFolder& game, QWidget* parent)
     : QWidget(parent)
-    , m_run(programFolder, *this) {
+    , m_run(game, *this) {
     buildControls();
 #if QT_CONFIG(sessionmanager)
     connect(qApp, &QGuiApplication::commitDataRequest, this, &Form57::askedToEndSession);
@@ -227,7 +227,7 @@ void Form57::selectChosenSlot() {
     m_slotNameLabel->setText(m_run.slotName());
     m_slotNameLabel->adjustSize();
     m_slotNameLabel->show();
-    m_databasePathLabel->setText(QDir::toNativeSeparators(m_run.dbPath()));
+    m_databasePathLabel->setText(QDir::toNativeSeparators(m_run.game().seasonDatabase()));
     m_databasePathLabel->adjustSize();
     m_databasePathLabel->show();
     if (!found) {

@@ -34,7 +34,7 @@ public:
 
     // Selects the roster slot (warning when the season database is missing) before it returns,
     // so that the warning comes before the window is first shown.
-    explicit Form57(const QString& programFolder, QWidget* parent = nullptr);
+    explicit Form57(const GameFolder& game, QWidget* parent = nullptr);
     ~Form57() override;
 
     // The run's side of the window, callable from the run's thread as from the window's.

@@ -124,7 +124,7 @@ int runCheck(int argc, char** argv) {
 #endif
     const bool json = line.parser.isSet(line.json);
     return commandline::runOnStandardStreams("tolvane-patch", [&](QIODevice& out, QIODevice& err) {
-        return checkcommand::run(folder, json, out, err);
+        return checkcommand::run(GameFolder(folder), json, out, err);
     });
 }
 
@@ -164,7 +164,7 @@ int main(int argc, char** argv) {
                                       ? QDir(line.parser.value(line.folder)).absolutePath()
                                       : QCoreApplication::applicationDirPath();
 
-    Form57 window(programFolder);
+    Form57 window{GameFolder(programFolder)};
     window.show();
     return QApplication::exec();
 }

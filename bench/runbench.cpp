@@ -2,7 +2,7 @@
 // reading every Ratings and qz row once, writing every overall back in one transaction, and
 // writing the run's output bytes in one go per file.
 
-#include "core/gamepaths.h"
+#include "core/gamefolder.h"
 #include "core/wording.h"
 #include "db/recordset.h"
 #include "db/seasondatabase.h"
@@ -71,10 +71,10 @@ void copyFile(const QString& from, const QString& to) {
 
 // Puts the game folder back as it was before the first run.
 void restore(const QString& game, const QString& pristine) {
-    QDir(gamepaths::slotFolder(game, gamepaths::kDefaultSlot)).removeRecursively();
-    copyFile(gamepaths::seasonDatabase(pristine), gamepaths::seasonDatabase(game));
-    QFile::remove(gamepaths::keptFixture(game));
-    copyFile(pristine + "/schedule2008.dat", gamepaths::gameFixture(game));
+    QDir(GameFolder(game).slotFolder(gamepaths::kDefaultSlot)).removeRecursively();
+    copyFile(GameFolder(pristine).seasonDatabase(), GameFolder(game).seasonDatabase());
+    QFile::remove(GameFolder(game).keptFixture());
+    copyFile(pristine + "/schedule2008.dat", GameFolder(game).gameFixture());
 }
 
 // One update run on the game folder as it was first made; nullopt (and a message) when
@@ -82,7 +82,7 @@ void restore(const QString& game, const QString& pristine) {
 std::optional<RunTimings> runFromPristine(const QString& game, const QString& pristine) {
     restore(game, pristine);
     ScriptedUi ui;
-    UpdateRun run(game, ui);
+    UpdateRun run(GameFolder(game), ui);
     run.selectSlot(gamepaths::kDefaultSlot);
     run.run();
     if (!ui.failure.isEmpty()) {
@@ -179,17 +179,17 @@ int main(int argc, char** argv) {
     options.qzIndex = !parser.isSet("no-qz-index");
     if (parser.isSet("game")) {
         const QString source = parser.value("game");
-        QDir().mkpath(gamepaths::listsFolder(game));
-        QDir().mkpath(gamepaths::schedulesFolder(game));
+        QDir().mkpath(GameFolder(game).listsFolder());
+        QDir().mkpath(GameFolder(game).schedulesFolder());
         for (const auto path :
-             {gamepaths::seasonDatabase, gamepaths::newFixture, gamepaths::gameFixture})
-            copyFile(path(source), path(game));
+             {&GameFolder::seasonDatabase, &GameFolder::newFixture, &GameFolder::gameFixture})
+            copyFile((GameFolder(source).*path)(), (GameFolder(game).*path)());
     } else {
         demo::writeProgramFolder(game, options);
     }
     QDir().mkpath(pristine);
-    copyFile(gamepaths::seasonDatabase(game), gamepaths::seasonDatabase(pristine));
-    copyFile(gamepaths::gameFixture(game), pristine + "/schedule2008.dat");
+    copyFile(GameFolder(game).seasonDatabase(), GameFolder(pristine).seasonDatabase());
+    copyFile(GameFolder(game).gameFixture(), pristine + "/schedule2008.dat");
     const long baseKiB = peakKiB();
 
     // One untimed run gives the output bytes the floor writes.
@@ -197,7 +197,7 @@ int main(int argc, char** argv) {
         return 1;
     // The run's own peak, before the floor's output bytes are held in memory.
     const long runPeakKiB = peakKiB();
-    const auto output = readTree(gamepaths::listsFolder(game));
+    const auto output = readTree(GameFolder(game).listsFolder());
 
     // Runs and floors alternate, so that a slow spell of the machine weighs on both.
     std::vector<double> total, check, prepare, pass, sheets, fixture, floor, ratio;
@@ -215,11 +215,11 @@ int main(int argc, char** argv) {
 
         restore(game, pristine);
         QTemporaryDir target;
-        floor.push_back(ms(floorNs(gamepaths::seasonDatabase(game), output, target.path())));
+        floor.push_back(ms(floorNs(GameFolder(game).seasonDatabase(), output, target.path())));
         ratio.push_back(total.back() / floor.back());
     }
 
-    SeasonDatabase counted(gamepaths::seasonDatabase(game));
+    SeasonDatabase counted(GameFolder(game).seasonDatabase());
     const auto n = static_cast<int>(counted.scalar("SELECT COUNT(*) FROM Ratings"));
     const auto teamCount =
         static_cast<int>(counted.scalar("SELECT COUNT(DISTINCT team) FROM Ratings"));

@@ -79,7 +79,7 @@ int main(int argc, char** argv) {
     parser.addOptions({folderOption, externalOption});
     parser.process(app);
 
-    Form57 window(QDir(parser.value(folderOption)).absolutePath());
+    Form57 window{GameFolder(QDir(parser.value(folderOption)).absolutePath())};
     auto* button = window.findChild<QPushButton*>(QStringLiteral("cmdImport"));
     if (!button) {
         std::fprintf(stderr, "windowbench: the window has no Update button\n");

@@ -2,7 +2,7 @@
 
 #include "core/fileops.h"
 #include "core/foldername.h"
-#include "core/gamepaths.h"
+#include "core/gamefolder.h"
 #include "core/patcherror.h"
 #include "records/playerrecord.h"
 #include "records/recordcodec.h"

@@ -1,6 +1,6 @@
 #include "run/checkcommand.h"
 
-#include "core/gamepaths.h"
+#include "core/gamefolder.h"
 #include "core/wording.h"
 #include "run/inputcheck.h"
 
@@ -58,14 +58,14 @@ QJsonArray toJson(const std::vector<InputFinding>& findings) {
 
 } // namespace
 
-int run(const QString& programFolder, bool json, QIODevice& out, QIODevice& err) {
+int run(const GameFolder& game, bool json, QIODevice& out, QIODevice& err) {
+    const QString& programFolder = game.path();
     if (const QString why = unreadable(programFolder); !why.isEmpty()) {
         say(err, QStringLiteral("%1: cannot read: %2")
                      .arg(QDir::toNativeSeparators(programFolder), why));
         return kUnreadable;
     }
-    InputCheck check(programFolder, QLatin1String(gamepaths::kDefaultSlot),
-                     InputCheck::Scope::Everything);
+    InputCheck check(game, QLatin1String(gamepaths::kDefaultSlot), InputCheck::Scope::Everything);
     bool imports = false;
     try {
         imports = check.run();

@@ -3,9 +3,10 @@
 #include "core/commandline.h"
 
 class QIODevice;
-class QString;
 
 namespace tolvane {
+
+class GameFolder;
 
 // tolvane-patch --check: every check of an update run on a game folder, for the authors of
 // season patches, with nothing written.
@@ -17,11 +18,11 @@ constexpr int kRefused = commandline::kInvalid;    // the update would not start
 constexpr int kUnreadable = commandline::kTrouble; // the folder cannot be read, or the command
                                                    // line is wrong
 
-// Checks the game folder programFolder and writes the report to out, in UTF-8 on every
+// Checks the game's folder and writes the report to out, in UTF-8 on every
 // system: every problem as "team / player / column: reason", then every warning, then a
 // summary line; or, with json, one JSON document of them. Messages about the folder itself go to
 // err. Returns the exit status.
-int run(const QString& programFolder, bool json, QIODevice& out, QIODevice& err);
+int run(const GameFolder& game, bool json, QIODevice& out, QIODevice& err);
 
 } // namespace checkcommand
 

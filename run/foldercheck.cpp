@@ -1,7 +1,7 @@
 #include "run/foldercheck.h"
 
 #include "core/fileops.h"
-#include "core/gamepaths.h"
+#include "core/gamefolder.h"
 #include "run/findings.h"
 
 #include <QDir>
@@ -23,31 +23,30 @@ QString shown(const QString& path) {
 
 } // namespace
 
-FolderCheck::FolderCheck(QString programFolder, QString slotName)
-    : m_programFolder(std::move(programFolder))
+FolderCheck::FolderCheck(GameFolder game, QString slotName)
+    : m_game(std::move(game))
     , m_slotName(std::move(slotName)) {}
 
-QStringList FolderCheck::missingInputFiles(const QString& programFolder) {
+QStringList FolderCheck::missingInputFiles(const GameFolder& game) {
     QStringList messages;
-    for (const auto& [path, name] :
-         {std::pair{gamepaths::seasonDatabase(programFolder), gamepaths::kSeasonDatabase},
-          std::pair{gamepaths::newFixture(programFolder), gamepaths::kNewFixture}}) {
+    for (const auto& [path, name] : {std::pair{game.seasonDatabase(), gamepaths::kSeasonDatabase},
+                                     std::pair{game.newFixture(), gamepaths::kNewFixture}}) {
         if (!fileops::isOrdinaryFile(path))
             messages << QStringLiteral("Could not find file %1. Make sure it has been copied to %2")
-                            .arg(name, shown(programFolder));
+                            .arg(name, shown(game.path()));
     }
     return messages;
 }
 
 void FolderCheck::run(Findings& findings) const {
-    const QString lists = gamepaths::listsFolder(m_programFolder);
+    const QString lists = m_game.listsFolder();
     if (!isFolder(lists))
         findings.addProblem(
             QStringLiteral("The folder %1 does not exist; the roster slots are kept there.")
                 .arg(shown(lists)));
     else
         probe(lists, findings);
-    const QString slot = gamepaths::slotFolder(m_programFolder, m_slotName);
+    const QString slot = m_game.slotFolder(m_slotName);
     if (isFolder(slot))
         probe(slot, findings);
     else if (fileops::entryExists(slot))
@@ -57,7 +56,7 @@ void FolderCheck::run(Findings& findings) const {
 }
 
 void FolderCheck::checkFixtures(Findings& findings) const {
-    const QString schedules = gamepaths::schedulesFolder(m_programFolder);
+    const QString schedules = m_game.schedulesFolder();
     if (!isFolder(schedules)) {
         findings.addProblem(
             QStringLiteral("The folder %1 does not exist; the new fixture is installed there.")
@@ -65,8 +64,8 @@ void FolderCheck::checkFixtures(Findings& findings) const {
         return;
     }
     probe(schedules, findings);
-    const QString installed = gamepaths::gameFixture(m_programFolder);
-    const QString kept = gamepaths::keptFixture(m_programFolder);
+    const QString installed = m_game.gameFixture();
+    const QString kept = m_game.keptFixture();
     const bool hasInstalled = fileops::isOrdinaryFile(installed);
     const bool hasKept = fileops::isOrdinaryFile(kept);
     if (!hasInstalled && !hasKept) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/gamefolder.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -11,15 +13,15 @@ class Findings;
 // slots, the slot itself and the folder of the game's fixtures.
 class FolderCheck {
 public:
-    FolderCheck(QString programFolder, QString slotName);
+    FolderCheck(GameFolder game, QString slotName);
 
     // Adds to findings whatever in the folder's layout would stop a run: a folder missing,
     // one the run cannot write in, or something standing where the run puts a file.
     void run(Findings& findings) const;
 
-    // For each file of the patch missing from programFolder, in the order a run names them,
-    // the message that tells the user.
-    static QStringList missingInputFiles(const QString& programFolder);
+    // For each file of the patch missing from the game's folder, in the order a run names
+    // them, the message that tells the user.
+    static QStringList missingInputFiles(const GameFolder& game);
 
     // Tries whether the run could write in folder; adds the folder to findings when not.
     static void probe(const QString& folder, Findings& findings);
@@ -32,7 +34,7 @@ public:
 private:
     void checkFixtures(Findings& findings) const;
 
-    QString m_programFolder;
+    GameFolder m_game;
     QString m_slotName;
 };
 

@@ -1,7 +1,7 @@
 #include "run/inputcheck.h"
 
 #include "core/fileops.h"
-#include "core/gamepaths.h"
+#include "core/gamefolder.h"
 #include "run/authorwarnings.h"
 #include "run/virtualstore.h"
 
@@ -11,12 +11,12 @@
 
 namespace tolvane {
 
-InputCheck::InputCheck(QString programFolder, QString slotName, Scope scope)
-    : m_programFolder(std::move(programFolder))
+InputCheck::InputCheck(GameFolder game, QString slotName, Scope scope)
+    : m_game(std::move(game))
     , m_slotName(std::move(slotName))
-    , m_folders(m_programFolder, m_slotName)
-    , m_database(gamepaths::seasonDatabase(m_programFolder))
-    , m_slot(gamepaths::slotFolder(m_programFolder, m_slotName))
+    , m_folders(m_game, m_slotName)
+    , m_database(m_game.seasonDatabase())
+    , m_slot(m_game.slotFolder(m_slotName))
     , m_findings(scope) {}
 
 bool InputCheck::run() {
@@ -24,9 +24,9 @@ bool InputCheck::run() {
     m_conversion.discard();
     bool hasDatabase = true;
     if (m_findings.keepsEverything()) {
-        for (const QString& missing : FolderCheck::missingInputFiles(m_programFolder))
+        for (const QString& missing : FolderCheck::missingInputFiles(m_game))
             m_findings.addProblem(missing);
-        hasDatabase = fileops::isOrdinaryFile(gamepaths::seasonDatabase(m_programFolder));
+        hasDatabase = fileops::isOrdinaryFile(m_game.seasonDatabase());
     }
     m_folders.run(m_findings);
     if (m_findings.keepsEverything())
@@ -49,7 +49,7 @@ bool InputCheck::run() {
 }
 
 void InputCheck::warnOfVirtualStoreCopies() {
-    for (const QString& copy : virtualstore::copies(m_programFolder, m_slotName))
+    for (const QString& copy : virtualstore::copies(m_game, m_slotName))
         m_findings.addWarning(
             QString(), QString(), QString(),
             QStringLiteral("%1 is a copy Windows keeps for old programs in its VirtualStore: "

@@ -23,7 +23,7 @@ class InputCheck {
 public:
     using Scope = Findings::Scope;
 
-    InputCheck(QString programFolder, QString slotName, Scope scope = Scope::Run);
+    InputCheck(GameFolder game, QString slotName, Scope scope = Scope::Run);
     InputCheck(const InputCheck&) = delete;
     InputCheck& operator=(const InputCheck&) = delete;
 
@@ -41,7 +41,7 @@ public:
 private:
     void warnOfVirtualStoreCopies();
 
-    QString m_programFolder;
+    GameFolder m_game;
     QString m_slotName;
     FolderCheck m_folders;
     DatabaseCheck m_database;

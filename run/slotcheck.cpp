@@ -1,7 +1,7 @@
 #include "run/slotcheck.h"
 
 #include "core/fileops.h"
-#include "core/gamepaths.h"
+#include "core/gamefolder.h"
 #include "run/findings.h"
 #include "run/foldercheck.h"
 #include "teamsheets/teamsheets.h"

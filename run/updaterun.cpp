@@ -6,7 +6,7 @@
 
 #include "conversion/valueconversion.h"
 #include "core/fileops.h"
-#include "core/gamepaths.h"
+#include "core/gamefolder.h"
 #include "core/patcherror.h"
 #include "db/overallratings.h"
 #include "db/recordset.h"
@@ -51,20 +51,19 @@ void pauseFor(double seconds, RunUi& ui) {
     }
 }
 
-UpdateRun::UpdateRun(QString programFolder, RunUi& ui)
-    : m_programFolder(std::move(programFolder))
+UpdateRun::UpdateRun(GameFolder game, RunUi& ui)
+    : m_game(std::move(game))
     , m_ui(ui) {}
 
 UpdateRun::~UpdateRun() = default;
 
 QString UpdateRun::slotFolder() const {
-    return gamepaths::slotFolder(m_programFolder, m_slotName);
+    return m_game.slotFolder(m_slotName);
 }
 
 bool UpdateRun::selectSlot(const QString& slotName) {
-    m_dbPath = gamepaths::seasonDatabase(m_programFolder);
     m_slotName = slotName;
-    return fileops::isOrdinaryFile(m_dbPath);
+    return fileops::isOrdinaryFile(m_game.seasonDatabase());
 }
 
 void UpdateRun::run() {
@@ -93,7 +92,7 @@ void UpdateRun::stopShowingProgress() {
 
 bool UpdateRun::checkInputFiles() {
     // Only the first missing file is named.
-    const QStringList missing = FolderCheck::missingInputFiles(m_programFolder);
+    const QStringList missing = FolderCheck::missingInputFiles(m_game);
     if (missing.isEmpty())
         return true;
     m_ui.message(missing.front(), {MessageIcon::Warning}, QStringLiteral("File Not Found"));
@@ -118,7 +117,7 @@ void reportCheckProblems(const Findings& findings, RunUi& ui) {
 }
 
 void UpdateRun::offerToSetAsideVirtualStoreCopies() {
-    const QStringList copies = virtualstore::copies(m_programFolder, m_slotName);
+    const QStringList copies = virtualstore::copies(m_game, m_slotName);
     if (copies.isEmpty())
         return;
     QStringList shown;
@@ -133,7 +132,7 @@ void UpdateRun::offerToSetAsideVirtualStoreCopies() {
             .arg(shown.join(QLatin1Char('\n')), virtualstore::setAsideFolderName()),
         {MessageIcon::Warning, MessageButtons::YesNo}, QStringLiteral("Old Copies Found"));
     if (answer == RunUi::Yes)
-        virtualstore::setAside(m_programFolder, copies);
+        virtualstore::setAside(m_game, copies);
 }
 
 bool UpdateRun::prepareSlot(SeasonDatabase& db) {
@@ -157,7 +156,7 @@ bool UpdateRun::prepareSlot(SeasonDatabase& db) {
 
 void UpdateRun::fillNewSlot(SeasonDatabase& db) {
     // The slot keeps the database as it was before this run writes its overall ratings.
-    fileops::copyFileReplacing(m_dbPath, gamepaths::seasonDatabase(slotFolder()));
+    fileops::copyFileReplacing(m_game.seasonDatabase(), gamepaths::slotDatabase(slotFolder()));
     loadTeamNames(db);
     for (const QString& team : m_teamNames)
         fileops::createFolder(gamepaths::teamFolder(slotFolder(), team));
@@ -168,14 +167,14 @@ void UpdateRun::loadTeamNames(SeasonDatabase& db) {
     QStringList names;
     for (; !teams.eof(); teams.moveNext()) {
         if (names.size() >= std::numeric_limits<std::int16_t>::max())
-            throw PatchError(QStringLiteral("Too many teams in the season database"), m_dbPath,
+            throw PatchError(QStringLiteral("Too many teams in the season database"), db.path(),
                              QStringLiteral("At most 32,767 teams can be imported."));
         try {
             names << values::toText(teams.value(0));
         } catch (const values::ValueError& e) {
             // The check has seen every team; the database changed since.
             throw PatchError(QStringLiteral("Cannot read the teams of the season database"),
-                             m_dbPath, e.reason());
+                             db.path(), e.reason());
         }
     }
     m_teamNames = names;
@@ -222,7 +221,7 @@ void UpdateRun::runSteps() {
 
     if (!checkInputFiles())
         return;
-    InputCheck check(m_programFolder, m_slotName);
+    InputCheck check(m_game, m_slotName);
     if (!check.run()) {
         reportCheckProblems(check.findings(), m_ui);
         return;
@@ -255,7 +254,7 @@ void UpdateRun::runSteps() {
     teamsheets::resetTeamSheets(slotFolder(), m_teamNames);
     teamsheets::writeLineupLists(db, slotFolder());
     lap(m_timings.sheetsNs);
-    installSchedule(m_programFolder);
+    installSchedule(m_game);
     lap(m_timings.fixtureNs);
 
     m_ui.setProgress(100);

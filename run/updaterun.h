@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/gamefolder.h"
+
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
@@ -27,7 +29,7 @@ struct RunTimings {
 // the paths, the slot name and the teams of the last preparation.
 class UpdateRun {
 public:
-    UpdateRun(QString programFolder, RunUi& ui);
+    UpdateRun(GameFolder game, RunUi& ui);
     UpdateRun(const UpdateRun&) = delete;
     UpdateRun& operator=(const UpdateRun&) = delete;
     ~UpdateRun();
@@ -41,7 +43,7 @@ public:
     void run();
 
     bool isRunning() const { return m_running; }
-    const QString& dbPath() const { return m_dbPath; }
+    const GameFolder& game() const { return m_game; }
     const QString& slotName() const { return m_slotName; }
     const RunTimings& lastTimings() const { return m_timings; }
 
@@ -67,9 +69,8 @@ private:
     void writePlayers(SeasonDatabase& db, const ConvertedSeason& season, double progressStep);
     QString slotFolder() const;
 
-    QString m_programFolder;
+    GameFolder m_game;
     RunUi& m_ui;
-    QString m_dbPath;
     QString m_slotName;
     QStringList m_teamNames;
     bool m_running = false;

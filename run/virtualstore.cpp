@@ -1,6 +1,6 @@
 #include "run/virtualstore.h"
 
-#include "core/gamepaths.h"
+#include "core/gamefolder.h"
 #include "core/patcherror.h"
 
 #include <QDir>
@@ -8,28 +8,27 @@
 
 namespace tolvane::virtualstore {
 
-QString folderFor(const QString& programFolder) {
+std::optional<GameFolder> folderFor(const GameFolder& game) {
     const QString local = qEnvironmentVariable("LOCALAPPDATA");
     if (local.isEmpty())
-        return QString();
+        return std::nullopt;
     // "C:/Program Files (x86)/Game" is kept as "Program Files (x86)/Game"; a path without a
     // drive keeps all of itself.
-    QString path = QDir::fromNativeSeparators(QDir::cleanPath(programFolder));
+    QString path = QDir::fromNativeSeparators(QDir::cleanPath(game.path()));
     if (path.size() >= 2 && path.at(1) == QLatin1Char(':'))
         path.remove(0, 2);
     while (path.startsWith(QLatin1Char('/')))
         path.remove(0, 1);
-    return QDir::cleanPath(QDir::fromNativeSeparators(local) + QStringLiteral("/VirtualStore/") +
-                           path);
+    return GameFolder(QDir::cleanPath(QDir::fromNativeSeparators(local) +
+                                      QStringLiteral("/VirtualStore/") + path));
 }
 
-QStringList copies(const QString& programFolder, const QString& slotName) {
-    const QString store = folderFor(programFolder);
-    if (store.isEmpty() || !QFileInfo(store).isDir())
+QStringList copies(const GameFolder& game, const QString& slotName) {
+    const std::optional<GameFolder> store = folderFor(game);
+    if (!store || !QFileInfo(store->path()).isDir())
         return {};
     QStringList found;
-    for (const QString& path :
-         {gamepaths::slotFolder(store, slotName), gamepaths::gameFixture(store)}) {
+    for (const QString& path : {store->slotFolder(slotName), store->gameFixture()}) {
         const QFileInfo info(path);
         if (info.exists() || info.isSymLink())
             found << path;
@@ -41,8 +40,8 @@ QString setAsideFolderName() {
     return QStringLiteral("Old copies set aside by the 2009 Patch");
 }
 
-QString setAside(const QString& programFolder, const QStringList& copies) {
-    const QString store = folderFor(programFolder);
+QString setAside(const GameFolder& game, const QStringList& copies) {
+    const QString store = folderFor(game).value_or(game).path();
     const QString operation = QStringLiteral("Cannot set the VirtualStore copies aside");
     // A folder of its own, never one an earlier run filled.
     QString aside = QDir(store).filePath(setAsideFolderName());

@@ -1,17 +1,17 @@
 #include "schedule/scheduleinstall.h"
 
 #include "core/fileops.h"
-#include "core/gamepaths.h"
+#include "core/gamefolder.h"
 #include "core/patcherror.h"
 
 #include <QString>
 
 namespace tolvane {
 
-void installSchedule(const QString& programFolder) {
-    const QString installed = gamepaths::gameFixture(programFolder);
-    const QString kept = gamepaths::keptFixture(programFolder);
-    const QString fresh = gamepaths::newFixture(programFolder);
+void installSchedule(const GameFolder& game) {
+    const QString installed = game.gameFixture();
+    const QString kept = game.keptFixture();
+    const QString fresh = game.newFixture();
 
     // The game's own fixture is kept once, by the first run; later runs leave it alone.
     if (!fileops::isOrdinaryFile(kept)) {

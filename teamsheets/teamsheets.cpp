@@ -2,7 +2,7 @@
 
 #include "conversion/valueconversion.h"
 #include "core/fileops.h"
-#include "core/gamepaths.h"
+#include "core/gamefolder.h"
 #include "core/patcherror.h"
 #include "db/recordset.h"
 #include "db/seasondatabase.h"

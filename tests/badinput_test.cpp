@@ -3,8 +3,8 @@
 #include "db/seasonschema.h"
 #include "db/sqlite.h"
 #include "support/foldertree.h"
-#include "support/gamefolder.h"
 #include "support/ordinaryuser.h"
+#include "support/testgame.h"
 #include "tools/demo/demofolder.h"
 
 #include <QDir>
@@ -77,7 +77,7 @@ struct Season {
 
 // A season database with a sound player, Al Fox of the Bears, and Sam Jones, whose row
 // takes the case's overrides. Both have qz rows.
-void writeSeason(GameFolder& game, const Season& season,
+void writeSeason(TestGame& game, const Season& season,
                  const std::function<void(demo::SeasonBuilder&)>& more = {}) {
     demo::SeasonBuilder builder(game.dbPath());
     if (season.untyped)
@@ -91,22 +91,22 @@ void writeSeason(GameFolder& game, const Season& season,
 }
 
 // A database whose players are all sound apart from one team name.
-std::function<Held(GameFolder&)> team(const QString& name) {
-    return [name](GameFolder& game) {
+std::function<Held(TestGame&)> team(const QString& name) {
+    return [name](TestGame& game) {
         writeSeason(game, {{}, false, name});
         return Held();
     };
 }
 
-std::function<Held(GameFolder&)> sam(const QVariantMap& overrides, bool untyped = false) {
-    return [overrides, untyped](GameFolder& game) {
+std::function<Held(TestGame&)> sam(const QVariantMap& overrides, bool untyped = false) {
+    return [overrides, untyped](TestGame& game) {
         writeSeason(game, {overrides, untyped});
         return Held();
     };
 }
 
-std::function<Held(GameFolder&)> bytes(const QByteArray& content) {
-    return [content](GameFolder& game) {
+std::function<Held(TestGame&)> bytes(const QByteArray& content) {
+    return [content](TestGame& game) {
         writeAll(game.dbPath(), content);
         return Held();
     };
@@ -121,8 +121,8 @@ QByteArray randomBytes(int size, std::uint32_t seed) {
 }
 
 // A season whose database runs a statement of the case's once the players are in.
-std::function<Held(GameFolder&)> withSql(const QStringList& statements) {
-    return [statements](GameFolder& game) {
+std::function<Held(TestGame&)> withSql(const QStringList& statements) {
+    return [statements](TestGame& game) {
         writeSeason(game, {}, [&](demo::SeasonBuilder& b) {
             for (const QString& sql : statements)
                 b.exec(sql);
@@ -156,7 +156,7 @@ QString device(const QString& name) {
 
 struct BadInput {
     const char* label;
-    std::function<Held(GameFolder&)> make;
+    std::function<Held(TestGame&)> make;
     // Fragments the message must hold; {db} and {root} stand for the database's path and
     // the program folder.
     QStringList expected;
@@ -183,7 +183,7 @@ const std::vector<BadInput>& catalogue() {
          bytes(QByteArrayLiteral("SQLite format 3\0") + randomBytes(8176, 11)),
          {"{db}", "file is not a database"}},
         {"LockedByAnotherProgram",
-         [](GameFolder& game) -> Held {
+         [](TestGame& game) -> Held {
              writeSeason(game, {});
              return std::make_shared<ForeignLock>(
                  game.dbPath(), QStringList{"PRAGMA locking_mode=EXCLUSIVE", "BEGIN EXCLUSIVE",
@@ -191,7 +191,7 @@ const std::vector<BadInput>& catalogue() {
          },
          {"{db}", "database is locked"}},
         {"WriteLockedByAnotherProgram",
-         [](GameFolder& game) -> Held {
+         [](TestGame& game) -> Held {
              writeSeason(game, {});
              return std::make_shared<ForeignLock>(game.dbPath(), QStringList{"BEGIN IMMEDIATE"});
          },
@@ -209,7 +209,7 @@ const std::vector<BadInput>& catalogue() {
          false,
          "a Windows file has no read permission to take away"},
         {"ReadOnlyProgramFolder",
-         [](GameFolder& game) {
+         [](TestGame& game) {
              writeSeason(game, {});
              QFile::setPermissions(game.path(), QFile::ReadOwner | QFile::ExeOwner);
              return std::shared_ptr<void>(nullptr, [path = game.path()](void*) {
@@ -256,7 +256,7 @@ const std::vector<BadInput>& catalogue() {
                                "drops it without an error."),
           "Player \"Al Fox\" of team \"Bears\", column \"overall\""}},
         {"CheckConstraintOnOverall",
-         [](GameFolder& game) {
+         [](TestGame& game) {
              writeSeason(game, {}, [](auto& b) {
                  b.exec("UPDATE Ratings SET overall = NULL");
                  constrainRatings(b, "CHECK (overall IS NULL OR overall > 1000)");
@@ -280,25 +280,25 @@ const std::vector<BadInput>& catalogue() {
 
         // Tables and columns.
         {"NoRatingsTable",
-         [](GameFolder& game) {
+         [](TestGame& game) {
              writeSeason(game, {}, [](auto& b) { b.exec("DROP TABLE Ratings"); });
              return Held();
          },
          {"The season database has no table Ratings."}},
         {"NoQzTable",
-         [](GameFolder& game) {
+         [](TestGame& game) {
              writeSeason(game, {}, [](auto& b) { b.exec("DROP TABLE qz"); });
              return Held();
          },
          {"The season database has no table qz."}},
         {"MissingRatingsColumn",
-         [](GameFolder& game) {
+         [](TestGame& game) {
              writeSeason(game, {}, [](auto& b) { b.exec("ALTER TABLE Ratings DROP \"Def Air\""); });
              return Held();
          },
          {"The table Ratings has no column \"Def Air\"."}},
         {"MissingQzColumn",
-         [](GameFolder& game) {
+         [](TestGame& game) {
              writeSeason(game, {}, [](auto& b) { b.exec("ALTER TABLE qz DROP nk"); });
              return Held();
          },
@@ -376,7 +376,7 @@ const std::vector<BadInput>& catalogue() {
          sam({{"Town", QString(65536, QChar(0xe9))}}),
          {"Sam Jones", "65536 bytes long; a team list file holds at most 65535 bytes per text"}},
         {"TextInQz",
-         [](GameFolder& game) {
+         [](TestGame& game) {
              writeSeason(game, {}, [](auto& b) {
                  b.exec("UPDATE qz SET b = 'abc', nk = NULL WHERE name = 'Sam Jones'");
              });
@@ -412,13 +412,13 @@ const std::vector<BadInput>& catalogue() {
          team(QString(101, QChar('a'))),
          {teamLine(QString(101, QChar('a')), "The team name is longer than 100 characters.")}},
         {"TeamsDifferingOnlyInCase",
-         [](GameFolder& game) {
+         [](TestGame& game) {
              writeSeason(game, {}, [](auto& b) { b.addPlayer("cats", "Jo Bell"); });
              return Held();
          },
          {"The teams \"Cats\" and \"cats\" differ only in letter case"}},
         {"MoreThan32767Teams",
-         [](GameFolder& game) {
+         [](TestGame& game) {
              demo::SeasonBuilder builder(game.dbPath());
              builder.addPlayer("T", "Sam Jones");
              for (int i = 0; i < 15; ++i)
@@ -430,14 +430,14 @@ const std::vector<BadInput>& catalogue() {
 
         // The folders the run writes to.
         {"NoListsFolder",
-         [](GameFolder& game) {
+         [](TestGame& game) {
              writeSeason(game, {});
              QDir(game.path()).rmdir("lists");
              return Held();
          },
          {"The folder {root}/lists does not exist"}},
         {"ListsIsAFile",
-         [](GameFolder& game) {
+         [](TestGame& game) {
              writeSeason(game, {});
              QDir(game.path()).rmdir("lists");
              writeAll(game.file("lists"), "x");
@@ -445,28 +445,28 @@ const std::vector<BadInput>& catalogue() {
          },
          {"The folder {root}/lists does not exist"}},
         {"SlotIsAFile",
-         [](GameFolder& game) {
+         [](TestGame& game) {
              writeSeason(game, {});
              writeAll(game.slot(), "x");
              return Held();
          },
          {"{root}/lists/default2009 is a file, not a roster slot folder."}},
         {"NoSchedulesFolder",
-         [](GameFolder& game) {
+         [](TestGame& game) {
              writeSeason(game, {});
              QDir(game.file("data/schedules")).removeRecursively();
              return Held();
          },
          {"The folder {root}/data/schedules does not exist"}},
         {"NoGameFixture",
-         [](GameFolder& game) {
+         [](TestGame& game) {
              writeSeason(game, {});
              QFile::remove(game.file("data/schedules/schedule2008.dat"));
              return Held();
          },
          {"The game's fixture {root}/data/schedules/schedule2008.dat does not exist."}},
         {"GameFixtureIsAFolder",
-         [](GameFolder& game) {
+         [](TestGame& game) {
              writeSeason(game, {});
              QFile::remove(game.file("data/schedules/schedule2008.dat"));
              QDir().mkpath(game.file("data/schedules/schedule2008.dat"));
@@ -480,7 +480,7 @@ const std::vector<BadInput>& catalogue() {
          {samColumn("Height", "'abc' is not a number"), samColumn("DOB", "'soon' is not a date"),
           samColumn("key pos", "'maybe' is neither")}},
         {"FolderTeamAndValueProblemsTogether",
-         [](GameFolder& game) {
+         [](TestGame& game) {
              writeSeason(game, {{{"Weight", "heavy"}}, false, "a/b"});
              QDir(game.path()).rmdir("lists");
              return Held();
@@ -488,7 +488,7 @@ const std::vector<BadInput>& catalogue() {
          {"The folder {root}/lists does not exist", illegal("a/b", "/"),
           "Player \"Sam Jones\" of team \"a/b\", column \"Weight\": 'heavy' is not a number"}},
         {"MissingColumnInBothTables",
-         [](GameFolder& game) {
+         [](TestGame& game) {
              writeSeason(game, {}, [](auto& b) {
                  b.exec("ALTER TABLE Ratings DROP impr_nk");
                  b.exec("ALTER TABLE qz DROP bf");
@@ -497,7 +497,7 @@ const std::vector<BadInput>& catalogue() {
          },
          {"The table Ratings has no column \"impr_nk\".", "The table qz has no column \"bf\"."}},
         {"MissingColumnComesBeforeValues",
-         [](GameFolder& game) {
+         [](TestGame& game) {
              writeSeason(game, {{{"Height", "abc"}}},
                          [](auto& b) { b.exec("ALTER TABLE Ratings DROP Town"); });
              return Held();
@@ -505,14 +505,14 @@ const std::vector<BadInput>& catalogue() {
          {"The table Ratings has no column \"Town\"."},
          {"'abc'"}},
         {"BrokenDatabaseAndMissingFolders",
-         [](GameFolder& game) {
+         [](TestGame& game) {
              writeAll(game.dbPath(), {});
              QDir(game.file("data/schedules")).removeRecursively();
              return Held();
          },
          {"The folder {root}/data/schedules does not exist", kNotSqlite}},
         {"TwentyListedThenCounted",
-         [](GameFolder& game) {
+         [](TestGame& game) {
              demo::SeasonBuilder builder(game.dbPath());
              for (int i = 1; i <= 25; ++i)
                  builder.addPlayer("Cats", QStringLiteral("P %1").arg(i, 2, 10, QChar('0')),
@@ -527,7 +527,7 @@ const std::vector<BadInput>& catalogue() {
 }
 
 // A fragment that names a path names it as the system writes it (backslashes on Windows).
-QString expand(QString fragment, const GameFolder& game) {
+QString expand(QString fragment, const TestGame& game) {
     if (!fragment.contains(QStringLiteral("{db}")) && !fragment.contains(QStringLiteral("{root}")))
         return fragment;
     return QDir::toNativeSeparators(fragment.replace(QStringLiteral("{db}"), game.dbPath())
@@ -548,12 +548,12 @@ TEST_P(BadInputTest, IsReportedBeforeAnythingIsWritten) {
     if (bad.linuxOnly)
         GTEST_SKIP() << "Linux only: " << bad.linuxOnly;
 #endif
-    GameFolder game;
+    TestGame game;
     const auto check = [&] {
         const Held held = bad.make(game);
         const FolderTree before = snapshotTree(game.path());
 
-        UpdateRun run(game.path(), game.ui);
+        UpdateRun run(game.folder(), game.ui);
         run.selectSlot(QStringLiteral("default2009"));
         const QFile::Permissions original = QFile::permissions(game.dbPath());
         if (bad.permissions)
@@ -593,9 +593,9 @@ INSTANTIATE_TEST_SUITE_P(Catalogue, BadInputTest, ::testing::ValuesIn(catalogue(
 // Texts are measured in the bytes the game's files hold, not in UTF-8: 65,535 letters é are
 // 65,535 bytes in Windows-1252 (and twice that in UTF-8), so they fit.
 TEST(TextLimit, CountsWindows1252Bytes) {
-    GameFolder game;
+    TestGame game;
     writeSeason(game, {{{"Town", QString(65535, QChar(0xe9))}}});
-    UpdateRun run(game.path(), game.ui);
+    UpdateRun run(game.folder(), game.ui);
     run.selectSlot(QStringLiteral("default2009"));
     run.run();
     ASSERT_EQ(game.ui.messages.size(), 1u);
@@ -605,9 +605,9 @@ TEST(TextLimit, CountsWindows1252Bytes) {
 // A sound database passes the check and leaves the folder tree to the run: the catalogue's
 // cases fail because of what each changes, not because of the common setup.
 TEST(CatalogueBase, SoundSeasonCompletes) {
-    GameFolder game;
+    TestGame game;
     writeSeason(game, {});
-    UpdateRun run(game.path(), game.ui);
+    UpdateRun run(game.folder(), game.ui);
     run.selectSlot(QStringLiteral("default2009"));
     run.run();
     ASSERT_EQ(game.ui.messages.size(), 1u);

@@ -1,7 +1,7 @@
 // tolvane-patch --check, run as the real program with no display.
 
 #include "support/foldertree.h"
-#include "support/gamefolder.h"
+#include "support/testgame.h"
 #include "tools/demo/demofolder.h"
 
 #include <QDir>
@@ -62,7 +62,7 @@ QJsonObject parsed(const QString& out) {
 }
 
 TEST(CheckCommand, ReportsEveryWarningAndStillImports) {
-    GameFolder game;
+    TestGame game;
     {
         demo::SeasonBuilder builder(game.dbPath());
         builder.addPlayer(QStringLiteral("Bears"), QStringLiteral("Sam Jones"),
@@ -110,7 +110,7 @@ TEST(CheckCommand, ReportsEveryWarningAndStillImports) {
 // A copy of the game's fixture that Windows keeps for old programs would hide the new one
 // from the game: the check warns of it, and the season still imports.
 TEST(CheckCommand, WarnsOfVirtualStoreCopies) {
-    GameFolder game;
+    TestGame game;
     writeSimpleDatabase(game.dbPath(), {{"Cats", "Sam Jones"}});
     QTemporaryDir local;
     QString withoutDrive = QDir::cleanPath(game.path());
@@ -137,7 +137,7 @@ TEST(CheckCommand, JetLookUpInAnotherLetterCase) {
     const QString eli = QStringLiteral("North Side / Eli Jones: ");
     for (const char* file : {"season-qz-case.mdb", "season-qz-case.sqlite"}) {
         SCOPED_TRACE(file);
-        GameFolder game;
+        TestGame game;
         ASSERT_TRUE(QFile::copy(fixtures + QLatin1Char('/') + QLatin1String(file), game.dbPath()));
         const Result result = check(game.path());
         EXPECT_EQ(result.status, 0) << result.err.toStdString();
@@ -166,7 +166,7 @@ TEST(CheckCommand, JetLookUpInAnotherLetterCase) {
 
 // Every problem is listed, not only the first the window shows, one line each.
 TEST(CheckCommand, ListsEveryProblemOnALineOfItsOwn) {
-    GameFolder game;
+    TestGame game;
     {
         demo::SeasonBuilder builder(game.dbPath());
         for (int i = 0; i < 25; ++i) {
@@ -207,7 +207,7 @@ TEST(CheckCommand, ListsEveryProblemOnALineOfItsOwn) {
 }
 
 TEST(CheckCommand, ExitStatusAndFolders) {
-    GameFolder game;
+    TestGame game;
     game.writeDemo(2, 3);
 
     // Without --program-folder the check looks at the current folder.

@@ -3,7 +3,7 @@
 #include "records/playerrecord.h"
 #include "records/recordcodec.h"
 #include "support/foldertree.h"
-#include "support/gamefolder.h"
+#include "support/testgame.h"
 #include "tools/demo/demofolder.h"
 
 #include <QFile>
@@ -16,10 +16,10 @@ using namespace tolvane;
 
 namespace {
 
-void runUpdate(GameFolder& game, std::deque<RunUi::Answer> answers = {}) {
+void runUpdate(TestGame& game, std::deque<RunUi::Answer> answers = {}) {
     game.ui.messages.clear();
     game.ui.answers = std::move(answers);
-    UpdateRun run(game.path(), game.ui);
+    UpdateRun run(game.folder(), game.ui);
     run.selectSlot("default2009");
     run.run();
     ASSERT_FALSE(game.ui.messages.empty());
@@ -177,7 +177,7 @@ FolderTree withoutSeasonDatabase(FolderTree tree) {
 
 // A small season whose every output file is written out in full below.
 TEST(EndToEnd, RunLeavesExactlyTheExpectedTree) {
-    GameFolder game;
+    TestGame game;
     {
         demo::SeasonBuilder b(game.dbPath());
         b.addPlayer("North Side", "Zoë O'Neil");
@@ -245,7 +245,7 @@ TEST(EndToEnd, RunLeavesExactlyTheExpectedTree) {
 }
 
 TEST(EndToEnd, SecondRunIntoTheSameSlotGivesTheSameFiles) {
-    GameFolder game;
+    TestGame game;
     game.writeDemo(5, 9);
     runUpdate(game);
     const FolderTree first = withoutSeasonDatabase(snapshotTree(game.path()));

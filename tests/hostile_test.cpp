@@ -5,7 +5,7 @@
 #include "records/playerrecord.h"
 #include "records/recordcodec.h"
 #include "support/foldertree.h"
-#include "support/gamefolder.h"
+#include "support/testgame.h"
 #include "tools/demo/demofolder.h"
 
 #include <QDir>
@@ -26,7 +26,7 @@ std::array<double, 8> positionValues(int player) {
     return values;
 }
 
-std::vector<PlayerRecord> playersOf(const GameFolder& game, const QString& team) {
+std::vector<PlayerRecord> playersOf(const TestGame& game, const QString& team) {
     std::vector<PlayerRecord> records =
         recordcodec::parseTeamList(readAll(game.slot() + "/" + team + "/" + team + "_List.tvp"));
     EXPECT_FALSE(records.empty());
@@ -67,7 +67,7 @@ TEST(HostileNames, FindTheirOwnQzRowAndLines) {
         QStringLiteral("Tom \\\"Tiny\\\" Hart"),
         QStringLiteral("Ed "),
     };
-    GameFolder game;
+    TestGame game;
     {
         demo::SeasonBuilder builder(game.dbPath());
         for (const QString& decoy : decoys)
@@ -77,7 +77,7 @@ TEST(HostileNames, FindTheirOwnQzRowAndLines) {
             builder.addQz(names[i], positionValues(int(i)));
         }
     }
-    UpdateRun run(game.path(), game.ui);
+    UpdateRun run(game.folder(), game.ui);
     run.selectSlot(QStringLiteral("default2009"));
     run.run();
     ASSERT_EQ(game.ui.messages.size(), 1u);
@@ -112,9 +112,9 @@ TEST(HostileNames, FindTheirOwnQzRowAndLines) {
 // used as it stands.
 TEST(HostileNames, OddButSafeTeamNameIsItsOwnFolder) {
     const QString team = QStringLiteral("O'Brien's; --DROP 100%_ Ünited");
-    GameFolder game;
+    TestGame game;
     writeSimpleDatabase(game.dbPath(), {{team, "Sam Jones"}, {"Bears", "Al Fox"}});
-    UpdateRun run(game.path(), game.ui);
+    UpdateRun run(game.folder(), game.ui);
     run.selectSlot(QStringLiteral("default2009"));
     run.run();
     ASSERT_EQ(game.ui.messages.size(), 1u);
@@ -140,11 +140,11 @@ TEST(HostileNames, TeamNamesThatClimbOutAreRefused) {
     };
     for (const QString& team : teams) {
         SCOPED_TRACE(team.toStdString());
-        GameFolder game;
+        TestGame game;
         writeSimpleDatabase(game.dbPath(), {{"Bears", "Al Fox"}, {team, "Sam Jones"}});
         const FolderTree before = snapshotTree(game.path());
 
-        UpdateRun run(game.path(), game.ui);
+        UpdateRun run(game.folder(), game.ui);
         run.selectSlot(QStringLiteral("default2009"));
         run.run();
 

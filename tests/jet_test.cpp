@@ -10,10 +10,10 @@
 #include "db/sqlite.h"
 #include "run/updaterun.h"
 #include "support/foldertree.h"
-#include "support/gamefolder.h"
 #include "support/jetedit.h"
 #include "support/jetwriter.h"
 #include "support/sqlrows.h"
+#include "support/testgame.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -39,7 +39,7 @@ QString fixture(const QString& name) {
 }
 
 // The fixtures are read-only; a game folder gets a writable copy.
-void install(GameFolder& game, const QString& name) {
+void install(TestGame& game, const QString& name) {
     QFile::remove(game.dbPath());
     writeAll(game.dbPath(), readAll(fixture(name)));
 }
@@ -72,7 +72,7 @@ std::vector<qint64> overallColumn(const QString& path) {
     return values;
 }
 
-FolderTree slotWithoutDatabase(const GameFolder& game) {
+FolderTree slotWithoutDatabase(const TestGame& game) {
     FolderTree tree = snapshotTree(game.slot());
     tree.erase(QStringLiteral("seasonStats.mdb"));
     return tree;
@@ -111,8 +111,8 @@ class JetRunTest : public testing::TestWithParam<JetRun> {};
 TEST_P(JetRunTest, MatchesTheSqliteTwinAndWritesOnlyOverall) {
     REQUIRE_FIXTURES();
     const QByteArray season = seasonBytes(GetParam());
-    GameFolder jetGame;
-    GameFolder twinGame;
+    TestGame jetGame;
+    TestGame twinGame;
     writeAll(jetGame.dbPath(), season);
     install(twinGame, QString::fromLatin1(GetParam().twin) + QStringLiteral(".sqlite"));
     const std::vector<QStringList> before = tableText(jetGame.dbPath(), QStringLiteral("Ratings"));
@@ -195,7 +195,7 @@ TEST(JetText, IgnoresLetterCaseWhereSqliteComparesExactly) {
     REQUIRE_FIXTURES();
     for (const bool jet : {true, false}) {
         SCOPED_TRACE(jet ? "Jet" : "SQLite");
-        GameFolder game;
+        TestGame game;
         install(game, jet ? QStringLiteral("season-qz-case.mdb")
                           : QStringLiteral("season-qz-case.sqlite"));
         SeasonDatabase db(game.dbPath());
@@ -261,7 +261,7 @@ TEST(JetRefusal, StopsBeforeAnythingIsWritten) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
-        GameFolder game;
+        TestGame game;
         install(game, QString::fromLatin1(c.file));
         if (c.lockFile)
             writeAll(game.file(QStringLiteral("seasonStats.ldb")), "lock");

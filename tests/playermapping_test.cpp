@@ -6,7 +6,7 @@
 #include "records/recordcodec.h"
 #include "run/updaterun.h"
 #include "support/foldertree.h"
-#include "support/gamefolder.h"
+#include "support/testgame.h"
 #include "tools/demo/demofolder.h"
 
 #include <QFile>
@@ -18,14 +18,14 @@ using namespace tolvane;
 namespace {
 
 struct MappingFixture : ::testing::Test {
-    GameFolder game;
+    TestGame game;
     std::unique_ptr<demo::SeasonBuilder> builder =
         std::make_unique<demo::SeasonBuilder>(game.dbPath());
 
     // Runs the update and returns the players of team's list (the blank record dropped).
     std::vector<PlayerRecord> runAndRead(const QString& team) {
         builder.reset();
-        UpdateRun run(game.path(), game.ui);
+        UpdateRun run(game.folder(), game.ui);
         run.selectSlot(QStringLiteral("default2009"));
         run.run();
         EXPECT_EQ(game.ui.messages.back().text, QStringLiteral("Import Complete!"));
@@ -160,7 +160,7 @@ TEST_F(MappingFixture, UnconvertibleValueStopsTheRunNamingPlayerAndColumn) {
     builder->addPlayer("Cats", "Sam Jones");
     builder->addPlayer("Cats", "Bad Height", {{"Height", "tall"}});
     builder.reset();
-    UpdateRun run(game.path(), game.ui);
+    UpdateRun run(game.folder(), game.ui);
     run.selectSlot("default2009");
     run.run();
     ASSERT_EQ(game.ui.messages.size(), 1u);
@@ -176,10 +176,10 @@ TEST_F(MappingFixture, UnconvertibleValueStopsTheRunNamingPlayerAndColumn) {
 // Over a generated season every stored record is the mapping of its row, in row order,
 // and the database carries the new overall ratings while the slot keeps the old ones.
 TEST(WholeRun, EveryStoredRecordIsTheMappingOfItsRow) {
-    GameFolder game;
+    TestGame game;
     game.writeDemo(4, 12);
     const QByteArray original = readAll(game.dbPath());
-    UpdateRun run(game.path(), game.ui);
+    UpdateRun run(game.folder(), game.ui);
     run.selectSlot("default2009");
     run.run();
     ASSERT_EQ(game.ui.messages.back().text, "Import Complete!");

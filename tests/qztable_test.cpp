@@ -1,8 +1,8 @@
 #include "conversion/qztable.h"
 
 #include "db/seasondatabase.h"
-#include "support/gamefolder.h"
 #include "support/sqlrows.h"
+#include "support/testgame.h"
 #include "tools/demo/demofolder.h"
 
 #include <gtest/gtest.h>
@@ -30,7 +30,7 @@ const char* const kRows[] = {
 
 // Whatever the table's layout, a look-up finds the row the statement finds.
 TEST_P(QzTableTest, FindsTheRowTheStatementFinds) {
-    GameFolder game;
+    TestGame game;
     {
         demo::SeasonBuilder builder(game.dbPath(), false);
         for (const QString& statement : QString::fromUtf8(GetParam().create).split(';'))

@@ -76,7 +76,7 @@ protected:
             options.seed = seed;
             demo::writeProgramFolder(folder, options);
             FakeUi ui;
-            UpdateRun run(folder, ui);
+            UpdateRun run(GameFolder(folder), ui);
             run.selectSlot(QStringLiteral("default2009"));
             run.run();
             ASSERT_EQ(ui.messages.back().text, "Import Complete!");

@@ -2,7 +2,7 @@
 #include "run/updaterun.h"
 
 #include "core/fileops.h"
-#include "core/gamepaths.h"
+#include "core/gamefolder.h"
 #include "core/patcherror.h"
 #include "db/seasondatabase.h"
 #include "records/playerrecord.h"
@@ -10,9 +10,9 @@
 #include "records/teamlistwriter.h"
 #include "support/filesizelimit.h"
 #include "support/foldertree.h"
-#include "support/gamefolder.h"
 #include "support/ordinaryuser.h"
 #include "support/sqlrows.h"
+#include "support/testgame.h"
 #include "tools/demo/demofolder.h"
 
 #include <QDir>
@@ -43,8 +43,8 @@ namespace {
 // the operation, the path and the system's reason, stop the run, and leave every file the
 // run wrote complete.
 struct FaultFixture : ::testing::Test {
-    GameFolder game;
-    UpdateRun run{game.path(), game.ui};
+    TestGame game;
+    UpdateRun run{game.folder(), game.ui};
     QByteArray gameFixture;
 
     void SetUp() override {
@@ -123,13 +123,13 @@ namespace {
 struct Obstacle {
     const char* label;
     // Puts the obstacle in place, and returns a fragment the message must hold.
-    std::function<QString(GameFolder&)> make;
+    std::function<QString(TestGame&)> make;
 };
 
 const std::vector<Obstacle>& obstacles() {
     static const std::vector<Obstacle> cases = {
         {"TeamListPathThatIsAFolder",
-         [](GameFolder& game) {
+         [](TestGame& game) {
              const QString list = gamepaths::teamFile(game.slot(), "Cats", "_List.tvp"_L1);
              QFile::remove(list);
              QDir().mkpath(list);
@@ -137,7 +137,7 @@ const std::vector<Obstacle>& obstacles() {
                  .arg(QDir::toNativeSeparators(list));
          }},
         {"TeamSheetThatIsAFolder",
-         [](GameFolder& game) {
+         [](TestGame& game) {
              const QString sheet = gamepaths::teamFile(game.slot(), "Cats", ".txt"_L1);
              QFile::remove(sheet);
              QDir().mkpath(sheet);
@@ -145,7 +145,7 @@ const std::vector<Obstacle>& obstacles() {
              return QStringLiteral("A folder stands at %1").arg(QDir::toNativeSeparators(sheet));
          }},
         {"TeamFolderThatIsAFile",
-         [](GameFolder& game) {
+         [](TestGame& game) {
              const QString folder = gamepaths::teamFolder(game.slot(), "Cats");
              QDir(folder).removeRecursively();
              writeAll(folder, "not a folder");
@@ -153,7 +153,7 @@ const std::vector<Obstacle>& obstacles() {
                  .arg(QDir::toNativeSeparators(folder));
          }},
         {"StrayFolderHoldingAFolder",
-         [](GameFolder& game) {
+         [](TestGame& game) {
              const QString stray = gamepaths::teamFolder(game.slot(), "Gone");
              QDir().mkpath(stray + QStringLiteral("/saved games"));
              writeAll(stray + QStringLiteral("/Gone_List.tvp"), teamlist::blankListFile());
@@ -162,18 +162,18 @@ const std::vector<Obstacle>& obstacles() {
                  .arg(QDir::toNativeSeparators(stray));
          }},
         {"KeptFixtureNameTakenByAFolder",
-         [](GameFolder& game) {
-             const QString kept = gamepaths::keptFixture(game.path());
+         [](TestGame& game) {
+             const QString kept = game.folder().keptFixture();
              // As before the first run: the game's own fixture, not yet kept.
-             QFile::remove(gamepaths::gameFixture(game.path()));
-             QFile::rename(kept, gamepaths::gameFixture(game.path()));
+             QFile::remove(game.folder().gameFixture());
+             QFile::rename(kept, game.folder().gameFixture());
              QDir().mkpath(kept);
              return QStringLiteral("A folder stands at %1, where the game's own fixture is kept.")
                  .arg(QDir::toNativeSeparators(kept));
          }},
         {"InstalledFixtureThatIsAFolder",
-         [](GameFolder& game) {
-             const QString installed = gamepaths::gameFixture(game.path());
+         [](TestGame& game) {
+             const QString installed = game.folder().gameFixture();
              QFile::remove(installed);
              QDir().mkpath(installed);
              return QStringLiteral("A folder stands at %1, where the new fixture goes.")
@@ -184,11 +184,11 @@ const std::vector<Obstacle>& obstacles() {
 }
 
 // Bears and Cats with two players each, and the slot an earlier run made of them.
-void twoTeamsAndTheirSlot(GameFolder& game) {
+void twoTeamsAndTheirSlot(TestGame& game) {
     writeSimpleDatabase(
         game.dbPath(),
         {{"Bears", "Al Fox"}, {"Cats", "Sam Jones"}, {"Bears", "Jo Bell"}, {"Cats", "Ann Lee"}});
-    UpdateRun earlier(game.path(), game.ui);
+    UpdateRun earlier(game.folder(), game.ui);
     earlier.selectSlot(QLatin1String(gamepaths::kDefaultSlot));
     earlier.run();
     ASSERT_EQ(game.ui.messages.back().text, QStringLiteral("Import Complete!"));
@@ -196,9 +196,9 @@ void twoTeamsAndTheirSlot(GameFolder& game) {
 }
 
 // The check's message after a run on a game folder that must come out as it went in.
-QString refusedRun(GameFolder& game) {
+QString refusedRun(TestGame& game) {
     const FolderTree before = snapshotTree(game.path());
-    UpdateRun run(game.path(), game.ui);
+    UpdateRun run(game.folder(), game.ui);
     run.selectSlot(QLatin1String(gamepaths::kDefaultSlot));
     run.run();
     EXPECT_EQ(snapshotTree(game.path()), before);
@@ -217,7 +217,7 @@ QString refusedRun(GameFolder& game) {
 TEST(Obstacles, AreFoundBeforeAnythingIsWritten) {
     for (const Obstacle& obstacle : obstacles()) {
         SCOPED_TRACE(obstacle.label);
-        GameFolder game;
+        TestGame game;
         twoTeamsAndTheirSlot(game);
         const QString expected = obstacle.make(game);
         const QString text = refusedRun(game);
@@ -230,20 +230,19 @@ TEST(Obstacles, AreFoundBeforeAnythingIsWritten) {
 TEST(Obstacles, FoldersThatCannotBeWrittenAreNamed) {
     struct Folder {
         const char* label;
-        QString (*path)(GameFolder&);
+        QString (*path)(TestGame&);
         const char* where;
     };
     const Folder folders[] = {
-        {"program folder", [](GameFolder& g) { return g.path(); },
-         ", where the season database is"},
-        {"lists", [](GameFolder& g) { return gamepaths::listsFolder(g.path()); }, ""},
-        {"slot", [](GameFolder& g) { return g.slot(); }, ""},
-        {"team folder", [](GameFolder& g) { return gamepaths::teamFolder(g.slot(), "Cats"); }, ""},
-        {"schedules", [](GameFolder& g) { return gamepaths::schedulesFolder(g.path()); }, ""},
+        {"program folder", [](TestGame& g) { return g.path(); }, ", where the season database is"},
+        {"lists", [](TestGame& g) { return g.folder().listsFolder(); }, ""},
+        {"slot", [](TestGame& g) { return g.slot(); }, ""},
+        {"team folder", [](TestGame& g) { return gamepaths::teamFolder(g.slot(), "Cats"); }, ""},
+        {"schedules", [](TestGame& g) { return g.folder().schedulesFolder(); }, ""},
     };
     for (const Folder& folder : folders) {
         SCOPED_TRACE(folder.label);
-        GameFolder game;
+        TestGame game;
         twoTeamsAndTheirSlot(game);
         runAsOrdinaryUser(game.path(), [&] {
             const QString path = folder.path(game);
@@ -266,7 +265,7 @@ TEST(Obstacles, FoldersThatCannotBeWrittenAreNamed) {
 }
 
 TEST(Obstacles, ReadOnlyTeamListIsNamed) {
-    GameFolder game;
+    TestGame game;
     twoTeamsAndTheirSlot(game);
     runAsOrdinaryUser(game.path(), [&] {
         const QString list = gamepaths::teamFile(game.slot(), "Bears", "_List.tvp"_L1);
@@ -306,7 +305,7 @@ TEST_F(FaultFixture, TeamSheetLinkedToAFullDevice) {
 // One team whose list outgrows a limit long before the database or its journal does.
 constexpr int kBigTeam = 400;
 
-[[maybe_unused]] void writeBigTeam(GameFolder& game) {
+[[maybe_unused]] void writeBigTeam(TestGame& game) {
     demo::SeasonBuilder builder(game.dbPath());
     builder.exec(QStringLiteral("BEGIN"));
     for (int i = 0; i < kBigTeam; ++i)
@@ -344,7 +343,7 @@ TEST_F(FaultFixture, DiskFullWhileWritingATeamList) {
     // blank record to them.
     qint64 records = 0;
     {
-        InputCheck check(game.path(), QStringLiteral("default2009"));
+        InputCheck check(game.folder(), QStringLiteral("default2009"));
         ASSERT_TRUE(check.run()) << check.findings().report().toStdString();
         records = check.season().teams().at(0).size;
     }

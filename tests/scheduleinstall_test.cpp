@@ -2,7 +2,7 @@
 
 #include "core/patcherror.h"
 #include "support/foldertree.h"
-#include "support/gamefolder.h"
+#include "support/testgame.h"
 
 #include <QFile>
 
@@ -13,7 +13,7 @@ using namespace tolvane;
 namespace {
 
 struct ScheduleFixture : ::testing::Test {
-    GameFolder game;
+    TestGame game;
     QString installed = game.file("data/schedules/schedule2008.dat");
     QString kept = game.file("data/schedules/schedule2008_actual.dat");
     QString fresh = game.file("schedule2009.dat");
@@ -23,19 +23,19 @@ struct ScheduleFixture : ::testing::Test {
 
 TEST_F(ScheduleFixture, FirstRunKeepsTheGamesFixtureAndLaterRunsLeaveItAlone) {
     const QByteArray game2008 = readAll(installed);
-    installSchedule(game.path());
+    installSchedule(game.folder());
     EXPECT_EQ(readAll(kept), game2008);
     EXPECT_EQ(readAll(installed), readAll(fresh));
 
     writeAll(fresh, QByteArray(5000, '\x7f'));
-    installSchedule(game.path());
+    installSchedule(game.folder());
     EXPECT_EQ(readAll(kept), game2008);
     EXPECT_EQ(readAll(installed), QByteArray(5000, '\x7f'));
 }
 
 TEST_F(ScheduleFixture, KeptFixtureWithoutAnInstalledOneIsCompletedByTheCopy) {
     ASSERT_TRUE(QFile::rename(installed, kept));
-    installSchedule(game.path());
+    installSchedule(game.folder());
     EXPECT_EQ(readAll(installed), readAll(fresh));
 }
 
@@ -43,7 +43,7 @@ TEST_F(ScheduleFixture, NeitherFixtureStopsNamingTheFileAndChangesNothing) {
     QFile::remove(installed);
     const FolderTree before = snapshotTree(game.path());
     try {
-        installSchedule(game.path());
+        installSchedule(game.folder());
         FAIL() << "expected a PatchError";
     } catch (const PatchError& e) {
         EXPECT_EQ(e.target(), installed);
@@ -54,7 +54,7 @@ TEST_F(ScheduleFixture, NeitherFixtureStopsNamingTheFileAndChangesNothing) {
 TEST_F(ScheduleFixture, FailedCopyKeepsTheGamesFixture) {
     const QByteArray game2008 = readAll(installed);
     QFile::remove(fresh);
-    EXPECT_THROW(installSchedule(game.path()), PatchError);
+    EXPECT_THROW(installSchedule(game.folder()), PatchError);
     // The game's fixture survives under one of its two names.
     EXPECT_EQ(readAll(kept), game2008);
 }

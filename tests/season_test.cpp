@@ -4,8 +4,8 @@
 #include "run/updaterun.h"
 #include "support/filesizelimit.h"
 #include "support/foldertree.h"
-#include "support/gamefolder.h"
 #include "support/sqlrows.h"
+#include "support/testgame.h"
 #include "support/toolrun.h"
 #include "tools/demo/demofolder.h"
 #include "tools/season/csvreader.h"
@@ -158,7 +158,7 @@ QStringList names(std::span<const seasonschema::Column> columns) {
 
 // The roster slot an update run makes from a season, but for its copy of the database.
 FolderTree slotOf(const QString& seasonPath) {
-    GameFolder game;
+    TestGame game;
     QFile::remove(game.dbPath());
     writeAll(game.dbPath(), readAll(seasonPath));
     EXPECT_EQ(game.runUpdate(), "Import Complete!") << seasonPath.toStdString();

@@ -1,7 +1,7 @@
 #include "db/seasondatabase.h"
 
 #include "core/patcherror.h"
-#include "support/gamefolder.h"
+#include "support/testgame.h"
 
 #include <QTemporaryDir>
 

@@ -1,10 +1,10 @@
 #include "teamsheets/teamsheets.h"
 
-#include "core/gamepaths.h"
+#include "core/gamefolder.h"
 #include "core/patcherror.h"
 #include "db/seasondatabase.h"
 #include "support/foldertree.h"
-#include "support/gamefolder.h"
+#include "support/testgame.h"
 #include "tools/demo/demofolder.h"
 
 #include <QDir>
@@ -137,7 +137,7 @@ TEST_F(SlotFixture, SheetThatIsAFolderStopsTheReset) {
 }
 
 TEST(LineupLists, NamesLandInTheirTeamsFilesInTableOrder) {
-    GameFolder game;
+    TestGame game;
     {
         demo::SeasonBuilder builder(game.dbPath());
         builder.addPlayer("Cats", "Sam Jones");

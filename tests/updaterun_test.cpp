@@ -9,7 +9,7 @@
 #include "records/playerrecord.h"
 #include "records/recordcodec.h"
 #include "support/foldertree.h"
-#include "support/gamefolder.h"
+#include "support/testgame.h"
 #include "tools/demo/demofolder.h"
 
 #include <QDir>
@@ -27,8 +27,8 @@ namespace {
 const QString kAsk = QStringLiteral("Roster Slot Import");
 
 struct RunFixture : ::testing::Test {
-    GameFolder game;
-    UpdateRun run{game.path(), game.ui};
+    TestGame game;
+    UpdateRun run{game.folder(), game.ui};
 
     void SetUp() override { run.selectSlot(QStringLiteral("default2009")); }
 };

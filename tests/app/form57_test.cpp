@@ -123,7 +123,7 @@ protected:
 
 TEST_F(Form57Test, ControlsCarryTheirTextsFontsAndPlaces) {
     placeDatabase();
-    Form57 form(folder());
+    Form57 form{GameFolder(folder())};
     EXPECT_TRUE(m_operator.boxes.empty());
 
     EXPECT_EQ(form.windowTitle(), QStringLiteral("Tolvane Rally 2009 Patch"));
@@ -214,7 +214,7 @@ TEST_F(Form57Test, ControlsCarryTheirTextsFontsAndPlaces) {
 
 TEST_F(Form57Test, OpensWithTheSlotShownAndTheProgressFrameHidden) {
     placeDatabase();
-    Form57 form(folder());
+    Form57 form{GameFolder(folder())};
     form.show();
 
     EXPECT_TRUE(control<QGroupBox>(form, "frmprogress")->isHidden());
@@ -226,7 +226,7 @@ TEST_F(Form57Test, OpensWithTheSlotShownAndTheProgressFrameHidden) {
 
 TEST_F(Form57Test, OnlyTheButtonThenTheSlotListTakeTheKeyboard) {
     placeDatabase();
-    Form57 form(folder());
+    Form57 form{GameFolder(folder())};
     form.show();
     form.activateWindow();
     QApplication::processEvents();
@@ -247,7 +247,7 @@ TEST_F(Form57Test, OnlyTheButtonThenTheSlotListTakeTheKeyboard) {
 }
 
 TEST_F(Form57Test, MissingDatabaseWarnsAtLoadAndAgainOnPickingTheSlot) {
-    Form57 form(folder());
+    Form57 form{GameFolder(folder())};
     ASSERT_EQ(m_operator.boxes.size(), 1U);
     const Operator::Box& box = m_operator.boxes[0];
     EXPECT_EQ(box.text, kUnzipText);
@@ -273,7 +273,7 @@ TEST_F(Form57Test, MissingDatabaseWarnsAtLoadAndAgainOnPickingTheSlot) {
 
 TEST_F(Form57Test, MessageStylesPickIconsButtonsAndAnswers) {
     placeDatabase();
-    Form57 form(folder());
+    Form57 form{GameFolder(folder())};
     struct Row {
         MessageStyle style;
         QMessageBox::Icon icon;
@@ -328,7 +328,7 @@ protected:
     void SetUp() override {
         Form57Test::SetUp();
         demo::writeProgramFolder(folder(), demo::Options{3, 5});
-        m_form = std::make_unique<Form57>(folder());
+        m_form = std::make_unique<Form57>(GameFolder(folder()));
         m_operator.form = m_form.get();
         m_form->show();
         QObject::connect(bar(), &QProgressBar::valueChanged, m_form.get(),
@@ -480,7 +480,7 @@ TEST_F(Form57RunTest, QuestionClosedWithoutAnAnswerLeavesTheSlot) {
 // Played by this test program itself in a second process, which prints "run ended" when
 // the window has seen the run end.
 int quitDuringRun(const QString& folder, bool atQuestion) {
-    Form57 form(folder);
+    Form57 form{GameFolder(folder)};
     form.show();
     QObject::connect(&form, &Form57::runEnded, [] {
         std::printf("run ended\n");

@@ -2,7 +2,7 @@
 
 #include "core/bytes.h"
 #include "core/fileops.h"
-#include "core/gamepaths.h"
+#include "core/gamefolder.h"
 #include "core/patcherror.h"
 #include "db/seasonschema.h"
 #include "db/seasonstatements.h"
@@ -540,11 +540,11 @@ void writeSeasonDatabase(const QString& path, const Options& options) {
 }
 
 void writeProgramFolder(const QString& folder, const Options& options) {
-    const QString root = QDir(folder).path();
-    const QString database = gamepaths::seasonDatabase(root);
-    const QString newSchedule = gamepaths::newFixture(root);
-    const QString schedules = gamepaths::schedulesFolder(root);
-    const QString gameSchedule = gamepaths::gameFixture(root);
+    const GameFolder game(QDir(folder).path());
+    const QString database = game.seasonDatabase();
+    const QString newSchedule = game.newFixture();
+    const QString schedules = game.schedulesFolder();
+    const QString gameSchedule = game.gameFixture();
 
     // Pointed at a real installation by mistake, the tool must not replace the game's own
     // files, so it refuses before writing anything.
@@ -557,7 +557,7 @@ void writeProgramFolder(const QString& folder, const Options& options) {
     }
     makeFolder(folder);
     makeFolder(schedules);
-    makeFolder(gamepaths::listsFolder(root));
+    makeFolder(game.listsFolder());
     writeSeasonDatabase(database, options);
     fileops::writeFileAtomically(newSchedule, scheduleBytes(options.seed, 2009, 4096));
     fileops::writeFileAtomically(gameSchedule, scheduleBytes(options.seed, 2008, 3584));

@@ -1,7 +1,7 @@
 #include "tools/roster/rosterdiff.h"
 
 #include "core/fileops.h"
-#include "core/gamepaths.h"
+#include "core/gamefolder.h"
 #include "core/patcherror.h"
 #include "records/recordfields.h"
 #include "tools/roster/teamlistfile.h"

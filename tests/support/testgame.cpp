@@ -1,4 +1,4 @@
-#include "support/gamefolder.h"
+#include "support/testgame.h"
 
 #include "db/seasonschema.h"
 #include "run/updaterun.h"
@@ -14,16 +14,16 @@ namespace tolvane {
 // Letters outside ASCII and outside Windows-1252 in the folder's path, as a player's user
 // name or game folder may have them: every file step must take the path whole (on Windows,
 // through the wide-character file functions).
-GameFolder::GameFolder()
+TestGame::TestGame()
     : dir(QDir::tempPath() + QStringLiteral("/game Ærø Ωμέγα-XXXXXX")) {
     EXPECT_TRUE(dir.isValid());
-    QDir().mkpath(gamepaths::listsFolder(path()));
-    QDir().mkpath(gamepaths::schedulesFolder(path()));
-    writeAll(gamepaths::gameFixture(path()), "old fixture\0\x01\x02");
-    writeAll(gamepaths::newFixture(path()), "new fixture\r\n\xff");
+    QDir().mkpath(folder().listsFolder());
+    QDir().mkpath(folder().schedulesFolder());
+    writeAll(folder().gameFixture(), "old fixture\0\x01\x02");
+    writeAll(folder().newFixture(), "new fixture\r\n\xff");
 }
 
-void GameFolder::writeDemo(int teams, int players) {
+void TestGame::writeDemo(int teams, int players) {
     QFile::remove(dbPath());
     demo::Options options;
     options.teams = teams;
@@ -31,9 +31,9 @@ void GameFolder::writeDemo(int teams, int players) {
     demo::writeSeasonDatabase(dbPath(), options);
 }
 
-QString GameFolder::runUpdate() {
+QString TestGame::runUpdate() {
     ui.messages.clear();
-    UpdateRun run(path(), ui);
+    UpdateRun run(folder(), ui);
     run.selectSlot(QStringLiteral("default2009"));
     run.run();
     return ui.messages.empty() ? QString() : ui.messages.back().text;

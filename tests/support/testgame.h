@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/gamepaths.h"
+#include "core/gamefolder.h"
 #include "support/fakeui.h"
 
 #include <QTemporaryDir>
@@ -10,13 +10,14 @@ namespace tolvane {
 
 // A temporary game folder for one test: lists/, data/schedules/schedule2008.dat and
 // schedule2009.dat; the season database is left to the test (see demo::SeasonBuilder).
-struct GameFolder {
-    GameFolder();
+struct TestGame {
+    TestGame();
 
     QString path() const { return dir.path(); }
     QString file(const QString& relative) const { return dir.filePath(relative); }
-    QString dbPath() const { return gamepaths::seasonDatabase(path()); }
-    QString slot() const { return gamepaths::slotFolder(path(), gamepaths::kDefaultSlot); }
+    GameFolder folder() const { return GameFolder(path()); }
+    QString dbPath() const { return folder().seasonDatabase(); }
+    QString slot() const { return folder().slotFolder(gamepaths::kDefaultSlot); }
     // Fills the folder from the demo generator with teams x players.
     void writeDemo(int teams, int players);
     // Runs a whole update into the slot default2009, answering from ui.answers (OK when they
