@@ -15,6 +15,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <string>
@@ -264,7 +265,11 @@ int statusOfChildKilledAt(const QString& root, std::int64_t n, void (*child)()) 
         faultfs::reset();
         faultfs::setRoot(native(root));
         faultfs::killAt(n);
-        child();
+        try {
+            child();
+        } catch (...) {
+            _exit(2); // never on into the parent's tests
+        }
         _exit(0);
     }
     int status = 0;
@@ -333,13 +338,14 @@ ProgramRun runPreloaded(const QString& folder, std::vector<std::string> argument
         envp.push_back(variable.data());
     envp.push_back(nullptr);
     ::unlink(log.c_str());
-    const QString before = QDir::currentPath();
-    QDir::setCurrent(folder);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addchdir_np(&actions, native(folder).c_str());
     pid_t pid = 0;
     ProgramRun run{-1, {}};
-    if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), envp.data()) == 0)
+    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0)
         waitpid(pid, &run.status, 0);
-    QDir::setCurrent(before);
+    posix_spawn_file_actions_destroy(&actions);
     if (QFile::exists(QString::fromStdString(log)))
         run.log = readAll(QString::fromStdString(log)).toStdString();
     return run;

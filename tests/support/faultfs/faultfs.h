@@ -56,6 +56,7 @@
 // tabs; the path of a descriptor's file deleted or never named ends in " (deleted)". The
 // failed operation's line ends in "\tfailed (errno N)", the one killed at in "\tkilled".
 
+#include <cerrno>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -68,7 +69,7 @@ namespace faultfs {
 // nothing. Keeps the count, the log and the faults.
 void setRoot(const std::string& folder);
 // The n-th counted operation (from 1) fails with error as its errno; 0 fails none.
-void failAt(std::int64_t n, int error);
+void failAt(std::int64_t n, int error = EIO);
 // The process kills itself with SIGKILL just before the n-th counted operation; 0 never.
 void killAt(std::int64_t n);
 // Back to no operations counted, an empty log and no fault.
