@@ -181,22 +181,22 @@ FILE* fopen64(const char* path, const char* mode) {
     return next ? next(path, mode) : nullptr;
 }
 
-int mkstemp(char* pattern) noexcept {
+int mkstemp(char* pattern) {
     FAIL_ON(tally::onPaths("mkstemp", AT_FDCWD, pattern));
     PASS(mkstemp, pattern);
 }
 
-int mkstemp64(char* pattern) noexcept {
+int mkstemp64(char* pattern) {
     FAIL_ON(tally::onPaths("mkstemp64", AT_FDCWD, pattern));
     PASS(mkstemp64, pattern);
 }
 
-int mkostemp(char* pattern, int flags) noexcept {
+int mkostemp(char* pattern, int flags) {
     FAIL_ON(tally::onPaths("mkostemp", AT_FDCWD, pattern));
     PASS(mkostemp, pattern, flags);
 }
 
-int mkostemp64(char* pattern, int flags) noexcept {
+int mkostemp64(char* pattern, int flags) {
     FAIL_ON(tally::onPaths("mkostemp64", AT_FDCWD, pattern));
     PASS(mkostemp64, pattern, flags);
 }
