@@ -15,6 +15,13 @@
 #include "support/sqlrows.h"
 #include "support/testgame.h"
 
+#ifdef TOLVANE_HAVE_FAULTFS
+#include "support/faultfs/faultfs.h"
+
+#include <algorithm>
+#include <cerrno>
+#endif
+
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -295,20 +302,55 @@ struct WriteTarget {
 TEST(JetWriteBack, FailuresLeaveTheFileByteIdentical) {
     REQUIRE_FIXTURES();
     const QString overall = QStringLiteral("overall");
-    for (const jet::WriteStep step : {jet::WriteStep::CopyWritten, jet::WriteStep::CopyVerified}) {
+#ifdef TOLVANE_HAVE_FAULTFS
+    // Every file operation of the write fails in its turn, the copy's creation, bytes and
+    // link, its rename over the file and all around them.
+    const auto folderOf = [](const WriteTarget& target) {
+        return QFile::encodeName(target.dir.path()).toStdString();
+    };
+    WriteTarget rehearsal(QStringLiteral("season-a.mdb"));
+    std::vector<std::string> steps;
+    {
+        const faultfs::Scope scope(folderOf(rehearsal));
+        jet::writeInPlace(rehearsal.path(), rehearsal.ratings, overall, rehearsal.everyRow(77));
+        steps = faultfs::log();
+    }
+    const QByteArray rewritten = readAll(rehearsal.path());
+    // The write goes on past a stale copy that is not there to remove, permissions that
+    // cannot be copied, a flush of the copy that fails (QSaveFile does not look) and a
+    // folder that cannot be flushed after the rename; these stop it:
+    const std::vector<std::string> stopping = {"\topen64\t", "\twrite\t", "\tlinkat\t",
+                                               "\trename\t"};
+    for (const std::string& function : stopping) {
+        EXPECT_TRUE(std::any_of(steps.begin(), steps.end(), [&](const std::string& line) {
+            return line.find(function) != std::string::npos;
+        })) << function;
+    }
+    for (std::size_t step = 1; step <= steps.size(); ++step) {
+        SCOPED_TRACE(steps[step - 1]);
         WriteTarget target(QStringLiteral("season-a.mdb"));
         const QByteArray original = readAll(target.path());
-        const auto fault = [step](jet::WriteStep at) {
-            if (at == step)
-                throw std::runtime_error("injected fault");
-        };
-        EXPECT_THROW(
-            jet::writeInPlace(target.path(), target.ratings, overall, target.everyRow(77), fault),
-            std::runtime_error);
-        EXPECT_EQ(readAll(target.path()), original);
+        bool failed = false;
+        {
+            const faultfs::Scope scope(folderOf(target));
+            faultfs::failAt(static_cast<std::int64_t>(step), EIO);
+            try {
+                jet::writeInPlace(target.path(), target.ratings, overall, target.everyRow(77));
+            } catch (const PatchError& e) {
+                failed = true;
+                EXPECT_EQ(e.operation(), jet::writeOperation());
+            }
+        }
+        EXPECT_EQ(readAll(target.path()), failed ? original : rewritten);
         EXPECT_EQ(QDir(target.dir.path()).entryList(QDir::Files | QDir::Hidden),
                   QStringList{"seasonStats.mdb"});
+        for (const std::string& function : stopping) {
+            if (steps[step - 1].find(function) != std::string::npos) {
+                EXPECT_TRUE(failed);
+            }
+        }
     }
+#endif
 
     // A value the Byte column cannot hold is refused before the copy is made.
     WriteTarget bytes(QStringLiteral("season-byte-overall.mdb"));
@@ -327,6 +369,10 @@ TEST(JetWriteBack, FailuresLeaveTheFileByteIdentical) {
     EXPECT_THROW(jet::writeInPlace(bytes.path(), bytes.ratings, overall, bytes.everyRow(12)),
                  PatchError);
     EXPECT_EQ(readAll(bytes.path()), written);
+#ifndef TOLVANE_HAVE_FAULTFS
+    GTEST_SKIP() << "The failures of the write are made with faultfs, which is Linux's alone; "
+                    "only the refusals were tried";
+#endif
 }
 
 // Clears a row's null-mask bit of a column, making its value NULL.

@@ -321,8 +321,7 @@ QString inPlaceWriteProblem(const QString& path, const Table& table, const QStri
 }
 
 QByteArray writeInPlace(const QString& path, const Table& table, const QString& columnName,
-                        const std::vector<CellChange>& changes, ExpectedRows& expected,
-                        const WriteFault& fault) {
+                        const std::vector<CellChange>& changes, ExpectedRows& expected) {
     if (changes.empty())
         return table.fileDigest;
     QByteArray bytes = fileops::readWholeFile(path, readOperation());
@@ -366,16 +365,12 @@ QByteArray writeInPlace(const QString& path, const Table& table, const QString& 
         }
         QFile::setPermissions(copy, QFile::permissions(path));
         bytes = QByteArray(); // only one reading of the file is held at a time
-        if (fault)
-            fault(WriteStep::CopyWritten);
 
         QByteArray onDisk = fileops::readWholeFile(copy, readOperation());
         if (fileDigest(onDisk) != intended)
             fail(copy, QStringLiteral("The copy on disk differs from what was written; the "
                                       "original file was left as it was."));
         verifyCopy(copy, std::move(onDisk), table, expected);
-        if (fault)
-            fault(WriteStep::CopyVerified);
 
         if (fileDigest(path, readOperation()) != table.fileDigest)
             fail(path, QStringLiteral("The file was changed by another program during the "
@@ -393,9 +388,9 @@ QByteArray writeInPlace(const QString& path, const Table& table, const QString& 
 }
 
 QByteArray writeInPlace(const QString& path, const Table& table, const QString& column,
-                        const std::vector<CellChange>& changes, const WriteFault& fault) {
+                        const std::vector<CellChange>& changes) {
     ChangedRows expected(table, column, changes);
-    return writeInPlace(path, table, column, changes, expected, fault);
+    return writeInPlace(path, table, column, changes, expected);
 }
 
 } // namespace jet

@@ -5,7 +5,6 @@
 #include <QVariant>
 
 #include <cstdint>
-#include <functional>
 #include <vector>
 
 namespace tolvane {
@@ -23,10 +22,6 @@ struct CellChange {
     std::size_t row = 0; // index into the table's rows, in stored order
     qint64 value = 0;
 };
-
-// Points in a write where tests inject faults.
-enum class WriteStep { CopyWritten, CopyVerified };
-using WriteFault = std::function<void(WriteStep)>;
 
 // What every row of the table must read back as once written, row by row in stored order.
 class ExpectedRows {
@@ -58,12 +53,11 @@ QString inPlaceWriteProblem(const QString& path, const Table& table, const QStri
 // it now is, for a later write. Refusals and failures throw a PatchError; the original file
 // is then as it was.
 QByteArray writeInPlace(const QString& path, const Table& table, const QString& column,
-                        const std::vector<CellChange>& changes, ExpectedRows& expected,
-                        const WriteFault& fault = {});
+                        const std::vector<CellChange>& changes, ExpectedRows& expected);
 
 // The same for a table read whole: it must read back as it was read, with the changes.
 QByteArray writeInPlace(const QString& path, const Table& table, const QString& column,
-                        const std::vector<CellChange>& changes, const WriteFault& fault = {});
+                        const std::vector<CellChange>& changes);
 
 } // namespace jet
 
