@@ -159,7 +159,7 @@ QString WriteBatch::keepWrittenSoFar() noexcept {
     } catch (const std::exception& e) {
         return QStringLiteral("The overall ratings written before the stop were not saved "
                               "either: %1")
-            .arg(QString::fromLocal8Bit(e.what()));
+            .arg(exceptionText(e));
     }
 }
 
