@@ -200,7 +200,9 @@ std::vector<LeftOutOfTable> convertToSqlite(const QString& accessPath, const QSt
         }
         fileops::renameFile(partial, sqlitePath);
     } catch (...) {
+        // A write that failed half-way can leave SQLite's rollback journal beside the file.
         QFile::remove(partial);
+        QFile::remove(partial + QStringLiteral("-journal"));
         throw;
     }
     return leftOut;
