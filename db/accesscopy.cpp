@@ -208,6 +208,12 @@ std::vector<LeftOutOfTable> convertToSqlite(const QString& accessPath, const QSt
     return leftOut;
 }
 
+bool failedOnAccessFile(const PatchError& error) {
+    // The reader's failures keep their operations when it names the table and row they
+    // met; a failure to store a row keeps the copy's.
+    return error.operation() == openOperation() || error.operation() == readOperation();
+}
+
 } // namespace jet
 
 } // namespace tolvane
