@@ -43,15 +43,62 @@ constexpr int px(int twips) {
     return twips / 15;
 }
 
-QRect twipsRect(int left, int top, int width, int height) {
-    return {px(left), px(top), px(width), px(height)};
+constexpr int kWindowWidth = 6165; // twips
+constexpr int kWindowHeight = 5220;
+
+// How each control looks and where it stands in its parent, in twips as the window was
+// first laid out.
+struct ControlLook {
+    const char* name;   // the object name
+    const char* family; // of the font; nullptr keeps the window's
+    qreal points;
+    bool bold;
+    int left;
+    int top;
+    int width; // 0 for a label that sizes itself to its text: it is only placed
+    int height;
+};
+
+// clang-format off
+constexpr ControlLook kControlLooks[] = {
+    // name                 family     points bold   left   top  width height
+    {"frmImport",           "Verdana", 12,    true,   120,  120, 5895, 3735},
+    {"lblheading7",         "Verdana", 12,    true,     0,  480, 5700,  270},
+    {"cmbTeamlist2",        "Verdana", 9.75,  true,   120,  960, 2055,  360},
+    {"lblheading5",         "Arial",   9.75,  false,  120, 1440,  780,  240},
+    {"lblimportname",       "Arial",   9.75,  false,  960, 1440,    0,    0},
+    {"lblheading6",         "Arial",   9.75,  false,  600, 1680,  270,  240},
+    {"lblImportFileName",   "Arial",   8.25,  false,  960, 1695,    0,    0},
+    {"cmdImport",           "Arial",   14.25, true,  2280, 3000, 1575,  555},
+    {"lblMsg",              "Arial",   9,     false,  120, 3960, 5895, 1095},
+    {"frmprogress",         nullptr,   0,     false, 1920, 2400, 2895,  735},
+    {"ProgressBar1",        nullptr,   0,     false,  240,  240, 2415,  375},
+};
+// clang-format on
+
+const ControlLook& lookOf(const char* name) {
+    const auto* look =
+        std::find_if(std::begin(kControlLooks), std::end(kControlLooks),
+                     [name](const ControlLook& l) { return qstrcmp(l.name, name) == 0; });
+    Q_ASSERT(look != std::end(kControlLooks));
+    return *look;
 }
 
-QFont makeFont(const QString& family, qreal pointSize, bool bold = false) {
-    QFont font(family);
-    font.setPointSizeF(pointSize);
-    font.setBold(bold);
-    return font;
+// Names widget, and gives it the font and the place of its row in the table.
+template <class Widget> Widget* styled(Widget* widget, const char* name) {
+    const ControlLook& look = lookOf(name);
+    widget->setObjectName(QLatin1String(name));
+    if (look.family) {
+        QFont font{QLatin1String(look.family)};
+        font.setPointSizeF(look.points);
+        font.setBold(look.bold);
+        widget->setFont(font);
+    }
+    if (look.width == 0)
+        widget->move(px(look.left), px(look.top));
+    else
+        widget->setGeometry(px(look.left), px(look.top), px(look.width), px(look.height));
+    return widget;
 }
 
 void setColours(QWidget* widget, const QColor& background, const QColor& text) {
@@ -72,12 +119,22 @@ void setFaceColours(QWidget* widget, const QColor& face, const QColor& text) {
     widget->setPalette(palette);
 }
 
-QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const QFont& font) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(QLatin1String(name));
-    label->setFont(font);
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& text) {
+    auto* label = styled(new QLabel(text, parent), name);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     return label;
+}
+
+QLabel* makeAboutText(QWidget* parent) {
+    auto* about = makeLabel(
+        parent, "lblMsg",
+        QStringLiteral("This Patch will add in the 2009 lists as well as the 2009 Schedule for use "
+                       "in the 2008 version of Tolvane Rally QZ. To use, make sure all files have "
+                       "been unzipped to the folder of where you installed the game and click "
+                       "Update."));
+    about->setWordWrap(true);
+    setColours(about, Qt::white, Qt::black);
+    return about;
 }
 
 QMessageBox::Icon boxIcon(MessageIcon icon) {
@@ -131,81 +188,60 @@ void Form57::buildControls() {
     setWindowTitle(appTitle());
     setWindowIcon(appIcon());
     setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(px(6165), px(5220));
+    setFixedSize(px(kWindowWidth), px(kWindowHeight));
     setColours(this, kGrey, Qt::black);
 
-    auto* importFrame = new QGroupBox(QStringLiteral("2009 Patch"), this);
-    importFrame->setObjectName(QStringLiteral("frmImport"));
-    importFrame->setFont(makeFont(QStringLiteral("Verdana"), 12, true));
-    importFrame->setGeometry(twipsRect(120, 120, 5895, 3735));
+    auto* importFrame = styled(new QGroupBox(QStringLiteral("2009 Patch"), this), "frmImport");
     setColours(importFrame, Qt::white, Qt::black);
+    buildSlotControls(importFrame);
+    QPushButton* updateButton = buildUpdateButton(importFrame);
+    makeAboutText(this);
+    // Built after the import frame, so that it lies above it.
+    buildProgressFrame();
+    takeKeyboard(updateButton);
+}
 
-    const QFont arial975 = makeFont(QStringLiteral("Arial"), 9.75);
-
+void Form57::buildSlotControls(QWidget* importFrame) {
     auto* slotHeading =
-        makeLabel(importFrame, "lblheading7", QStringLiteral("Roster Slot to Import to"),
-                  makeFont(QStringLiteral("Verdana"), 12, true));
-    slotHeading->setGeometry(twipsRect(0, 480, 5700, 270));
+        makeLabel(importFrame, "lblheading7", QStringLiteral("Roster Slot to Import to"));
     setColours(slotHeading, kBlue, Qt::white);
 
     m_slotList = new QComboBox(importFrame);
-    m_slotList->setObjectName(QStringLiteral("cmbTeamlist2"));
     m_slotList->setEditable(false);
     m_slotList->addItem(gamepaths::kDefaultSlot);
-    m_slotList->setFont(makeFont(QStringLiteral("Verdana"), 9.75, true));
-    m_slotList->setGeometry(twipsRect(120, 960, 2055, 360));
+    styled(m_slotList, "cmbTeamlist2");
     setFaceColours(m_slotList, kSkyBlue, Qt::black);
     // activated, unlike currentIndexChanged, also fires when the same entry is picked again.
     connect(m_slotList, &QComboBox::activated, this, [this] { selectChosenSlot(); });
 
-    m_creatingLabel = makeLabel(importFrame, "lblheading5", QStringLiteral("Creating:"), arial975);
-    m_creatingLabel->setGeometry(twipsRect(120, 1440, 780, 240));
+    m_creatingLabel = makeLabel(importFrame, "lblheading5", QStringLiteral("Creating:"));
     m_creatingLabel->hide();
-
-    m_slotNameLabel = makeLabel(importFrame, "lblimportname", QString(), arial975);
-    m_slotNameLabel->move(px(960), px(1440));
-
-    m_toLabel = makeLabel(importFrame, "lblheading6", QStringLiteral("To:"), arial975);
-    m_toLabel->setGeometry(twipsRect(600, 1680, 270, 240));
+    m_slotNameLabel = makeLabel(importFrame, "lblimportname", QString());
+    m_toLabel = makeLabel(importFrame, "lblheading6", QStringLiteral("To:"));
     m_toLabel->hide();
+    m_databasePathLabel = makeLabel(importFrame, "lblImportFileName", QString());
+}
 
-    m_databasePathLabel = makeLabel(importFrame, "lblImportFileName", QString(),
-                                    makeFont(QStringLiteral("Arial"), 8.25));
-    m_databasePathLabel->move(px(960), px(1695));
+QPushButton* Form57::buildUpdateButton(QWidget* importFrame) {
+    auto* button = styled(new QPushButton(QStringLiteral("Update"), importFrame), "cmdImport");
+    button->setAutoDefault(false);
+    setFaceColours(button, kSkyBlue, Qt::black);
+    connect(button, &QPushButton::clicked, this, [this] { runUpdate(); });
+    return button;
+}
 
-    auto* updateButton = new QPushButton(QStringLiteral("Update"), importFrame);
-    updateButton->setObjectName(QStringLiteral("cmdImport"));
-    updateButton->setFont(makeFont(QStringLiteral("Arial"), 14.25, true));
-    updateButton->setGeometry(twipsRect(2280, 3000, 1575, 555));
-    updateButton->setAutoDefault(false);
-    setFaceColours(updateButton, kSkyBlue, Qt::black);
-    connect(updateButton, &QPushButton::clicked, this, [this] { runUpdate(); });
-
-    auto* aboutText = makeLabel(
-        this, "lblMsg",
-        QStringLiteral("This Patch will add in the 2009 lists as well as the 2009 Schedule for use "
-                       "in the 2008 version of Tolvane Rally QZ. To use, make sure all files have "
-                       "been unzipped to the folder of where you installed the game and click "
-                       "Update."),
-        makeFont(QStringLiteral("Arial"), 9));
-    aboutText->setWordWrap(true);
-    aboutText->setGeometry(twipsRect(120, 3960, 5895, 1095));
-    setColours(aboutText, Qt::white, Qt::black);
-
-    // Created after the import frame, so it lies above it.
-    m_progressFrame = new QGroupBox(QStringLiteral("Please Wait..."), this);
-    m_progressFrame->setObjectName(QStringLiteral("frmprogress"));
-    m_progressFrame->setGeometry(twipsRect(1920, 2400, 2895, 735));
+void Form57::buildProgressFrame() {
+    m_progressFrame = styled(new QGroupBox(QStringLiteral("Please Wait..."), this), "frmprogress");
     setColours(m_progressFrame, kPaleYellow, Qt::black);
     m_progressFrame->hide();
 
-    m_progressBar = new QProgressBar(m_progressFrame);
-    m_progressBar->setObjectName(QStringLiteral("ProgressBar1"));
+    m_progressBar = styled(new QProgressBar(m_progressFrame), "ProgressBar1");
     m_progressBar->setRange(0, 100);
     m_progressBar->setValue(0);
     m_progressBar->setTextVisible(false);
-    m_progressBar->setGeometry(twipsRect(240, 240, 2415, 375));
+}
 
+void Form57::takeKeyboard(QPushButton* updateButton) {
     // Only the button and the slot list take the keyboard, the button first.
     for (QWidget* child : findChildren<QWidget*>())
         child->setFocusPolicy(Qt::NoFocus);

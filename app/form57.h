@@ -15,6 +15,7 @@ class QComboBox;
 class QGroupBox;
 class QLabel;
 class QProgressBar;
+class QPushButton;
 class QSessionManager;
 class QThread;
 
@@ -59,6 +60,12 @@ protected:
 
 private:
     void buildControls();
+    // The slot list with its heading, and the labels that show the slot and the database.
+    void buildSlotControls(QWidget* importFrame);
+    QPushButton* buildUpdateButton(QWidget* importFrame);
+    void buildProgressFrame();
+    // Gives the keyboard to the button and the slot list alone, and the quit key to the window.
+    void takeKeyboard(QPushButton* updateButton);
     // The press of "Update": starts the whole run on a thread of its own and returns, so
     // that this thread keeps the window painted and holds back the user's input to it.
     void runUpdate();

@@ -5,7 +5,6 @@
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QDir>
-#include <QScopeGuard>
 #include <QStyleFactory>
 
 #include <cstdio>
@@ -59,10 +58,6 @@ struct CommandLine {
     }
 };
 
-void note(const QString& text) {
-    std::fprintf(stderr, "tolvane-patch: %s\n", qUtf8Printable(text));
-}
-
 bool hasArgument(int argc, char** argv, std::initializer_list<const char*> wanted) {
     for (int i = 1; i < argc; ++i) {
         for (const char* w : wanted) {
@@ -89,6 +84,31 @@ void useParentConsole() {
 }
 #endif
 
+// The check of the command line parsed (or not) into line: its report to out, messages to
+// err.
+int check(const CommandLine& line, bool parsed, QIODevice& out, QIODevice& err) {
+    const QStringList positional = line.parser.positionalArguments();
+    if (!parsed || !positional.isEmpty()) {
+        commandline::say(err, checkcommand::kProgram,
+                         parsed
+                             ? QStringLiteral("unexpected argument \"%1\"").arg(positional.front())
+                             : line.parser.errorText());
+        commandline::say(
+            err, checkcommand::kProgram,
+            QStringLiteral("see '%1 --help'").arg(QLatin1String(checkcommand::kProgram)));
+        return checkcommand::kUnreadable;
+    }
+    if (line.parser.isSet(line.folder) && line.parser.value(line.folder).isEmpty()) {
+        commandline::say(err, checkcommand::kProgram,
+                         QStringLiteral("the option --program-folder needs a folder"));
+        return checkcommand::kUnreadable;
+    }
+    const QString folder = line.parser.isSet(line.folder)
+                               ? QDir(line.parser.value(line.folder)).absolutePath()
+                               : QDir::currentPath();
+    return checkcommand::run(GameFolder(folder), line.parser.isSet(line.json), out, err);
+}
+
 int runCheck(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     CommandLine line;
@@ -97,35 +117,9 @@ int runCheck(int argc, char** argv) {
     const bool parsed = line.parser.parse(QCoreApplication::arguments());
     if (line.parser.isSet(line.help))
         line.parser.showHelp();
-    const QStringList positional = line.parser.positionalArguments();
-    if (!parsed || !positional.isEmpty()) {
-        note(parsed ? QStringLiteral("unexpected argument \"%1\"").arg(positional.front())
-                    : line.parser.errorText());
-        note(QStringLiteral("see 'tolvane-patch --help'"));
-        return checkcommand::kUnreadable;
-    }
-    if (line.parser.isSet(line.folder) && line.parser.value(line.folder).isEmpty()) {
-        note(QStringLiteral("the option --program-folder needs a folder"));
-        return checkcommand::kUnreadable;
-    }
-    const QString folder = line.parser.isSet(line.folder)
-                               ? QDir(line.parser.value(line.folder)).absolutePath()
-                               : QDir::currentPath();
-#ifdef Q_OS_WIN
-    // The report is UTF-8, as on every system; a console shows it so while the check runs,
-    // and goes back to its own code page afterwards.
-    const UINT consoleCodePage = GetConsoleOutputCP();
-    if (consoleCodePage != 0)
-        SetConsoleOutputCP(CP_UTF8);
-    const auto restoreCodePage = qScopeGuard([consoleCodePage] {
-        if (consoleCodePage != 0)
-            SetConsoleOutputCP(consoleCodePage);
-    });
-#endif
-    const bool json = line.parser.isSet(line.json);
-    return commandline::runOnStandardStreams("tolvane-patch", [&](QIODevice& out, QIODevice& err) {
-        return checkcommand::run(GameFolder(folder), json, out, err);
-    });
+    return commandline::runOnStandardStreams(
+        checkcommand::kProgram,
+        [&](QIODevice& out, QIODevice& err) { return check(line, parsed, out, err); });
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "core/oledate.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -35,95 +36,152 @@ QString numberText(const Number& n) {
     throw ValueError(QStringLiteral("'%1' is not a number").arg(text));
 }
 
-// Reads a whole decimal number: optional sign, digits with an optional fraction (at least
-// one digit on either side of the point), optional exponent. Only ASCII digits count, so a
-// text in another script is not taken for a number.
-std::optional<Number> parseDecimal(const QString& original) {
-    const QString trimmed = original.trimmed();
-    std::string text;
-    text.reserve(static_cast<std::size_t>(trimmed.size()));
-    for (QChar c : trimmed) {
+// The text as ASCII bytes, or nothing when it holds another character: only ASCII digits
+// count, so a text in another script is not taken for a number.
+std::optional<std::string> asciiBytes(const QString& text) {
+    std::string bytes;
+    bytes.reserve(static_cast<std::size_t>(text.size()));
+    for (QChar c : text) {
         if (c.unicode() > 0x7f)
             return std::nullopt;
-        text.push_back(static_cast<char>(c.unicode()));
+        bytes.push_back(static_cast<char>(c.unicode()));
     }
+    return bytes;
+}
 
-    auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
-    std::size_t pos = 0;
+// The parts of a decimal number's text, each where it stands in the text.
+struct DecimalParts {
+    bool negative = false;
+    std::size_t unsignedStart = 0; // after the sign
+    std::size_t intDigits = 0;
+    bool hasPoint = false;
+    std::size_t fracDigits = 0;
+    bool hasExponent = false;
+    long exponent = 0; // capped at a million either way: far beyond any double
+
+    // The digits of the number without the point, leading zeros kept.
+    std::string digits(const std::string& text) const {
+        return text.substr(unsignedStart, intDigits) +
+               (hasPoint ? text.substr(unsignedStart + intDigits + 1, fracDigits) : std::string());
+    }
+};
+
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// Moves pos past a sign, if any; true for a minus.
+bool skipSign(const std::string& text, std::size_t& pos) {
     const bool negative = pos < text.size() && text[pos] == '-';
     if (pos < text.size() && (text[pos] == '+' || text[pos] == '-'))
         ++pos;
-    const std::size_t unsignedStart = pos;
-    std::size_t intDigits = 0;
-    while (pos < text.size() && isDigit(text[pos])) {
+    return negative;
+}
+
+// Moves pos past a run of digits and returns how many there were.
+std::size_t skipDigits(const std::string& text, std::size_t& pos) {
+    const std::size_t start = pos;
+    while (pos < text.size() && isDigit(text[pos]))
         ++pos;
-        ++intDigits;
-    }
-    std::size_t fracDigits = 0;
-    bool hasPoint = false;
-    if (pos < text.size() && text[pos] == '.') {
-        hasPoint = true;
-        ++pos;
-        while (pos < text.size() && isDigit(text[pos])) {
-            ++pos;
-            ++fracDigits;
-        }
-    }
-    if (intDigits + fracDigits == 0)
-        return std::nullopt;
-    bool hasExponent = false;
+    return pos - start;
+}
+
+// The exponent after an 'e' at pos, which is moved past it; nothing without its digits.
+std::optional<long> scanExponent(const std::string& text, std::size_t& pos) {
+    const bool negative = skipSign(text, pos);
+    const std::size_t start = pos;
     long exponent = 0;
-    if (pos < text.size() && (text[pos] == 'e' || text[pos] == 'E')) {
-        hasExponent = true;
+    for (; pos < text.size() && isDigit(text[pos]); ++pos)
+        exponent = std::min(exponent * 10 + (text[pos] - '0'), 1'000'000L);
+    if (pos == start)
+        return std::nullopt;
+    return negative ? -exponent : exponent;
+}
+
+// Splits a whole decimal number: optional sign, digits with an optional fraction (at least
+// one digit on either side of the point), optional exponent; nothing when text is not one.
+std::optional<DecimalParts> scanDecimal(const std::string& text) {
+    DecimalParts parts;
+    std::size_t pos = 0;
+    parts.negative = skipSign(text, pos);
+    parts.unsignedStart = pos;
+    parts.intDigits = skipDigits(text, pos);
+    if (pos < text.size() && text[pos] == '.') {
+        parts.hasPoint = true;
         ++pos;
-        const bool negativeExponent = pos < text.size() && text[pos] == '-';
-        if (pos < text.size() && (text[pos] == '+' || text[pos] == '-'))
-            ++pos;
-        std::size_t expDigits = 0;
-        while (pos < text.size() && isDigit(text[pos])) {
-            exponent = std::min(exponent * 10 + (text[pos] - '0'), 1'000'000L);
-            ++pos;
-            ++expDigits;
-        }
-        if (expDigits == 0)
+        parts.fracDigits = skipDigits(text, pos);
+    }
+    if (parts.intDigits + parts.fracDigits == 0)
+        return std::nullopt;
+    if (pos < text.size() && (text[pos] == 'e' || text[pos] == 'E')) {
+        ++pos;
+        const std::optional<long> exponent = scanExponent(text, pos);
+        if (!exponent)
             return std::nullopt;
-        if (negativeExponent)
-            exponent = -exponent;
+        parts.hasExponent = true;
+        parts.exponent = *exponent;
     }
     if (pos != text.size())
         return std::nullopt;
+    return parts;
+}
 
-    const char* first = text.data() + unsignedStart;
+// The number as a 64-bit integer, when it is written as one and fits.
+std::optional<Number> integerValue(const std::string& text, const DecimalParts& parts) {
+    if (parts.hasPoint || parts.hasExponent)
+        return std::nullopt;
+    // Parsed with the sign so that -9223372036854775808 still fits.
+    const char* first = text.data() + parts.unsignedStart - (parts.negative ? 1 : 0);
     const char* last = text.data() + text.size();
-    if (!hasPoint && !hasExponent) {
-        std::int64_t integer = 0;
-        // Parse with the sign so that -9223372036854775808 still fits.
-        const char* signedFirst = negative ? first - 1 : first;
-        const auto [end, ec] = std::from_chars(signedFirst, last, integer);
-        if (ec == std::errc() && end == last)
-            return Number{true, integer, 0};
-    }
+    std::int64_t integer = 0;
+    const auto [end, ec] = std::from_chars(first, last, integer);
+    if (ec != std::errc() || end != last)
+        return std::nullopt;
+    return Number{true, integer, 0};
+}
 
+// The nearest double to a number from_chars found out of range: zero for one too small
+// (from_chars reports underflow and overflow alike; the place of the first significant
+// digit tells them apart), a ValueError naming original for one too large.
+double outOfRangeValue(const QString& original, const std::string& text,
+                       const DecimalParts& parts) {
+    const std::string digits = parts.digits(text);
+    const auto firstSignificant = digits.find_first_not_of('0');
+    if (firstSignificant == std::string::npos)
+        return 0;
+    const long magnitude = static_cast<long>(parts.intDigits) -
+                           static_cast<long>(firstSignificant) - 1 + parts.exponent;
+    if (magnitude > 0)
+        throw ValueError(QStringLiteral("'%1' is too large a number").arg(original));
+    return 0;
+}
+
+// The number as the nearest double.
+std::optional<Number> realValue(const QString& original, const std::string& text,
+                                const DecimalParts& parts) {
+    const char* first = text.data() + parts.unsignedStart;
+    const char* last = text.data() + text.size();
     double real = 0;
     const auto [end, ec] = std::from_chars(first, last, real);
-    if (ec == std::errc::result_out_of_range) {
-        // from_chars reports overflow and underflow alike; the position of the first
-        // significant digit tells them apart. An underflow is the nearest double, zero.
-        const std::string digits =
-            text.substr(unsignedStart, intDigits) +
-            (hasPoint ? text.substr(unsignedStart + intDigits + 1, fracDigits) : std::string());
-        const auto firstSignificant = digits.find_first_not_of('0');
-        if (firstSignificant == std::string::npos)
-            return Number{false, 0, negative ? -0.0 : 0.0};
-        const long magnitude =
-            static_cast<long>(intDigits) - static_cast<long>(firstSignificant) - 1 + exponent;
-        if (magnitude > 0)
-            throw ValueError(QStringLiteral("'%1' is too large a number").arg(original));
-        real = 0;
-    } else if (ec != std::errc() || end != last) {
+    if (ec == std::errc::result_out_of_range)
+        real = outOfRangeValue(original, text, parts);
+    else if (ec != std::errc() || end != last)
         return std::nullopt;
-    }
-    return Number{false, 0, negative ? -real : real};
+    return Number{false, 0, parts.negative ? -real : real};
+}
+
+// Reads a whole decimal number (see scanDecimal), as an integer where it is written as one
+// and fits, else as the nearest double.
+std::optional<Number> parseDecimal(const QString& original) {
+    const std::optional<std::string> text = asciiBytes(original.trimmed());
+    if (!text)
+        return std::nullopt;
+    const std::optional<DecimalParts> parts = scanDecimal(*text);
+    if (!parts)
+        return std::nullopt;
+    if (const std::optional<Number> integer = integerValue(*text, *parts))
+        return integer;
+    return realValue(original, *text, *parts);
 }
 
 std::int16_t numberToInt16(const Number& n) {

@@ -6,51 +6,86 @@
 #include <QCoreApplication>
 #include <QFile>
 
+#include <algorithm>
 #include <cstdio>
+#include <exception>
+#include <utility>
 
 #ifdef Q_OS_WIN
 #include <fcntl.h>
 #include <io.h>
+#include <windows.h>
 #endif
 
 namespace tolvane {
 
 namespace commandline {
 
-void Tool::say(QIODevice& err, const QString& text) const {
-    err.write(
-        (QLatin1String(m_program) + QStringLiteral(": ") + text + QLatin1Char('\n')).toLocal8Bit());
+namespace {
+
+// Every command's own option, last in its help.
+const Option kHelpOption{{QStringLiteral("h"), QStringLiteral("help")},
+                         QStringLiteral("show this help and exit")};
+
+QString usageLine(const char* program, const QString& what) {
+    return QStringLiteral("Usage: %1 %2\n").arg(QLatin1String(program), what);
 }
 
-int Tool::usage(QIODevice& err, const QString& text, const QString& command) const {
-    say(err, text);
-    say(err, QStringLiteral("see '%1 %2--help'")
-                 .arg(QLatin1String(m_program),
-                      command.isEmpty() ? QString() : command + QLatin1Char(' ')));
-    return kTrouble;
+// A command's words in its usage line and in the tool's list: "dump [--csv | --json] LIST.tvp".
+QString synopsis(const CommandSpec& spec) {
+    return spec.name.isEmpty() ? spec.arguments : spec.name + QLatin1Char(' ') + spec.arguments;
 }
 
-std::optional<QStringList> Tool::parseCommand(const Command& command, QCommandLineParser& parser,
-                                              const QStringList& arguments, QIODevice& out,
-                                              QIODevice& err, int& status) const {
-    const QString name = QLatin1String(command.name);
-    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
-    parser.addOption(help);
-    if (!parser.parse(QStringList{QLatin1String(m_program)} + arguments)) {
-        status = usage(err, parser.errorText(), name);
-        return std::nullopt;
+// "-h, --help", "--teams N".
+QString flags(const Option& option) {
+    QStringList names;
+    for (const QString& name : option.names)
+        names << (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+    QString text = names.join(QStringLiteral(", "));
+    if (!option.valueName.isEmpty())
+        text += QLatin1Char(' ') + option.valueName;
+    return text;
+}
+
+// Rows of a help's table: each term, then its text in a column two blanks right of the
+// longest term, the text's further lines in the same column.
+QString table(const std::vector<std::pair<QString, QString>>& rows) {
+    qsizetype width = 0;
+    for (const auto& row : rows)
+        width = std::max(width, row.first.size());
+    const QString indent(2 + width + 2, QLatin1Char(' '));
+    QString text;
+    for (const auto& [term, description] : rows) {
+        text += QStringLiteral("  ") + term.leftJustified(width + 2) +
+                QString(description).replace(QLatin1Char('\n'), QLatin1Char('\n') + indent) +
+                QLatin1Char('\n');
     }
-    if (parser.isSet(help)) {
-        out.write(command.help);
-        status = kOk;
-        return std::nullopt;
-    }
-    const QStringList files = parser.positionalArguments();
-    if (files.size() != command.files) {
-        status = usage(err, QStringLiteral("%1 takes %2").arg(name, command.filesInWords), name);
-        return std::nullopt;
-    }
-    return files;
+    return text;
+}
+
+QString optionTable(const std::vector<Option>& options) {
+    std::vector<std::pair<QString, QString>> rows;
+    for (const Option& option : options)
+        rows.emplace_back(flags(option), option.help);
+    rows.emplace_back(flags(kHelpOption), kHelpOption.help);
+    return table(rows);
+}
+
+QCommandLineOption parserOption(const Option& option) {
+    QCommandLineOption parsed(option.names, option.help, option.valueName);
+    if (!option.defaultValue.isEmpty())
+        parsed.setDefaultValue(option.defaultValue);
+    return parsed;
+}
+
+} // namespace
+
+void writeLine(QIODevice& device, const QString& text) {
+    device.write((text + QLatin1Char('\n')).toUtf8());
+}
+
+void say(QIODevice& err, const char* program, const QString& text) {
+    writeLine(err, QLatin1String(program) + QStringLiteral(": ") + text);
 }
 
 QString oneLine(QString text) {
@@ -67,17 +102,146 @@ QString describe(const PatchError& error) {
         text[0] = text[0].toLower();
     if (!error.target().isEmpty())
         text = error.target() + QStringLiteral(": ") + text;
-    return text + QStringLiteral(": ") + error.cause();
+    // A target may name a table's row on a line of its own, a cause have paragraphs.
+    return oneLine(text + QStringLiteral(": ") + error.cause());
+}
+
+Call::Call(const Tool& tool, const Command& command, const QCommandLineParser& parser,
+           QIODevice& out, QIODevice& err)
+    : m_tool(tool)
+    , m_command(command)
+    , m_parser(parser)
+    , m_files(parser.positionalArguments())
+    , m_out(out)
+    , m_err(err) {}
+
+bool Call::isSet(const QString& option) const {
+    return m_parser.isSet(option);
+}
+
+QString Call::value(const QString& option) const {
+    return m_parser.value(option);
+}
+
+void Call::say(const QString& text) const {
+    m_tool.say(m_err, text);
+}
+
+int Call::usage(const QString& text) const {
+    return m_tool.usage(m_err, text, &m_command);
+}
+
+Command::Command(CommandSpec spec)
+    : m_spec(std::move(spec)) {}
+
+Command::~Command() = default;
+
+Tool::Tool(const char* program, QString description, Commands commands)
+    : m_program(program)
+    , m_description(std::move(description))
+    , m_commands(std::move(commands)) {}
+
+Tool::Tool(const char* program, std::shared_ptr<const Command> command)
+    : m_program(program)
+    , m_commands{std::move(command)} {}
+
+QString Tool::help() const {
+    if (m_commands.size() == 1 && m_commands.front()->spec().name.isEmpty())
+        return help(*m_commands.front());
+    std::vector<std::pair<QString, QString>> commands;
+    for (const auto& command : m_commands)
+        commands.emplace_back(synopsis(command->spec()), command->spec().summary);
+    return usageLine(m_program, QStringLiteral("COMMAND [OPTION]... FILE...")) + m_description +
+           QStringLiteral("\n\nCommands:\n") + table(commands) + QStringLiteral("\nOptions:\n") +
+           optionTable({}) +
+           QStringLiteral("\nRun '%1 COMMAND --help' for a command's details and exit status.\n")
+               .arg(QLatin1String(m_program));
+}
+
+QString Tool::help(const Command& command) const {
+    const CommandSpec& spec = command.spec();
+    QString text = usageLine(m_program, synopsis(spec)) + spec.description +
+                   QStringLiteral("\n\nOptions:\n") + optionTable(spec.options);
+    if (!spec.details.isEmpty())
+        text += QLatin1Char('\n') + spec.details + QLatin1Char('\n');
+    return text + QStringLiteral("\nExit status: ") + spec.exitStatus + QLatin1Char('\n');
+}
+
+void Tool::say(QIODevice& err, const QString& text) const {
+    commandline::say(err, m_program, text);
+}
+
+int Tool::usage(QIODevice& err, const QString& text, const Command* command) const {
+    say(err, text);
+    const QString name = command ? command->spec().name : QString();
+    say(err,
+        QStringLiteral("see '%1 %2--help'")
+            .arg(QLatin1String(m_program), name.isEmpty() ? QString() : name + QLatin1Char(' ')));
+    return kTrouble;
+}
+
+int Tool::run(const QStringList& arguments, QIODevice& out, QIODevice& err) const {
+    if (m_commands.size() == 1 && m_commands.front()->spec().name.isEmpty())
+        return runCommand(*m_commands.front(), arguments, out, err);
+    if (arguments.isEmpty())
+        return usage(err, QStringLiteral("no command given"));
+    const QString word = arguments.front();
+    if (word == QLatin1String("-h") || word == QLatin1String("--help")) {
+        out.write(help().toUtf8());
+        return kOk;
+    }
+    for (const auto& command : m_commands) {
+        if (command->spec().name == word)
+            return runCommand(*command, arguments.mid(1), out, err);
+    }
+    return usage(err, QStringLiteral("unknown command '%1'").arg(word));
+}
+
+int Tool::runCommand(const Command& command, const QStringList& arguments, QIODevice& out,
+                     QIODevice& err) const {
+    const CommandSpec& spec = command.spec();
+    QCommandLineParser parser;
+    for (const Option& option : spec.options)
+        parser.addOption(parserOption(option));
+    parser.addOption(parserOption(kHelpOption));
+    if (!parser.parse(QStringList{QLatin1String(m_program)} + arguments))
+        return usage(err, parser.errorText(), &command);
+    if (parser.isSet(kHelpOption.names.back())) {
+        out.write(help(command).toUtf8());
+        return kOk;
+    }
+    if (parser.positionalArguments().size() != spec.files) {
+        const QString name = spec.name.isEmpty() ? QLatin1String(m_program) : spec.name;
+        return usage(err, QStringLiteral("%1 takes %2").arg(name, spec.filesInWords), &command);
+    }
+    const Call call(*this, command, parser, out, err);
+    try {
+        return command.execute(call);
+    } catch (const PatchError& error) {
+        say(err, describe(error));
+    } catch (const std::exception& error) {
+        say(err, exceptionText(error));
+    }
+    return kTrouble;
 }
 
 int runOnStandardStreams(const char* program,
                          const std::function<int(QIODevice& out, QIODevice& err)>& work) {
 #ifdef Q_OS_WIN
-    // CSV lines end in CR LF already, and JSON must reach a file as written; messages are
-    // the same bytes as on every other system, so that a script or an editor reads them
-    // alike.
+    // CSV lines end in CR LF already, and JSON must reach a file as written.
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
+    // A console shows the UTF-8 while work runs, and goes back to its own code page after.
+    const UINT consoleCodePage = GetConsoleOutputCP();
+    if (consoleCodePage != 0)
+        SetConsoleOutputCP(CP_UTF8);
+    struct RestoreCodePage {
+        UINT codePage;
+        ~RestoreCodePage() {
+            if (codePage != 0)
+                SetConsoleOutputCP(codePage);
+        }
+    } restore{consoleCodePage};
 #endif
     QFile out;
     QFile err;
@@ -87,18 +251,17 @@ int runOnStandardStreams(const char* program,
     out.close();
     // A full disk or a closed pipe shows only when the last bytes leave the buffer.
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-        err.write(QByteArray(program) + ": cannot write the output\n");
+        say(err, program, QStringLiteral("cannot write the output"));
         return kTrouble;
     }
     return status;
 }
 
-int main(int argc, char** argv, const char* program,
-         int (*run)(const QStringList& arguments, QIODevice& out, QIODevice& err)) {
+int main(int argc, char** argv, const Tool& tool) {
     QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QLatin1String(program));
-    return runOnStandardStreams(program, [&](QIODevice& out, QIODevice& err) {
-        return run(app.arguments().mid(1), out, err);
+    QCoreApplication::setApplicationName(QLatin1String(tool.program()));
+    return runOnStandardStreams(tool.program(), [&](QIODevice& out, QIODevice& err) {
+        return tool.run(app.arguments().mid(1), out, err);
     });
 }
 

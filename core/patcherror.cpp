@@ -38,6 +38,10 @@ QString PatchError::message() const {
     return text;
 }
 
+QString exceptionText(const std::exception& error) {
+    return QString::fromUtf8(error.what());
+}
+
 QString systemErrorText(int errorNumber) {
     return QString::fromLocal8Bit(std::strerror(errorNumber));
 }

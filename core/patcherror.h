@@ -37,6 +37,10 @@ private:
     std::string m_utf8;
 };
 
+// The text of any exception for a message: what() decoded as the UTF-8 it is, both
+// PatchError's (its message()) and the standard library's.
+QString exceptionText(const std::exception& error);
+
 // The text of the C library's errno value, for causes of failed system calls.
 QString systemErrorText(int errorNumber);
 

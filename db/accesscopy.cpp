@@ -193,10 +193,18 @@ std::vector<LeftOutOfTable> convertToSqlite(const QString& accessPath, const QSt
         }
         fileops::renameFile(partial, sqlitePath);
     } catch (...) {
+        // A write that failed half-way can leave SQLite's rollback journal beside the file.
         QFile::remove(partial);
+        QFile::remove(partial + QStringLiteral("-journal"));
         throw;
     }
     return leftOut;
+}
+
+bool failedOnAccessFile(const PatchError& error) {
+    // The reader's failures keep their operations when it names the table and row they
+    // met; a failure to store a row keeps the copy's.
+    return error.operation() == openOperation() || error.operation() == readOperation();
 }
 
 } // namespace jet

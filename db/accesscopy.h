@@ -13,6 +13,8 @@
 
 namespace tolvane {
 
+class PatchError;
+
 namespace jet {
 
 // An SQLite database that Access tables are copied into, and how.
@@ -49,6 +51,11 @@ struct LeftOutOfTable {
 // sqlitePath, and returns the columns it left out. An existing target is refused; a failure
 // leaves no target behind.
 std::vector<LeftOutOfTable> convertToSqlite(const QString& accessPath, const QString& sqlitePath);
+
+// Whether error, thrown by convertToSqlite, is the Access file's: it cannot be opened as a
+// readable Access file, or its tables are damaged; otherwise it is the SQLite file's,
+// which exists already or cannot be written.
+bool failedOnAccessFile(const PatchError& error);
 
 } // namespace jet
 

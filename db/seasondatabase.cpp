@@ -180,7 +180,7 @@ QString WriteBatch::keepWrittenSoFar() noexcept {
     } catch (const std::exception& e) {
         return QStringLiteral("The overall ratings written before the stop were not saved "
                               "either: %1")
-            .arg(QString::fromUtf8(e.what()));
+            .arg(exceptionText(e));
     }
 }
 

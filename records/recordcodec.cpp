@@ -9,6 +9,7 @@
 #include <bit>
 #include <cstdint>
 #include <limits>
+#include <type_traits>
 #include <utility>
 
 namespace tolvane {
@@ -18,12 +19,36 @@ namespace {
 
 using recordfields::detail::forEachField;
 
-// The smallest disk form of a record (all texts empty, lists never created) and of the
-// list elements: the bounds that keep a corrupt count from allocating more than the
-// remaining bytes could ever hold.
-constexpr qsizetype kMinRecordSize = 621;
-constexpr qsizetype kMinSubEntryASize = 2 + 26;
-constexpr qsizetype kMinSubEntryBSize = 2 + 2 + 12;
+template <class T> struct IsOptionalList : std::false_type {};
+template <class Entry> struct IsOptionalList<OptionalList<Entry>> : std::true_type {};
+
+template <class T> struct ArrayOf : std::false_type {};
+template <class T, std::size_t N> struct ArrayOf<std::array<T, N>> : std::true_type {
+    using Element = T;
+    static constexpr qsizetype size = N;
+};
+
+#define TOLVANE_ADD_MIN_SIZE(type, name) +minDiskSize<type>()
+
+// The smallest disk form of a value of type T (texts empty, lists never created): for a
+// record or a list element, the bound that keeps a corrupt count from allocating more than
+// the remaining bytes could ever hold.
+template <class T> constexpr qsizetype minDiskSize() {
+    if constexpr (std::is_same_v<T, PlayerRecord>)
+        return 0 TOLVANE_PLAYER_RECORD_FIELDS(TOLVANE_ADD_MIN_SIZE);
+    else if constexpr (std::is_same_v<T, SubEntryA>)
+        return 0 TOLVANE_SUB_ENTRY_A_FIELDS(TOLVANE_ADD_MIN_SIZE);
+    else if constexpr (std::is_same_v<T, SubEntryB>)
+        return 0 TOLVANE_SUB_ENTRY_B_FIELDS(TOLVANE_ADD_MIN_SIZE);
+    else if constexpr (std::is_same_v<T, QString> || IsOptionalList<T>::value)
+        return 2; // the byte count, or the header of a list never created
+    else if constexpr (ArrayOf<T>::value)
+        return ArrayOf<T>::size * minDiskSize<typename ArrayOf<T>::Element>();
+    else
+        return sizeof(T);
+}
+
+#undef TOLVANE_ADD_MIN_SIZE
 
 // Names a field for messages: "recentGames[2]", "subListB[0].text2".
 struct FieldName {
@@ -98,19 +123,14 @@ public:
         bytes::storeLittleEndian(m_out.data() + countAt, static_cast<std::uint16_t>(length));
     }
 
-    void operator()(FieldName name, const SubEntryA& entry) {
-        (*this)(name.withMember("text"), entry.text);
-        (*this)(name.withMember("plain"), entry.plain);
+    template <recordfields::detail::SubEntry Entry>
+    void operator()(FieldName name, const Entry& entry) {
+        forEachField(entry, [this, name](const char* member, const auto& value) {
+            (*this)(name.withMember(member), value);
+        });
     }
 
-    void operator()(FieldName name, const SubEntryB& entry) {
-        (*this)(name.withMember("text1"), entry.text1);
-        (*this)(name.withMember("text2"), entry.text2);
-        (*this)(name.withMember("plain"), entry.plain);
-    }
-
-    template <class Entry>
-    void operator()(FieldName name, const std::optional<std::vector<Entry>>& list) {
+    template <class Entry> void operator()(FieldName name, const OptionalList<Entry>& list) {
         if (!list) {
             bytes::appendLittleEndian(m_out, std::uint16_t{0});
             return;
@@ -182,22 +202,22 @@ public:
         m_offset += length;
     }
 
-    void operator()(FieldName name, SubEntryA& entry) {
-        (*this)(name.withMember("text"), entry.text);
-        (*this)(name.withMember("plain"), entry.plain);
+    template <recordfields::detail::SubEntry Entry> void operator()(FieldName name, Entry& entry) {
+        forEachField(entry, [this, name](const char* member, auto& value) {
+            (*this)(name.withMember(member), value);
+        });
     }
 
-    void operator()(FieldName name, SubEntryB& entry) {
-        (*this)(name.withMember("text1"), entry.text1);
-        (*this)(name.withMember("text2"), entry.text2);
-        (*this)(name.withMember("plain"), entry.plain);
-    }
-
-    void operator()(FieldName name, std::optional<std::vector<SubEntryA>>& list) {
-        readList(name, list, kMinSubEntryASize);
-    }
-    void operator()(FieldName name, std::optional<std::vector<SubEntryB>>& list) {
-        readList(name, list, kMinSubEntryBSize);
+    template <class Entry> void operator()(FieldName name, OptionalList<Entry>& list) {
+        const std::optional<std::uint32_t> count = listHeader(name, minDiskSize<Entry>());
+        if (!count) {
+            list.reset();
+            return;
+        }
+        list.emplace();
+        list->resize(*count);
+        for (std::uint32_t i = 0; i < *count; ++i)
+            (*this)(name.element(i), (*list)[i]);
     }
 
     // A list header: nullopt for a list never created, else the element count.
@@ -230,20 +250,6 @@ public:
     }
 
 private:
-    template <class Entry>
-    void readList(FieldName name, std::optional<std::vector<Entry>>& list,
-                  qsizetype minElementSize) {
-        const std::optional<std::uint32_t> count = listHeader(name, minElementSize);
-        if (!count) {
-            list.reset();
-            return;
-        }
-        list.emplace();
-        list->resize(*count);
-        for (std::uint32_t i = 0; i < *count; ++i)
-            (*this)(name.element(i), (*list)[i]);
-    }
-
     qsizetype remaining() const { return m_data.size() - m_offset; }
 
     QString describe(FieldName name) const {
@@ -349,7 +355,7 @@ std::vector<PlayerRecord> parseTeamList(QByteArrayView data, qsizetype& end) {
     qsizetype& offset = end;
     Reader header(data, offset, QStringLiteral("The team list header"));
     const std::optional<std::uint32_t> count =
-        header.listHeader({nullptr}, kMinRecordSize, QStringLiteral("records"));
+        header.listHeader({nullptr}, minDiskSize<PlayerRecord>(), QStringLiteral("records"));
     std::vector<PlayerRecord> records;
     if (!count)
         return records;

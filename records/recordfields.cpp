@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <type_traits>
 
 namespace tolvane {
 
@@ -194,6 +195,39 @@ QString memberName(const QString& name, const char* member) {
     return name + QLatin1Char('.') + QLatin1String(member);
 }
 
+// The kind a field's stored type gives it before overrides.
+template <class T> constexpr Kind storedKind() {
+    if constexpr (std::is_same_v<T, std::uint8_t>)
+        return Kind::Byte;
+    else if constexpr (std::is_same_v<T, float>)
+        return Kind::Single;
+    else if constexpr (std::is_same_v<T, double>)
+        return Kind::Double;
+    else if constexpr (std::is_same_v<T, QString>)
+        return Kind::Text;
+    else
+        return Kind::Integer;
+}
+
+template <class T> struct ElementOf { using Type = T; };
+template <class T, std::size_t N> struct ElementOf<std::array<T, N>> { using Type = T; };
+
+// A visitor of forEachField that hands visit each field by its flat name and its kind.
+template <class Visit> auto named(Visit& visit) {
+    return [&visit](const char* field, auto& value) {
+        using Element = typename ElementOf<std::remove_cvref_t<decltype(value)>>::Type;
+        visit(QString::fromLatin1(field), kindOf(field, storedKind<Element>()), value);
+    };
+}
+
+// The same for the members of the list element named entry ("subListB[0]").
+template <class Visit> auto namedMembers(Visit& visit, const QString& entry) {
+    return [&visit, &entry](const char* member, auto& value) {
+        using Element = typename ElementOf<std::remove_cvref_t<decltype(value)>>::Type;
+        visit(memberName(entry, member), storedKind<Element>(), value);
+    };
+}
+
 class Flattener {
 public:
     explicit Flattener(std::vector<Field>& out)
@@ -227,17 +261,12 @@ public:
             (*this)(elementName(name, i), kind, values[i]);
     }
 
-    void operator()(const QString& name, Kind, const SubEntryA& entry) {
-        (*this)(memberName(name, "text"), Kind::Text, entry.text);
-        (*this)(memberName(name, "plain"), Kind::Bytes, entry.plain);
-    }
-    void operator()(const QString& name, Kind, const SubEntryB& entry) {
-        (*this)(memberName(name, "text1"), Kind::Text, entry.text1);
-        (*this)(memberName(name, "text2"), Kind::Text, entry.text2);
-        (*this)(memberName(name, "plain"), Kind::Bytes, entry.plain);
+    template <detail::SubEntry Entry>
+    void operator()(const QString& name, Kind, const Entry& entry) {
+        forEachField(entry, namedMembers(*this, name));
     }
     template <class Entry>
-    void operator()(const QString& name, Kind, const std::optional<std::vector<Entry>>& list) {
+    void operator()(const QString& name, Kind, const OptionalList<Entry>& list) {
         add(name, Kind::Count, list ? QString::number(list->size()) : QString());
         if (list) {
             for (std::size_t i = 0; i < list->size(); ++i)
@@ -313,17 +342,10 @@ public:
             (*this)(elementName(name, i), kind, values[i]);
     }
 
-    void operator()(const QString& name, Kind, SubEntryA& entry) {
-        (*this)(memberName(name, "text"), Kind::Text, entry.text);
-        (*this)(memberName(name, "plain"), Kind::Bytes, entry.plain);
+    template <detail::SubEntry Entry> void operator()(const QString& name, Kind, Entry& entry) {
+        forEachField(entry, namedMembers(*this, name));
     }
-    void operator()(const QString& name, Kind, SubEntryB& entry) {
-        (*this)(memberName(name, "text1"), Kind::Text, entry.text1);
-        (*this)(memberName(name, "text2"), Kind::Text, entry.text2);
-        (*this)(memberName(name, "plain"), Kind::Bytes, entry.plain);
-    }
-    template <class Entry>
-    void operator()(const QString& name, Kind, std::optional<std::vector<Entry>>& list) {
+    template <class Entry> void operator()(const QString& name, Kind, OptionalList<Entry>& list) {
         const auto text = m_source(name, Kind::Count);
         if (!text || text->isEmpty()) {
             list.reset();
@@ -360,30 +382,6 @@ private:
 
     const FieldSource& m_source;
 };
-
-// The kind a field's stored type gives it before overrides.
-template <class T> constexpr Kind storedKind() {
-    if constexpr (std::is_same_v<T, std::uint8_t>)
-        return Kind::Byte;
-    else if constexpr (std::is_same_v<T, float>)
-        return Kind::Single;
-    else if constexpr (std::is_same_v<T, double>)
-        return Kind::Double;
-    else if constexpr (std::is_same_v<T, QString>)
-        return Kind::Text;
-    else
-        return Kind::Integer;
-}
-
-template <class T> struct ElementOf { using Type = T; };
-template <class T, std::size_t N> struct ElementOf<std::array<T, N>> { using Type = T; };
-
-template <class Visit> auto named(Visit& visit) {
-    return [&visit](const char* field, auto& value) {
-        using Element = typename ElementOf<std::remove_cvref_t<decltype(value)>>::Type;
-        visit(QString::fromLatin1(field), kindOf(field, storedKind<Element>()), value);
-    };
-}
 
 } // namespace
 

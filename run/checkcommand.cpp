@@ -1,6 +1,7 @@
 #include "run/checkcommand.h"
 
 #include "core/gamefolder.h"
+#include "core/patcherror.h"
 #include "core/wording.h"
 #include "run/inputcheck.h"
 
@@ -19,7 +20,7 @@ namespace checkcommand {
 namespace {
 
 void say(QIODevice& err, const QString& text) {
-    err.write((QStringLiteral("tolvane-patch: ") + text + QLatin1Char('\n')).toUtf8());
+    commandline::say(err, kProgram, text);
 }
 
 // Why the folder cannot be checked at all, or an empty text.
@@ -72,9 +73,8 @@ int run(const GameFolder& game, bool json, QIODevice& out, QIODevice& err) {
     } catch (const std::exception& e) {
         // The check reports what it finds; anything else is a fault of the folder's files
         // that it did not foresee.
-        say(err,
-            QStringLiteral("%1: the check stopped: %2")
-                .arg(QDir::toNativeSeparators(programFolder), QString::fromLocal8Bit(e.what())));
+        say(err, QStringLiteral("%1: the check stopped: %2")
+                     .arg(QDir::toNativeSeparators(programFolder), exceptionText(e)));
         return kUnreadable;
     }
     const std::vector<InputFinding>& problems = check.findings().problems();
@@ -94,13 +94,11 @@ int run(const GameFolder& game, bool json, QIODevice& out, QIODevice& err) {
         };
         out.write(QJsonDocument(report).toJson(QJsonDocument::Indented));
     } else {
-        QString text;
         for (const InputFinding& problem : problems)
-            text += line(problem) + QLatin1Char('\n');
+            commandline::writeLine(out, line(problem));
         for (const InputFinding& warning : warnings)
-            text += QStringLiteral("warning: ") + line(warning) + QLatin1Char('\n');
-        text += summary + QLatin1Char('\n');
-        out.write(text.toUtf8());
+            commandline::writeLine(out, QStringLiteral("warning: ") + line(warning));
+        commandline::writeLine(out, summary);
     }
     return imports ? kImports : kRefused;
 }

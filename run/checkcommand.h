@@ -12,6 +12,9 @@ class GameFolder;
 // season patches, with nothing written.
 namespace checkcommand {
 
+// The program's name in its messages.
+constexpr const char* kProgram = "tolvane-patch";
+
 // Exit statuses.
 constexpr int kImports = commandline::kOk;         // the season would import
 constexpr int kRefused = commandline::kInvalid;    // the update would not start

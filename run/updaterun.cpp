@@ -78,9 +78,8 @@ void UpdateRun::run() {
         m_ui.message(e.message(), error, QStringLiteral("Update Error"));
     } catch (const std::exception& e) {
         stopShowingProgress();
-        m_ui.message(
-            PatchError(unexpectedStop(), QString(), QString::fromLocal8Bit(e.what())).message(),
-            error, QStringLiteral("Update Error"));
+        m_ui.message(PatchError(unexpectedStop(), QString(), exceptionText(e)).message(), error,
+                     QStringLiteral("Update Error"));
     }
 }
 
@@ -202,7 +201,7 @@ void UpdateRun::writePlayers(SeasonDatabase& db, const ConvertedSeason& season,
         e.appendCause(batch.keepWrittenSoFar());
         throw;
     } catch (const std::exception& e) {
-        PatchError stopped(unexpectedStop(), QString(), QString::fromLocal8Bit(e.what()));
+        PatchError stopped(unexpectedStop(), QString(), exceptionText(e));
         stopped.appendCause(batch.keepWrittenSoFar());
         throw stopped;
     }

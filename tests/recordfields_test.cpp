@@ -10,9 +10,11 @@
 
 #include <QHash>
 #include <QSet>
+#include <QStringList>
 
 #include <bit>
 #include <limits>
+#include <type_traits>
 
 using namespace tolvane;
 
@@ -109,6 +111,79 @@ TEST(RecordFields, NamesAndTextForms) {
     EXPECT_EQ(recordfields::canonicalText(Kind::Date, "29221.5"), "29221.5");
     EXPECT_EQ(recordfields::canonicalText(Kind::Date, "29221"), "1980-01-01");
     EXPECT_EQ(recordfields::canonicalText(Kind::Boolean, "-1"), "true");
+}
+
+// A value unlike the zero every field starts with.
+template <class T> void setNonZero(T& value) {
+    if constexpr (std::is_same_v<T, QString>)
+        value = QStringLiteral("Q");
+    else if constexpr (std::is_arithmetic_v<T>)
+        value = T(7);
+    else if constexpr (requires { value.emplace(); })
+        value.emplace(1);
+    else
+        for (auto& element : value)
+            setNonZero(element);
+}
+
+// The named fields of record that differ from those of base.
+QStringList changedNames(const PlayerRecord& base, const PlayerRecord& record) {
+    QHash<QString, QString> before;
+    for (const recordfields::Field& field : recordfields::fieldsOf(base))
+        before.insert(field.name, field.text);
+    QStringList changed;
+    for (const recordfields::Field& field : recordfields::fieldsOf(record)) {
+        if (before.value(field.name, QStringLiteral("\x01none")) != field.text)
+            changed << field.name;
+    }
+    return changed;
+}
+
+// Each field of the lists a record is made from, given a value of its own, must reach the
+// disk form, read back, and change the named fields of that field and of no other.
+void expectFieldReachesDiskAndNames(const PlayerRecord& base, const PlayerRecord& record,
+                                    const QString& name) {
+    SCOPED_TRACE(name.toStdString());
+    const QByteArray bytes = recordcodec::serialiseRecord(record);
+    EXPECT_NE(bytes, recordcodec::serialiseRecord(base));
+    qsizetype offset = 0;
+    EXPECT_EQ(recordcodec::parseRecord(bytes, offset), record);
+    const QStringList changed = changedNames(base, record);
+    EXPECT_FALSE(changed.isEmpty());
+    for (const QString& changedName : changed)
+        EXPECT_TRUE(changedName == name || changedName.startsWith(name + '[') ||
+                    changedName.startsWith(name + '.'))
+            << changedName.toStdString();
+    EXPECT_EQ(rebuilt(record), record);
+}
+
+TEST(RecordFields, EveryListedFieldReachesTheDiskAndTheNames) {
+    const PlayerRecord blank;
+#define TOLVANE_CHECK_FIELD(type, name)                                                            \
+    {                                                                                              \
+        PlayerRecord record;                                                                       \
+        setNonZero(record.name);                                                                   \
+        expectFieldReachesDiskAndNames(blank, record, QStringLiteral(#name));                      \
+    }
+    TOLVANE_PLAYER_RECORD_FIELDS(TOLVANE_CHECK_FIELD)
+#undef TOLVANE_CHECK_FIELD
+
+    PlayerRecord withEntries;
+    withEntries.subListA.emplace(1);
+    withEntries.subListB.emplace(1);
+#define TOLVANE_CHECK_MEMBER(list, type, name)                                                     \
+    {                                                                                              \
+        PlayerRecord record = withEntries;                                                         \
+        setNonZero((*record.list)[0].name);                                                        \
+        expectFieldReachesDiskAndNames(withEntries, record, QStringLiteral(#list "[0]." #name));   \
+    }
+#define TOLVANE_CHECK_A(type, name) TOLVANE_CHECK_MEMBER(subListA, type, name)
+#define TOLVANE_CHECK_B(type, name) TOLVANE_CHECK_MEMBER(subListB, type, name)
+    TOLVANE_SUB_ENTRY_A_FIELDS(TOLVANE_CHECK_A)
+    TOLVANE_SUB_ENTRY_B_FIELDS(TOLVANE_CHECK_B)
+#undef TOLVANE_CHECK_B
+#undef TOLVANE_CHECK_A
+#undef TOLVANE_CHECK_MEMBER
 }
 
 TEST(RecordFields, BadValuesNameTheField) {

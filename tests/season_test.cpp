@@ -457,7 +457,7 @@ TEST_F(Season, ExecutableReportsAndExits) {
     process.start(TOLVANE_SEASON_EXE, {"import", path("csv"), path("season.mdb")});
     ASSERT_TRUE(process.waitForFinished(30000));
     EXPECT_EQ(process.exitCode(), 1);
-    const QString err = QString::fromLocal8Bit(process.readAllStandardError());
+    const QString err = QString::fromUtf8(process.readAllStandardError());
     EXPECT_TRUE(err.contains(QRegularExpression("qz.csv:\\d+: b: 'x[0-9.]+' is not a number\n")))
         << err.toStdString();
     EXPECT_FALSE(QFileInfo::exists(path("season.mdb")));

@@ -25,17 +25,10 @@ public:
         for (T& value : values)
             (*this)(name, value);
     }
-    void operator()(const char* name, SubEntryA& entry) {
-        (*this)(name, entry.text);
-        (*this)(name, entry.plain);
+    template <recordfields::detail::SubEntry Entry> void operator()(const char*, Entry& entry) {
+        recordfields::detail::forEachField(entry, *this);
     }
-    void operator()(const char* name, SubEntryB& entry) {
-        (*this)(name, entry.text1);
-        (*this)(name, entry.text2);
-        (*this)(name, entry.plain);
-    }
-    template <class Entry>
-    void operator()(const char* name, std::optional<std::vector<Entry>>& list) {
+    template <class Entry> void operator()(const char*, OptionalList<Entry>& list) {
         const unsigned shape = m_rng() % 4;
         if (shape == 0) {
             list.reset();
@@ -43,7 +36,7 @@ public:
         }
         list.emplace(shape - 1);
         for (Entry& entry : *list)
-            (*this)(name, entry);
+            (*this)(nullptr, entry);
     }
 
 private:

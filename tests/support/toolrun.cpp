@@ -12,7 +12,7 @@ ToolResult runTool(ToolRun run, const QStringList& arguments) {
     out.open(QIODevice::WriteOnly);
     err.open(QIODevice::WriteOnly);
     const int status = run(arguments, out, err);
-    return {status, QString::fromUtf8(out.data()), QString::fromLocal8Bit(err.data())};
+    return {status, QString::fromUtf8(out.data()), QString::fromUtf8(err.data())};
 }
 
 QStringList expectHelp(ToolRun run, const QString& program, const QStringList& commands) {

@@ -8,7 +8,7 @@ class QIODevice;
 namespace tolvane {
 
 // What a command-line tool's run gave: its exit status, and what it wrote to standard
-// output (UTF-8) and standard error.
+// output and standard error, both UTF-8.
 struct ToolResult {
     int status;
     QString out;

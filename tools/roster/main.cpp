@@ -2,5 +2,5 @@
 #include "tools/roster/rostertool.h"
 
 int main(int argc, char** argv) {
-    return tolvane::commandline::main(argc, argv, "tolvane-roster", tolvane::rostertool::run);
+    return tolvane::commandline::main(argc, argv, tolvane::rostertool::tool());
 }

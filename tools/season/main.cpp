@@ -2,5 +2,5 @@
 #include "tools/season/seasontool.h"
 
 int main(int argc, char** argv) {
-    return tolvane::commandline::main(argc, argv, "tolvane-season", tolvane::seasontool::run);
+    return tolvane::commandline::main(argc, argv, tolvane::seasontool::tool());
 }
