@@ -12,6 +12,7 @@
 #include "support/foldertree.h"
 #include "support/gamefolder.h"
 #include "support/jetedit.h"
+#include "support/jettable.h"
 #include "support/jetwriter.h"
 
 #include <QDir>
@@ -48,7 +49,7 @@ void install(GameFolder& game, const QString& name) {
 
 // A table as text: the column names, then one record per row, NULL as an empty field.
 std::vector<QStringList> tableText(const QString& path, const QString& name) {
-    const std::optional<jet::Table> table = jet::Reader(path).readTable(name);
+    const std::optional<jettable::WholeTable> table = jettable::read(jet::Reader(path), name);
     if (!table) {
         ADD_FAILURE() << "no table " << name.toStdString() << " in " << path.toStdString();
         return {};
@@ -281,7 +282,7 @@ TEST(JetRefusal, StopsBeforeAnythingIsWritten) {
 struct WriteTarget {
     explicit WriteTarget(const QString& name) {
         writeAll(path(), readAll(fixture(name)));
-        ratings = *jet::Reader(path()).readTable(QStringLiteral("Ratings"));
+        ratings = *jettable::read(jet::Reader(path()), QStringLiteral("Ratings"));
     }
     QString path() const { return dir.filePath(QStringLiteral("seasonStats.mdb")); }
     std::vector<jet::CellChange> everyRow(qint64 value) const {
@@ -291,7 +292,7 @@ struct WriteTarget {
         return changes;
     }
     QTemporaryDir dir;
-    jet::Table ratings;
+    jettable::WholeTable ratings;
 };
 
 TEST(JetWriteBack, FailuresLeaveTheFileByteIdentical) {
@@ -304,9 +305,9 @@ TEST(JetWriteBack, FailuresLeaveTheFileByteIdentical) {
             if (at == step)
                 throw std::runtime_error("injected fault");
         };
-        EXPECT_THROW(
-            jet::writeInPlace(target.path(), target.ratings, overall, target.everyRow(77), fault),
-            std::runtime_error);
+        EXPECT_THROW(jettable::writeInPlace(target.path(), target.ratings, overall,
+                                            target.everyRow(77), fault),
+                     std::runtime_error);
         EXPECT_EQ(readAll(target.path()), original);
         EXPECT_EQ(QDir(target.dir.path()).entryList(QDir::Files | QDir::Hidden),
                   QStringList{"seasonStats.mdb"});
@@ -318,15 +319,16 @@ TEST(JetWriteBack, FailuresLeaveTheFileByteIdentical) {
     for (const qint64 value : {256, -1}) {
         std::vector<jet::CellChange> changes = bytes.everyRow(50);
         changes.back().value = value;
-        EXPECT_THROW(jet::writeInPlace(bytes.path(), bytes.ratings, overall, changes), PatchError);
+        EXPECT_THROW(jettable::writeInPlace(bytes.path(), bytes.ratings, overall, changes),
+                     PatchError);
         EXPECT_EQ(readAll(bytes.path()), original);
     }
 
     // Another program changed the file after it was read: the stale read must not win.
-    jet::writeInPlace(bytes.path(), bytes.ratings, overall, bytes.everyRow(99));
+    jettable::writeInPlace(bytes.path(), bytes.ratings, overall, bytes.everyRow(99));
     const QByteArray written = readAll(bytes.path());
     EXPECT_NE(written, original);
-    EXPECT_THROW(jet::writeInPlace(bytes.path(), bytes.ratings, overall, bytes.everyRow(12)),
+    EXPECT_THROW(jettable::writeInPlace(bytes.path(), bytes.ratings, overall, bytes.everyRow(12)),
                  PatchError);
     EXPECT_EQ(readAll(bytes.path()), written);
 }
@@ -346,10 +348,11 @@ TEST(JetWriteBack, NullOverallGetsItsNullBitSet) {
     QByteArray file = readAll(target.path());
     makeNull(file, target.ratings, 3, target.ratings.columns[column].number);
     writeAll(target.path(), file);
-    jet::Table ratings = *jet::Reader(target.path()).readTable(QStringLiteral("Ratings"));
+    jettable::WholeTable ratings =
+        *jettable::read(jet::Reader(target.path()), QStringLiteral("Ratings"));
     ASSERT_TRUE(ratings.rows[3][column].isNull());
 
-    jet::writeInPlace(target.path(), ratings, QStringLiteral("overall"), {{3, 42}});
+    jettable::writeInPlace(target.path(), ratings, QStringLiteral("overall"), {{3, 42}});
     const std::vector<QStringList> rows = tableText(target.path(), QStringLiteral("Ratings"));
     ASSERT_GT(rows.size(), 4u);
     EXPECT_EQ(rows[4][rows[0].indexOf(QStringLiteral("overall"))], "42");
@@ -362,10 +365,11 @@ TEST(JetWriteBack, ACopyThatReadsBackOtherwiseIsNotUsed) {
     REQUIRE_FIXTURES();
     WriteTarget target(QStringLiteral("season-a.mdb"));
     const QByteArray original = readAll(target.path());
-    jet::Table believed = target.ratings;
+    jettable::WholeTable believed = target.ratings;
     believed.rows[40][believed.columnIndex(QStringLiteral("Name"))] = QStringLiteral("Someone");
     try {
-        jet::writeInPlace(target.path(), believed, QStringLiteral("overall"), target.everyRow(77));
+        jettable::writeInPlace(target.path(), believed, QStringLiteral("overall"),
+                               target.everyRow(77));
         ADD_FAILURE() << "written";
     } catch (const PatchError& e) {
         EXPECT_TRUE(e.cause().contains(QLatin1String("row 41, column \"Name\"")))
@@ -390,7 +394,8 @@ TEST(JetWriteBack, RefusesWhatItCannotWriteSafelyInEveryLayout) {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("seasonStats.mdb"));
         writeAll(path, jetwriter::writeDatabase(tables, layout.options));
-        const jet::Table ratings = *jet::Reader(path).readTable(QStringLiteral("Ratings"));
+        const jettable::WholeTable ratings =
+            *jettable::read(jet::Reader(path), QStringLiteral("Ratings"));
         EXPECT_TRUE(jet::inPlaceWriteProblem(path, ratings, QStringLiteral("overall"))
                         .contains(QLatin1String("part of the index \"ix_overall\"")));
 
@@ -398,13 +403,14 @@ TEST(JetWriteBack, RefusesWhatItCannotWriteSafelyInEveryLayout) {
         tables[0].indexes.clear();
         QByteArray file = jetwriter::writeDatabase(tables, layout.options);
         writeAll(path, file);
-        const jet::Table moved = *jet::Reader(path).readTable(QStringLiteral("Ratings"));
+        const jettable::WholeTable moved =
+            *jettable::read(jet::Reader(path), QStringLiteral("Ratings"));
         EXPECT_TRUE(jet::inPlaceWriteProblem(path, moved, QStringLiteral("overall")).isEmpty());
         const jetedit::Place pointer = jetedit::rowPlace(file, moved.locations[1]);
-        jetedit::put32(file, pointer.offset, jet::pointerTo(moved.locations[2]));
+        jetedit::put32(file, pointer.offset, jetwriter::pointerTo(moved.locations[2]));
         writeAll(path, file);
         try {
-            jet::Reader(path).readTable(QStringLiteral("Ratings"));
+            jettable::read(jet::Reader(path), QStringLiteral("Ratings"));
             ADD_FAILURE() << "read a stale pointer";
         } catch (const PatchError& e) {
             EXPECT_TRUE(e.cause().contains(QLatin1String("does not hold a moved row's data")))
@@ -425,7 +431,7 @@ TEST(JetFormat, IsToldByTheFirstBytes) {
     };
     const auto header = [](QByteArray& b, const jet::Format& format, std::uint8_t version,
                            std::uint16_t codePage) {
-        const QByteArray head = jet::makeHeader(format, version, codePage);
+        const QByteArray head = jetwriter::fileHeader(format, version, codePage);
         b.replace(0, head.size(), head);
     };
     // The database key lies in the masked part of the header: flipping its bits there
@@ -553,7 +559,8 @@ TEST(JetConversion, WrittenSeasonsReadAsTheirTwins) {
             jet::convertToSqlite(path, converted);
             for (const QString& table : {QStringLiteral("Ratings"), QStringLiteral("qz")}) {
                 QStringList decimal;
-                const std::optional<jet::Table> read = jet::Reader(path).readTable(table);
+                const std::optional<jettable::WholeTable> read =
+                    jettable::read(jet::Reader(path), table);
                 for (const jet::Column& c : read->columns) {
                     if (c.type == jet::Numeric)
                         decimal << c.name;
@@ -600,8 +607,8 @@ TEST(JetConversion, LeavesOutAttachmentsAndSaysSo) {
 struct Season {
     Season()
         : file(readAll(fixture(QStringLiteral("season-a.mdb"))))
-        , ratings(*jet::Reader(QStringLiteral("season-a.mdb"), file)
-                       .readTable(QStringLiteral("Ratings"))) {
+        , ratings(*jettable::read(jet::Reader(QStringLiteral("season-a.mdb"), file),
+                                  QStringLiteral("Ratings"))) {
         const int notes = ratings.columnIndex(QStringLiteral("Notes"));
         for (std::size_t r = 0; r < ratings.rows.size(); ++r) {
             if (ratings.rows[r][notes].toString().size() >
@@ -610,12 +617,13 @@ struct Season {
         }
     }
     QByteArray file;
-    jet::Table ratings;
+    jettable::WholeTable ratings;
     std::size_t memoRow = 0;
 };
 
-jet::Table readRatings(const QByteArray& file) {
-    return *jet::Reader(QStringLiteral("edited.mdb"), file).readTable(QStringLiteral("Ratings"));
+jettable::WholeTable readRatings(const QByteArray& file) {
+    return *jettable::read(jet::Reader(QStringLiteral("edited.mdb"), file),
+                           QStringLiteral("Ratings"));
 }
 
 TEST(JetReader, ReadsMovedRowsLongValuePagesAndInlineUsageMaps) {
@@ -643,7 +651,7 @@ TEST(JetReader, ReadsMovedRowsLongValuePagesAndInlineUsageMaps) {
         SCOPED_TRACE(label);
         QByteArray file = season.file;
         edit(file);
-        const jet::Table ratings = readRatings(file);
+        const jettable::WholeTable ratings = readRatings(file);
         EXPECT_EQ(ratings.rows, season.ratings.rows);
         EXPECT_EQ(ratings.locations, season.ratings.locations);
     }
@@ -674,7 +682,7 @@ TEST(JetReader, ReadsDecimalReplicationIdLargeNumberAndExtendedDateValues) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("kinds.accdb"));
     writeAll(path, jetwriter::writeDatabase({table}, {&jet::kAceFormat, 5}));
-    const jet::Table read = *jet::Reader(path).readTable(QStringLiteral("Kinds"));
+    const jettable::WholeTable read = *jettable::read(jet::Reader(path), QStringLiteral("Kinds"));
     ASSERT_EQ(read.rows.size(), 5u);
     EXPECT_EQ(read.rows[0][0], QVariant(1.5));
     EXPECT_EQ(read.rows[1][0], QVariant(QStringLiteral("0.1")));

@@ -61,10 +61,6 @@ QByteArray writeInPlace(const QString& path, const Table& table, const QString& 
                         const std::vector<CellChange>& changes, ExpectedRows& expected,
                         const WriteFault& fault = {});
 
-// The same for a table read whole: it must read back as it was read, with the changes.
-QByteArray writeInPlace(const QString& path, const Table& table, const QString& column,
-                        const std::vector<CellChange>& changes, const WriteFault& fault = {});
-
 } // namespace jet
 
 } // namespace tolvane

@@ -1,6 +1,7 @@
 #include "support/jetedit.h"
 
 #include "core/bytes.h"
+#include "db/jet/storedrow.h"
 
 #include <gtest/gtest.h>
 

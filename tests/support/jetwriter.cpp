@@ -188,7 +188,7 @@ private:
 
     QByteArray headerPage() const {
         QByteArray page = emptyPage();
-        const QByteArray head = jet::makeHeader(m_format, m_options.version, jet::kWesternCodePage);
+        const QByteArray head = fileHeader(m_format, m_options.version, jet::kWesternCodePage);
         page.replace(0, head.size(), head);
         return page;
     }
@@ -239,7 +239,7 @@ private:
         }
         const std::uint16_t slot = addRow(*m_longValues, row, 0);
         m_pages[m_longValuePage] = m_longValues->bytes;
-        return jet::pointerTo({m_longValuePage, slot});
+        return pointerTo({m_longValuePage, slot});
     }
 
     // The 12-byte field of a Memo or OLE value in its row, and its data where it lies there.
@@ -692,7 +692,7 @@ private:
         }
         flushMoved();
         for (std::size_t i = 0; i < pointers.size(); ++i)
-            put32(m_pages[pointers[i].first], pointers[i].second, jet::pointerTo(targets[i]));
+            put32(m_pages[pointers[i].first], pointers[i].second, pointerTo(targets[i]));
         if (m_longValues) {
             m_pages[m_longValuePage] = m_longValues->bytes;
             m_longValues.reset();
@@ -706,7 +706,7 @@ private:
         const std::uint32_t mapPage = addPage(maps.bytes);
         placeDefinition(definitionBytes(table, columns, variableCount,
                                         static_cast<std::uint32_t>(table.rows.size()),
-                                        jet::pointerTo({mapPage, 0}), system),
+                                        pointerTo({mapPage, 0}), system),
                         def);
         return def;
     }
@@ -719,6 +719,23 @@ private:
 };
 
 } // namespace
+
+QByteArray fileHeader(const jet::Format& format, std::uint8_t version, std::uint16_t codePage) {
+    constexpr qsizetype kMaskedOffset = 0x18;
+    constexpr qsizetype kSignatureOffset = 4;
+    constexpr qsizetype kVersionOffset = 0x14;
+    constexpr qsizetype kCodePageOffset = 0x3c;
+    QByteArray head(kMaskedOffset + format.maskedHeaderSize, '\0');
+    head[1] = 1;
+    const QByteArray signature(format.engine == jet::Engine::Ace ? "Standard ACE DB"
+                                                                 : "Standard Jet DB",
+                               16); // with its terminating zero
+    head.replace(kSignatureOffset, signature.size(), signature);
+    head[kVersionOffset] = static_cast<char>(version);
+    put16(head, kCodePageOffset, codePage);
+    jet::maskHeader(head, format);
+    return head;
+}
 
 QByteArray writeDatabase(const std::vector<TableDef>& tables, const Options& options) {
     return Writer(options).write(tables);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "db/jet/format.h"
+#include "db/jet/pages.h"
 
 #include <QByteArray>
 #include <QString>
@@ -55,6 +56,15 @@ struct Options {
     // Long values (Memo, OLE Object) of more bytes than this go to long-value pages.
     int inlineLongValues = 64;
 };
+
+// The head of page 0 of a new file of the format, with its masked part masked: the
+// signature, the version, the code page and the database key (0: not encoded).
+QByteArray fileHeader(const jet::Format& format, std::uint8_t version, std::uint16_t codePage);
+
+// A pointer to a row as Jet stores it: the slot in the low byte, the page above.
+inline std::uint32_t pointerTo(jet::RowLocation at) {
+    return at.page << 8 | at.slot;
+}
 
 // The whole file. A value its column cannot hold throws std::invalid_argument; Jet 3 texts
 // are written in Windows-1252, where a character it lacks becomes '?', as Access 97 does.
