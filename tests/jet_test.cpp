@@ -851,4 +851,206 @@ TEST(JetReader, DamagedJet3RowsFailWithAMessageThatNamesWhat) {
     }
 }
 
+// Access leaves the row count of a table's definition stale: the rows are those its data
+// pages hold, in every format, and the update reads and writes them all.
+TEST(JetReader, ReadsTheRowsThePagesHoldWhateverTheDefinitionCounts) {
+    REQUIRE_FIXTURES();
+    std::vector<std::pair<std::string, QByteArray>> files = {
+        {"season-a.mdb", readAll(fixture(QStringLiteral("season-a.mdb")))}};
+    for (const jetwriter::SeasonLayout& layout : jetwriter::kSeasonLayouts)
+        files.push_back(
+            {layout.label, jetwriter::seasonFile(kFixtures, QStringLiteral("season-b"), layout)});
+    for (const auto& [label, original] : files) {
+        SCOPED_TRACE(label);
+        const jettable::WholeTable ratings = readRatings(original);
+        for (const std::uint32_t count : {0u, 1u, 71u, 81u, 0xffffffffu}) {
+            QByteArray file = original;
+            jetedit::setRowCount(file, ratings.definitionPage, count);
+            const jettable::WholeTable read = readRatings(file);
+            EXPECT_EQ(read.rows, ratings.rows) << count;
+            EXPECT_EQ(read.locations, ratings.locations) << count;
+        }
+    }
+
+    GameFolder stale;
+    GameFolder counted;
+    QByteArray file = files[0].second;
+    jetedit::setRowCount(file, readRatings(file).definitionPage, 79);
+    writeAll(stale.dbPath(), file);
+    install(counted, QStringLiteral("season-a.mdb"));
+    ASSERT_EQ(stale.runUpdate(), "Import Complete!");
+    ASSERT_EQ(counted.runUpdate(), "Import Complete!");
+    EXPECT_EQ(slotWithoutDatabase(stale), slotWithoutDatabase(counted));
+    EXPECT_EQ(overallColumn(stale.dbPath()), overallColumn(counted.dbPath()));
+}
+
+// Access stores each value of a calculated column (ACE) as it computed it, behind a header
+// of its own; the value reads as Access computed it, typed by the column's result type, and
+// the SQLite copy keeps it so.
+TEST(JetReader, ReadsCalculatedColumnsAsAccessComputedThem) {
+    const auto calculated = [](const char* name, std::uint8_t type, std::uint16_t size = 0) {
+        jetwriter::ColumnDef column{QString::fromLatin1(name), type, size};
+        column.calculated = true;
+        return column;
+    };
+    jetwriter::TableDef table;
+    table.name = QStringLiteral("Fees");
+    table.columns = {
+        {QStringLiteral("Player"), jet::Text, 50},
+        {QStringLiteral("Games"), jet::Long},
+        {QStringLiteral("Fee"), jet::Money},
+        calculated("Total", jet::Money),    // [Games] * [Fee]
+        calculated("Twice", jet::Long),     // [Games] * 2
+        calculated("Share", jet::Double),   // [Fee] / 3
+        calculated("Label", jet::Text, 80), // [Player] & " (" & [Games] & ")"
+        calculated("Regular", jet::Bool),   // [Games] > 10
+        calculated("Exact", jet::Numeric),  // CDec([Fee]) / 8, or a long sum
+        calculated("Due", jet::DateTime),   // DateSerial(2024, 3, [Games])
+        calculated("Story", jet::Memo),     // [Player] & ...
+        calculated("Short", jet::Int),      // [Games] - 20
+        calculated("Ratio", jet::Float),    // [Games] / 4
+        calculated("Key", jet::Guid),       // a constant
+    };
+    const QString story(300, QLatin1Char('s')); // longer than a row keeps: a long-value page
+    const QString guid = QStringLiteral("{12345678-9ABC-DEF0-1122-334455667788}");
+    table.rows = {
+        {QStringLiteral("Ann"), qint64(12), 1234.5, 14814.0, qint64(24), 411.5,
+         QStringLiteral("Ann (12)"), qint64(1), QStringLiteral("154.3125"),
+         QStringLiteral("2024-03-12"), story, qint64(-8), 3.0, guid},
+        {QStringLiteral("Bo"), qint64(3), 0.25, 0.75, qint64(6), 0.08333333333333333,
+         QStringLiteral("Bo (3)"), qint64(0), QStringLiteral("-79228162514264337593543950.335"),
+         QStringLiteral("2024-03-03 06:30:00"), QStringLiteral("Bo"), qint64(-17), 0.75, guid},
+        // Access computes NULL where an operand is NULL.
+        {QStringLiteral("Cy"), QVariant(), QVariant(), QVariant(), QVariant(), QVariant(),
+         QVariant(), QVariant(), QVariant(), QVariant(), QVariant(), QVariant(), QVariant(),
+         QVariant()},
+    };
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("fees.accdb"));
+    const QByteArray file = jetwriter::writeDatabase({table}, {&jet::kAceFormat, 3});
+    writeAll(path, file);
+
+    const jettable::WholeTable read = *jettable::read(jet::Reader(path), QStringLiteral("Fees"));
+    EXPECT_TRUE(read.leftOut.empty());
+    // The values lie behind their header: a fixed calculated column is 39 bytes long.
+    EXPECT_EQ(jetedit::fieldPlace(file, read, 0, QStringLiteral("Total")).size, 39);
+    EXPECT_EQ(jetedit::fieldPlace(file, read, 0, QStringLiteral("Label")).size, 20 + 10 + 3);
+    const std::vector<std::vector<QVariant>> expected = {
+        {QStringLiteral("Ann"), qint64(12), 1234.5, 14814.0, qint64(24), 411.5,
+         QStringLiteral("Ann (12)"), qint64(1), 154.3125, QStringLiteral("2024-03-12"), story,
+         qint64(-8), 3.0, guid},
+        {QStringLiteral("Bo"), qint64(3), 0.25, 0.75, qint64(6), 0.08333333333333333,
+         QStringLiteral("Bo (3)"), qint64(0), QStringLiteral("-79228162514264337593543950.335"),
+         QStringLiteral("2024-03-03 06:30:00"), QStringLiteral("Bo"), qint64(-17), 0.75, guid},
+        {QStringLiteral("Cy"), QVariant(), QVariant(), QVariant(), QVariant(), QVariant(),
+         QVariant(), QVariant(), QVariant(), QVariant(), QVariant(), QVariant(), QVariant(),
+         QVariant()},
+    };
+    ASSERT_EQ(read.rows.size(), expected.size());
+    for (std::size_t r = 0; r < expected.size(); ++r) {
+        for (std::size_t c = 0; c < expected[r].size(); ++c) {
+            EXPECT_EQ(read.rows[r][c], expected[r][c])
+                << "row " << r << ", " << read.columns[c].name.toStdString();
+            EXPECT_EQ(read.rows[r][c].typeId(), expected[r][c].typeId());
+        }
+    }
+
+    const QString converted = dir.filePath(QStringLiteral("fees.sqlite"));
+    EXPECT_TRUE(jet::convertToSqlite(path, converted).empty());
+    const QStringList first = typedCells(converted, QStringLiteral("Fees"))[0];
+    EXPECT_EQ(first.mid(3, 5), QStringList({"real:14814", "integer:24", "real:411.5",
+                                            "text:Ann (12)", "integer:1"}));
+}
+
+// A column of a type no documentation of the format describes keeps its bytes, and the
+// table names it. The update refuses the file only where it reads such a column, naming
+// the column, its table and its type.
+TEST(JetReader, KeepsColumnsOfAnUnknownTypeAsTheirBytes) {
+    REQUIRE_FIXTURES();
+    constexpr std::uint8_t kUnknown = 0x15;
+    const Season season;
+    QByteArray file = season.file;
+    // overall is a fixed column of 2 bytes, Notes a variable one.
+    for (const char* column : {"overall", "Notes"})
+        jetedit::setColumnType(file, season.ratings.definitionPage, QString::fromLatin1(column),
+                               kUnknown);
+    const jettable::WholeTable read = readRatings(file);
+    ASSERT_EQ(read.rawBytes.size(), 2u);
+    const jet::RawColumn* overall = read.rawColumn(QStringLiteral("OVERALL"));
+    ASSERT_NE(overall, nullptr);
+    EXPECT_EQ(overall->type, kUnknown);
+    EXPECT_TRUE(overall->reason.contains(QLatin1String("unknown type 0x15")))
+        << overall->reason.toStdString();
+    EXPECT_EQ(read.rawColumn(QStringLiteral("Name")), nullptr);
+    const int overallAt = read.columnIndex(QStringLiteral("overall"));
+    const int notesAt = read.columnIndex(QStringLiteral("Notes"));
+    for (std::size_t r = 0; r < read.rows.size(); ++r) {
+        for (std::size_t c = 0; c < read.columns.size(); ++c) {
+            const QVariant& was = season.ratings.rows[r][c];
+            if (int(c) != overallAt && int(c) != notesAt) {
+                EXPECT_EQ(read.rows[r][c], was);
+                continue;
+            }
+            if (was.isNull()) {
+                EXPECT_TRUE(read.rows[r][c].isNull());
+                continue;
+            }
+            const jetedit::Place field = jetedit::fieldPlace(file, read, r, read.columns[c].name);
+            EXPECT_EQ(read.rows[r][c], QVariant(file.mid(field.offset, field.size)));
+        }
+        EXPECT_EQ(bytes::loadLittleEndian<std::int16_t>(
+                      read.rows[r][overallAt].toByteArray().constData()),
+                  season.ratings.rows[r][overallAt].toLongLong());
+    }
+
+    // The copy holds the bytes, and the converter names the columns it copied so.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("unknown.mdb"));
+    writeAll(path, file);
+    std::vector<jet::RawBytesOfTable> raw;
+    EXPECT_TRUE(jet::convertToSqlite(path, dir.filePath(QStringLiteral("u.sqlite")), &raw).empty());
+    ASSERT_EQ(raw.size(), 2u);
+    EXPECT_EQ(raw[0].table, "Ratings");
+    const QStringList first =
+        typedCells(dir.filePath(QStringLiteral("u.sqlite")), QStringLiteral("Ratings"))[0];
+    EXPECT_TRUE(first[overallAt].startsWith(QLatin1String("blob:")));
+
+    // Notes is no column the update reads: the run goes as over the file as it was.
+    QByteArray notesOnly = season.file;
+    jetedit::setColumnType(notesOnly, season.ratings.definitionPage, QStringLiteral("Notes"),
+                           kUnknown);
+    GameFolder unread;
+    GameFolder plain;
+    writeAll(unread.dbPath(), notesOnly);
+    install(plain, QStringLiteral("season-a.mdb"));
+    ASSERT_EQ(unread.runUpdate(), "Import Complete!");
+    ASSERT_EQ(plain.runUpdate(), "Import Complete!");
+    EXPECT_EQ(slotWithoutDatabase(unread), slotWithoutDatabase(plain));
+
+    // A column the update reads, in either table, stops it before anything is written.
+    const struct {
+        const char* table;
+        const char* column;
+    } cases[] = {{"Ratings", "Speed"}, {"qz", "bf"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.column);
+        QByteArray refused = season.file;
+        const jet::Reader reader(QStringLiteral("season-a.mdb"), refused);
+        jetedit::setColumnType(
+            refused,
+            reader.streamTable(QString::fromLatin1(c.table), {}, [](const auto&) {})
+                ->definitionPage,
+            QString::fromLatin1(c.column), kUnknown);
+        GameFolder game;
+        writeAll(game.dbPath(), refused);
+        const FolderTree before = snapshotTree(game.path());
+        const QString message = game.runUpdate();
+        for (const QString& fragment : {QStringLiteral("\"%1\"").arg(QLatin1String(c.column)),
+                                        QStringLiteral("table %1").arg(QLatin1String(c.table)),
+                                        QStringLiteral("unknown type 0x15")})
+            EXPECT_TRUE(message.contains(fragment)) << message.toStdString();
+        EXPECT_EQ(snapshotTree(game.path()), before);
+    }
+}
+
 } // namespace

@@ -23,10 +23,15 @@ int main(int argc, char** argv) {
         return 2;
     }
     try {
-        for (const jet::LeftOutOfTable& left : jet::convertToSqlite(args[1], args[2]))
+        std::vector<jet::RawBytesOfTable> rawBytes;
+        for (const jet::LeftOutOfTable& left : jet::convertToSqlite(args[1], args[2], &rawBytes))
             std::fprintf(stderr, "Left out of table %s: column \"%s\", %s.\n",
                          left.table.toUtf8().constData(), left.column.name.toUtf8().constData(),
                          left.column.reason.toUtf8().constData());
+        for (const jet::RawBytesOfTable& raw : rawBytes)
+            std::fprintf(stderr, "Copied as raw bytes in table %s: column \"%s\": %s.\n",
+                         raw.table.toUtf8().constData(), raw.column.name.toUtf8().constData(),
+                         raw.column.reason.toUtf8().constData());
     } catch (const PatchError& e) {
         std::fprintf(stderr, "%s\n", e.what());
         return 1;

@@ -157,6 +157,27 @@ void inlineUsageMap(QByteArray& file, std::uint32_t definitionPage, std::uint32_
     file.replace(map.offset, map.size, inlineMap);
 }
 
+void setRowCount(QByteArray& file, std::uint32_t definitionPage, std::uint32_t count) {
+    const jet::Format& format = formatOf(file);
+    put32(file, qsizetype(definitionPage) * format.pageSize + format.definition.rowCount, count);
+}
+
+void setColumnType(QByteArray& file, std::uint32_t definitionPage, const QString& column,
+                   std::uint8_t type) {
+    const jet::Format& format = formatOf(file);
+    const jet::DefinitionLayout& l = format.definition;
+    const jet::TableDefinition def = jet::parseTableDefinition(pagesOf(file), definitionPage);
+    const jet::Column* found = def.column(column);
+    ASSERT_NE(found, nullptr) << column.toStdString();
+    const qsizetype start = qsizetype(definitionPage) * format.pageSize;
+    const auto physicalIndexes =
+        bytes::loadLittleEndian<std::uint32_t>(file.constData() + start + l.physicalIndexCount);
+    const qsizetype entry = l.firstEntry + qsizetype(physicalIndexes) * l.physicalIndexEntry +
+                            (found - def.columns.data()) * l.columnEntry;
+    ASSERT_LT(entry + l.columnEntry, format.pageSize) << "the entry lies on a continuation page";
+    file[start + entry + l.columnType] = static_cast<char>(type);
+}
+
 } // namespace jetedit
 
 } // namespace tolvane
