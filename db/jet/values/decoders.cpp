@@ -41,13 +41,11 @@ constexpr TypeDecoders kDecoders[] = {
 
 } // namespace
 
-const unsigned char* need(const Field& field, std::size_t size) {
-    if (field.bytes.size() < size)
-        malformed(QStringLiteral("It holds %1 bytes; its type %2 needs %3.")
-                      .arg(field.bytes.size())
-                      .arg(columnTypeName(field.column.type))
-                      .arg(size));
-    return field.bytes.data();
+void tooShort(const Field& field, std::size_t size) {
+    malformed(QStringLiteral("It holds %1 bytes; its type %2 needs %3.")
+                  .arg(field.bytes.size())
+                  .arg(columnTypeName(field.column.type))
+                  .arg(size));
 }
 
 ColumnDecoder decoderFor(const Column& column) {
