@@ -247,6 +247,11 @@ QString difference(const QVariant& ours, const jet::Column& column,
         expected = *raw;
         break;
     default:
+        // A type we do not know is read as the bytes libmdb splits off the row.
+        if (ours.typeId() == QMetaType::QByteArray) {
+            expected = *raw;
+            break;
+        }
         return describe(QStringLiteral("a value of type %1").arg(column.type));
     }
     if (expected.typeId() == QMetaType::Double && ours.typeId() == QMetaType::Double)
@@ -475,6 +480,24 @@ TEST(JetLibmdbCrossCheck, LongValuePagesAndInlineUsageMapsReadTheSame) {
     const QStringList differences = compareReaders(path);
     EXPECT_TRUE(differences.isEmpty()) << differences.join(u'\n').toStdString();
     EXPECT_EQ(jettable::read(jet::Reader(path), QStringLiteral("Ratings"))->rows, ratings.rows);
+}
+
+// A column of a type no documentation describes reads as the bytes libmdb splits off the
+// row, fixed or variable.
+TEST(JetLibmdbCrossCheck, ColumnsOfAnUnknownTypeReadAsTheirBytes) {
+    QByteArray edited = readAll(kFixtures + QStringLiteral("/season-b.mdb"));
+    const std::uint32_t definition =
+        jettable::read(jet::Reader(QStringLiteral("season-b.mdb"), edited),
+                       QStringLiteral("Ratings"))
+            ->definitionPage;
+    for (const char* column : {"overall", "Notes"})
+        jetedit::setColumnType(edited, definition, QString::fromLatin1(column), 0x15);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("unknown.mdb"));
+    writeAll(path, edited);
+    EXPECT_EQ(jettable::read(jet::Reader(path), QStringLiteral("Ratings"))->rawBytes.size(), 2u);
+    const QStringList differences = compareReaders(path);
+    EXPECT_TRUE(differences.isEmpty()) << differences.join(u'\n').toStdString();
 }
 
 } // namespace
