@@ -43,8 +43,12 @@ QString sqliteType(std::uint8_t type) {
     case Binary:
     case Ole:
         return QStringLiteral("BLOB");
-    default:
+    case Text:
+    case Memo:
+    case Guid:
         return QStringLiteral("TEXT");
+    default: // a type the reader does not know: its bytes
+        return QStringLiteral("BLOB");
     }
 }
 
@@ -167,7 +171,8 @@ std::optional<Table> copyAccessTable(const Reader& reader, const QString& name,
     return table;
 }
 
-std::vector<LeftOutOfTable> convertToSqlite(const QString& accessPath, const QString& sqlitePath) {
+std::vector<LeftOutOfTable> convertToSqlite(const QString& accessPath, const QString& sqlitePath,
+                                            std::vector<RawBytesOfTable>* rawBytes) {
     const QString operation = QStringLiteral("Cannot create the SQLite database");
     if (QFileInfo::exists(sqlitePath))
         throw PatchError(operation, sqlitePath,
@@ -188,6 +193,10 @@ std::vector<LeftOutOfTable> convertToSqlite(const QString& accessPath, const QSt
                 if (const std::optional<Table> table = copyAccessTable(reader, name, copy)) {
                     for (const LeftOutColumn& column : table->leftOut)
                         leftOut.push_back({table->name, column});
+                    for (const RawColumn& column : table->rawBytes) {
+                        if (rawBytes)
+                            rawBytes->push_back({table->name, column});
+                    }
                 }
             }
         }

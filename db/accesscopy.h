@@ -47,10 +47,19 @@ struct LeftOutOfTable {
     LeftOutColumn column;
 };
 
+// A column the converter copied as the bytes the file stores (BLOB), its type being one the
+// reader does not know, and why.
+struct RawBytesOfTable {
+    QString table;
+    RawColumn column;
+};
+
 // Writes every user table of the Access file at accessPath into a new SQLite file at
-// sqlitePath, and returns the columns it left out. An existing target is refused; a failure
-// leaves no target behind.
-std::vector<LeftOutOfTable> convertToSqlite(const QString& accessPath, const QString& sqlitePath);
+// sqlitePath, and returns the columns it left out; adds to rawBytes, when given, the
+// columns it copied as raw bytes. An existing target is refused; a failure leaves no target
+// behind.
+std::vector<LeftOutOfTable> convertToSqlite(const QString& accessPath, const QString& sqlitePath,
+                                            std::vector<RawBytesOfTable>* rawBytes = nullptr);
 
 // Whether error, thrown by convertToSqlite, is the Access file's: it cannot be opened as a
 // readable Access file, or its tables are damaged; otherwise it is the SQLite file's,

@@ -33,6 +33,9 @@ struct SeasonDatabase::Jet {
     // Ratings as read from the file: its definition, where its rows lie, and the file's
     // fingerprint, kept up to date with what has been written back since.
     std::optional<jet::Table> ratings;
+    // The columns of the two tables whose values are raw bytes of a type the reader does
+    // not know, with their tables' names.
+    std::vector<std::pair<QString, jet::RawColumn>> rawBytes;
 };
 
 namespace {
@@ -79,7 +82,28 @@ void SeasonDatabase::loadJet() {
     // missing one is left missing, for the checks to name it as they would in an SQLite
     // file.
     m_jet->ratings = jet::copyAccessTable(reader, kRatings, copy);
-    jet::copyAccessTable(reader, seasonschema::kQzTable, copy);
+    std::optional<jet::Table> qz = jet::copyAccessTable(reader, seasonschema::kQzTable, copy);
+    for (const std::optional<jet::Table>* table : {&m_jet->ratings, &qz}) {
+        if (!*table)
+            continue;
+        for (const jet::RawColumn& column : (*table)->rawBytes)
+            m_jet->rawBytes.push_back({(*table)->name, column});
+    }
+}
+
+QString SeasonDatabase::unreadableColumn(QLatin1String table, const QString& column) const {
+    if (!m_jet)
+        return QString();
+    for (const auto& [name, raw] : m_jet->rawBytes) {
+        if (name.compare(table, Qt::CaseInsensitive) == 0 &&
+            raw.name.compare(column, Qt::CaseInsensitive) == 0)
+            return QStringLiteral("The column \"%1\" of the table %2 is of the %3, which no "
+                                  "documentation of the Access format describes, so its values "
+                                  "cannot be read. Change the column to a type of Access's own "
+                                  "in the table's Design View.")
+                .arg(raw.name, name, jet::columnTypeName(raw.type));
+    }
+    return QString();
 }
 
 QString SeasonDatabase::writeBackProblem() const {

@@ -47,6 +47,11 @@ public:
     // empty when they can. Only Access files have such limits.
     QString writeBackProblem() const;
 
+    // Why the run cannot read a column of a table, for the user: an Access column of a type
+    // no documentation of the format describes, which the copy holds as the file's bytes.
+    // Empty when it can.
+    QString unreadableColumn(QLatin1String table, const QString& column) const;
+
     // Runs a statement that returns no rows; failures throw.
     void exec(const QString& sql);
     // The single integer a query such as SELECT COUNT(*) returns.

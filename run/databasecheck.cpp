@@ -90,6 +90,10 @@ bool DatabaseCheck::checkTables(Findings& findings) {
                 findings.addProblem(
                     QStringLiteral("The table %1 has no column \"%2\".").arg(table, column.name));
                 complete = false;
+            } else if (const QString why = m_db->unreadableColumn(table, column.name);
+                       !why.isEmpty()) {
+                findings.addProblem(why);
+                complete = false;
             }
         }
     };

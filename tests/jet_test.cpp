@@ -11,6 +11,7 @@
 #include "run/updaterun.h"
 #include "support/foldertree.h"
 #include "support/jetedit.h"
+#include "support/jettable.h"
 #include "support/jetwriter.h"
 #include "support/sqlrows.h"
 #include "support/testgame.h"
@@ -53,7 +54,7 @@ void install(TestGame& game, const QString& name) {
 
 // A table as text: the column names, then one record per row, NULL as an empty field.
 std::vector<QStringList> tableText(const QString& path, const QString& name) {
-    const std::optional<jet::Table> table = jet::Reader(path).readTable(name);
+    const std::optional<jettable::WholeTable> table = jettable::read(jet::Reader(path), name);
     if (!table) {
         ADD_FAILURE() << "no table " << name.toStdString() << " in " << path.toStdString();
         return {};
@@ -286,7 +287,7 @@ TEST(JetRefusal, StopsBeforeAnythingIsWritten) {
 struct WriteTarget {
     explicit WriteTarget(const QString& name) {
         writeAll(path(), readAll(fixture(name)));
-        ratings = *jet::Reader(path()).readTable(QStringLiteral("Ratings"));
+        ratings = *jettable::read(jet::Reader(path()), QStringLiteral("Ratings"));
     }
     QString path() const { return dir.filePath(QStringLiteral("seasonStats.mdb")); }
     std::vector<jet::CellChange> everyRow(qint64 value) const {
@@ -296,7 +297,7 @@ struct WriteTarget {
         return changes;
     }
     QTemporaryDir dir;
-    jet::Table ratings;
+    jettable::WholeTable ratings;
 };
 
 TEST(JetWriteBack, FailuresLeaveTheFileByteIdentical) {
@@ -312,7 +313,7 @@ TEST(JetWriteBack, FailuresLeaveTheFileByteIdentical) {
     std::vector<std::string> steps;
     {
         const faultfs::Scope scope(folderOf(rehearsal));
-        jet::writeInPlace(rehearsal.path(), rehearsal.ratings, overall, rehearsal.everyRow(77));
+        jettable::writeInPlace(rehearsal.path(), rehearsal.ratings, overall, rehearsal.everyRow(77));
         steps = faultfs::log();
     }
     const QByteArray rewritten = readAll(rehearsal.path());
@@ -335,7 +336,7 @@ TEST(JetWriteBack, FailuresLeaveTheFileByteIdentical) {
             const faultfs::Scope scope(folderOf(target));
             faultfs::failAt(static_cast<std::int64_t>(step), EIO);
             try {
-                jet::writeInPlace(target.path(), target.ratings, overall, target.everyRow(77));
+                jettable::writeInPlace(target.path(), target.ratings, overall, target.everyRow(77));
             } catch (const PatchError& e) {
                 failed = true;
                 EXPECT_EQ(e.operation(), jet::writeOperation());
@@ -358,15 +359,16 @@ TEST(JetWriteBack, FailuresLeaveTheFileByteIdentical) {
     for (const qint64 value : {256, -1}) {
         std::vector<jet::CellChange> changes = bytes.everyRow(50);
         changes.back().value = value;
-        EXPECT_THROW(jet::writeInPlace(bytes.path(), bytes.ratings, overall, changes), PatchError);
+        EXPECT_THROW(jettable::writeInPlace(bytes.path(), bytes.ratings, overall, changes),
+                     PatchError);
         EXPECT_EQ(readAll(bytes.path()), original);
     }
 
     // Another program changed the file after it was read: the stale read must not win.
-    jet::writeInPlace(bytes.path(), bytes.ratings, overall, bytes.everyRow(99));
+    jettable::writeInPlace(bytes.path(), bytes.ratings, overall, bytes.everyRow(99));
     const QByteArray written = readAll(bytes.path());
     EXPECT_NE(written, original);
-    EXPECT_THROW(jet::writeInPlace(bytes.path(), bytes.ratings, overall, bytes.everyRow(12)),
+    EXPECT_THROW(jettable::writeInPlace(bytes.path(), bytes.ratings, overall, bytes.everyRow(12)),
                  PatchError);
     EXPECT_EQ(readAll(bytes.path()), written);
 #ifndef TOLVANE_HAVE_FAULTFS
@@ -390,10 +392,11 @@ TEST(JetWriteBack, NullOverallGetsItsNullBitSet) {
     QByteArray file = readAll(target.path());
     makeNull(file, target.ratings, 3, target.ratings.columns[column].number);
     writeAll(target.path(), file);
-    jet::Table ratings = *jet::Reader(target.path()).readTable(QStringLiteral("Ratings"));
+    jettable::WholeTable ratings =
+        *jettable::read(jet::Reader(target.path()), QStringLiteral("Ratings"));
     ASSERT_TRUE(ratings.rows[3][column].isNull());
 
-    jet::writeInPlace(target.path(), ratings, QStringLiteral("overall"), {{3, 42}});
+    jettable::writeInPlace(target.path(), ratings, QStringLiteral("overall"), {{3, 42}});
     const std::vector<QStringList> rows = tableText(target.path(), QStringLiteral("Ratings"));
     ASSERT_GT(rows.size(), 4u);
     EXPECT_EQ(rows[4][rows[0].indexOf(QStringLiteral("overall"))], "42");
@@ -406,10 +409,11 @@ TEST(JetWriteBack, ACopyThatReadsBackOtherwiseIsNotUsed) {
     REQUIRE_FIXTURES();
     WriteTarget target(QStringLiteral("season-a.mdb"));
     const QByteArray original = readAll(target.path());
-    jet::Table believed = target.ratings;
+    jettable::WholeTable believed = target.ratings;
     believed.rows[40][believed.columnIndex(QStringLiteral("Name"))] = QStringLiteral("Someone");
     try {
-        jet::writeInPlace(target.path(), believed, QStringLiteral("overall"), target.everyRow(77));
+        jettable::writeInPlace(target.path(), believed, QStringLiteral("overall"),
+                               target.everyRow(77));
         ADD_FAILURE() << "written";
     } catch (const PatchError& e) {
         EXPECT_TRUE(e.cause().contains(QLatin1String("row 41, column \"Name\"")))
@@ -434,7 +438,8 @@ TEST(JetWriteBack, RefusesWhatItCannotWriteSafelyInEveryLayout) {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("seasonStats.mdb"));
         writeAll(path, jetwriter::writeDatabase(tables, layout.options));
-        const jet::Table ratings = *jet::Reader(path).readTable(QStringLiteral("Ratings"));
+        const jettable::WholeTable ratings =
+            *jettable::read(jet::Reader(path), QStringLiteral("Ratings"));
         EXPECT_TRUE(jet::inPlaceWriteProblem(path, ratings, QStringLiteral("overall"))
                         .contains(QLatin1String("part of the index \"ix_overall\"")));
 
@@ -442,13 +447,14 @@ TEST(JetWriteBack, RefusesWhatItCannotWriteSafelyInEveryLayout) {
         tables[0].indexes.clear();
         QByteArray file = jetwriter::writeDatabase(tables, layout.options);
         writeAll(path, file);
-        const jet::Table moved = *jet::Reader(path).readTable(QStringLiteral("Ratings"));
+        const jettable::WholeTable moved =
+            *jettable::read(jet::Reader(path), QStringLiteral("Ratings"));
         EXPECT_TRUE(jet::inPlaceWriteProblem(path, moved, QStringLiteral("overall")).isEmpty());
         const jetedit::Place pointer = jetedit::rowPlace(file, moved.locations[1]);
-        jetedit::put32(file, pointer.offset, jet::pointerTo(moved.locations[2]));
+        jetedit::put32(file, pointer.offset, jetwriter::pointerTo(moved.locations[2]));
         writeAll(path, file);
         try {
-            jet::Reader(path).readTable(QStringLiteral("Ratings"));
+            jettable::read(jet::Reader(path), QStringLiteral("Ratings"));
             ADD_FAILURE() << "read a stale pointer";
         } catch (const PatchError& e) {
             EXPECT_TRUE(e.cause().contains(QLatin1String("does not hold a moved row's data")))
@@ -469,7 +475,7 @@ TEST(JetFormat, IsToldByTheFirstBytes) {
     };
     const auto header = [](QByteArray& b, const jet::Format& format, std::uint8_t version,
                            std::uint16_t codePage) {
-        const QByteArray head = jet::makeHeader(format, version, codePage);
+        const QByteArray head = jetwriter::fileHeader(format, version, codePage);
         b.replace(0, head.size(), head);
     };
     // The database key lies in the masked part of the header: flipping its bits there
@@ -590,7 +596,8 @@ TEST(JetConversion, WrittenSeasonsReadAsTheirTwins) {
             jet::convertToSqlite(path, converted);
             for (const QString& table : {QStringLiteral("Ratings"), QStringLiteral("qz")}) {
                 QStringList decimal;
-                const std::optional<jet::Table> read = jet::Reader(path).readTable(table);
+                const std::optional<jettable::WholeTable> read =
+                    jettable::read(jet::Reader(path), table);
                 for (const jet::Column& c : read->columns) {
                     if (c.type == jet::Numeric)
                         decimal << c.name;
@@ -637,8 +644,8 @@ TEST(JetConversion, LeavesOutAttachmentsAndSaysSo) {
 struct Season {
     Season()
         : file(readAll(fixture(QStringLiteral("season-a.mdb"))))
-        , ratings(*jet::Reader(QStringLiteral("season-a.mdb"), file)
-                       .readTable(QStringLiteral("Ratings"))) {
+        , ratings(*jettable::read(jet::Reader(QStringLiteral("season-a.mdb"), file),
+                                  QStringLiteral("Ratings"))) {
         const int notes = ratings.columnIndex(QStringLiteral("Notes"));
         for (std::size_t r = 0; r < ratings.rows.size(); ++r) {
             if (ratings.rows[r][notes].toString().size() >
@@ -647,12 +654,13 @@ struct Season {
         }
     }
     QByteArray file;
-    jet::Table ratings;
+    jettable::WholeTable ratings;
     std::size_t memoRow = 0;
 };
 
-jet::Table readRatings(const QByteArray& file) {
-    return *jet::Reader(QStringLiteral("edited.mdb"), file).readTable(QStringLiteral("Ratings"));
+jettable::WholeTable readRatings(const QByteArray& file) {
+    return *jettable::read(jet::Reader(QStringLiteral("edited.mdb"), file),
+                           QStringLiteral("Ratings"));
 }
 
 TEST(JetReader, ReadsMovedRowsLongValuePagesAndInlineUsageMaps) {
@@ -680,7 +688,7 @@ TEST(JetReader, ReadsMovedRowsLongValuePagesAndInlineUsageMaps) {
         SCOPED_TRACE(label);
         QByteArray file = season.file;
         edit(file);
-        const jet::Table ratings = readRatings(file);
+        const jettable::WholeTable ratings = readRatings(file);
         EXPECT_EQ(ratings.rows, season.ratings.rows);
         EXPECT_EQ(ratings.locations, season.ratings.locations);
     }
@@ -711,7 +719,7 @@ TEST(JetReader, ReadsDecimalReplicationIdLargeNumberAndExtendedDateValues) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("kinds.accdb"));
     writeAll(path, jetwriter::writeDatabase({table}, {&jet::kAceFormat, 5}));
-    const jet::Table read = *jet::Reader(path).readTable(QStringLiteral("Kinds"));
+    const jettable::WholeTable read = *jettable::read(jet::Reader(path), QStringLiteral("Kinds"));
     ASSERT_EQ(read.rows.size(), 5u);
     EXPECT_EQ(read.rows[0][0], QVariant(1.5));
     EXPECT_EQ(read.rows[1][0], QVariant(QStringLiteral("0.1")));
@@ -877,6 +885,208 @@ TEST(JetReader, DamagedJet3RowsFailWithAMessageThatNamesWhat) {
             EXPECT_TRUE(e.message().contains(QLatin1String(c.expected)))
                 << e.message().toStdString();
         }
+    }
+}
+
+// Access leaves the row count of a table's definition stale: the rows are those its data
+// pages hold, in every format, and the update reads and writes them all.
+TEST(JetReader, ReadsTheRowsThePagesHoldWhateverTheDefinitionCounts) {
+    REQUIRE_FIXTURES();
+    std::vector<std::pair<std::string, QByteArray>> files = {
+        {"season-a.mdb", readAll(fixture(QStringLiteral("season-a.mdb")))}};
+    for (const jetwriter::SeasonLayout& layout : jetwriter::kSeasonLayouts)
+        files.push_back(
+            {layout.label, jetwriter::seasonFile(kFixtures, QStringLiteral("season-b"), layout)});
+    for (const auto& [label, original] : files) {
+        SCOPED_TRACE(label);
+        const jettable::WholeTable ratings = readRatings(original);
+        for (const std::uint32_t count : {0u, 1u, 71u, 81u, 0xffffffffu}) {
+            QByteArray file = original;
+            jetedit::setRowCount(file, ratings.definitionPage, count);
+            const jettable::WholeTable read = readRatings(file);
+            EXPECT_EQ(read.rows, ratings.rows) << count;
+            EXPECT_EQ(read.locations, ratings.locations) << count;
+        }
+    }
+
+    TestGame stale;
+    TestGame counted;
+    QByteArray file = files[0].second;
+    jetedit::setRowCount(file, readRatings(file).definitionPage, 79);
+    writeAll(stale.dbPath(), file);
+    install(counted, QStringLiteral("season-a.mdb"));
+    ASSERT_EQ(stale.runUpdate(), "Import Complete!");
+    ASSERT_EQ(counted.runUpdate(), "Import Complete!");
+    EXPECT_EQ(slotWithoutDatabase(stale), slotWithoutDatabase(counted));
+    EXPECT_EQ(overallColumn(stale.dbPath()), overallColumn(counted.dbPath()));
+}
+
+// Access stores each value of a calculated column (ACE) as it computed it, behind a header
+// of its own; the value reads as Access computed it, typed by the column's result type, and
+// the SQLite copy keeps it so.
+TEST(JetReader, ReadsCalculatedColumnsAsAccessComputedThem) {
+    const auto calculated = [](const char* name, std::uint8_t type, std::uint16_t size = 0) {
+        jetwriter::ColumnDef column{QString::fromLatin1(name), type, size};
+        column.calculated = true;
+        return column;
+    };
+    jetwriter::TableDef table;
+    table.name = QStringLiteral("Fees");
+    table.columns = {
+        {QStringLiteral("Player"), jet::Text, 50},
+        {QStringLiteral("Games"), jet::Long},
+        {QStringLiteral("Fee"), jet::Money},
+        calculated("Total", jet::Money),    // [Games] * [Fee]
+        calculated("Twice", jet::Long),     // [Games] * 2
+        calculated("Share", jet::Double),   // [Fee] / 3
+        calculated("Label", jet::Text, 80), // [Player] & " (" & [Games] & ")"
+        calculated("Regular", jet::Bool),   // [Games] > 10
+        calculated("Exact", jet::Numeric),  // CDec([Fee]) / 8, or a long sum
+        calculated("Due", jet::DateTime),   // DateSerial(2024, 3, [Games])
+        calculated("Story", jet::Memo),     // [Player] & ...
+        calculated("Short", jet::Int),      // [Games] - 20
+        calculated("Ratio", jet::Float),    // [Games] / 4
+        calculated("Key", jet::Guid),       // a constant
+    };
+    const QString story(300, QLatin1Char('s')); // longer than a row keeps: a long-value page
+    const QString guid = QStringLiteral("{12345678-9ABC-DEF0-1122-334455667788}");
+    table.rows = {
+        {QStringLiteral("Ann"), qint64(12), 1234.5, 14814.0, qint64(24), 411.5,
+         QStringLiteral("Ann (12)"), qint64(1), QStringLiteral("154.3125"),
+         QStringLiteral("2024-03-12"), story, qint64(-8), 3.0, guid},
+        {QStringLiteral("Bo"), qint64(3), 0.25, 0.75, qint64(6), 0.08333333333333333,
+         QStringLiteral("Bo (3)"), qint64(0), QStringLiteral("-79228162514264337593543950.335"),
+         QStringLiteral("2024-03-03 06:30:00"), QStringLiteral("Bo"), qint64(-17), 0.75, guid},
+        // Access computes NULL where an operand is NULL.
+        {QStringLiteral("Cy"), QVariant(), QVariant(), QVariant(), QVariant(), QVariant(),
+         QVariant(), QVariant(), QVariant(), QVariant(), QVariant(), QVariant(), QVariant(),
+         QVariant()},
+    };
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("fees.accdb"));
+    const QByteArray file = jetwriter::writeDatabase({table}, {&jet::kAceFormat, 3});
+    writeAll(path, file);
+
+    const jettable::WholeTable read = *jettable::read(jet::Reader(path), QStringLiteral("Fees"));
+    EXPECT_TRUE(read.leftOut.empty());
+    // The values lie behind their header: a fixed calculated column is 39 bytes long.
+    EXPECT_EQ(jetedit::fieldPlace(file, read, 0, QStringLiteral("Total")).size, 39);
+    EXPECT_EQ(jetedit::fieldPlace(file, read, 0, QStringLiteral("Label")).size, 20 + 10 + 3);
+    const std::vector<std::vector<QVariant>> expected = {
+        {QStringLiteral("Ann"), qint64(12), 1234.5, 14814.0, qint64(24), 411.5,
+         QStringLiteral("Ann (12)"), qint64(1), 154.3125, QStringLiteral("2024-03-12"), story,
+         qint64(-8), 3.0, guid},
+        {QStringLiteral("Bo"), qint64(3), 0.25, 0.75, qint64(6), 0.08333333333333333,
+         QStringLiteral("Bo (3)"), qint64(0), QStringLiteral("-79228162514264337593543950.335"),
+         QStringLiteral("2024-03-03 06:30:00"), QStringLiteral("Bo"), qint64(-17), 0.75, guid},
+        {QStringLiteral("Cy"), QVariant(), QVariant(), QVariant(), QVariant(), QVariant(),
+         QVariant(), QVariant(), QVariant(), QVariant(), QVariant(), QVariant(), QVariant(),
+         QVariant()},
+    };
+    ASSERT_EQ(read.rows.size(), expected.size());
+    for (std::size_t r = 0; r < expected.size(); ++r) {
+        for (std::size_t c = 0; c < expected[r].size(); ++c) {
+            EXPECT_EQ(read.rows[r][c], expected[r][c])
+                << "row " << r << ", " << read.columns[c].name.toStdString();
+            EXPECT_EQ(read.rows[r][c].typeId(), expected[r][c].typeId());
+        }
+    }
+
+    const QString converted = dir.filePath(QStringLiteral("fees.sqlite"));
+    EXPECT_TRUE(jet::convertToSqlite(path, converted).empty());
+    const QStringList first = typedCells(converted, QStringLiteral("Fees"))[0];
+    EXPECT_EQ(first.mid(3, 5), QStringList({"real:14814", "integer:24", "real:411.5",
+                                            "text:Ann (12)", "integer:1"}));
+}
+
+// A column of a type no documentation of the format describes keeps its bytes, and the
+// table names it. The update refuses the file only where it reads such a column, naming
+// the column, its table and its type.
+TEST(JetReader, KeepsColumnsOfAnUnknownTypeAsTheirBytes) {
+    REQUIRE_FIXTURES();
+    constexpr std::uint8_t kUnknown = 0x15;
+    const Season season;
+    QByteArray file = season.file;
+    // overall is a fixed column of 2 bytes, Notes a variable one.
+    for (const char* column : {"overall", "Notes"})
+        jetedit::setColumnType(file, season.ratings.definitionPage, QString::fromLatin1(column),
+                               kUnknown);
+    const jettable::WholeTable read = readRatings(file);
+    ASSERT_EQ(read.rawBytes.size(), 2u);
+    const jet::RawColumn* overall = read.rawColumn(QStringLiteral("OVERALL"));
+    ASSERT_NE(overall, nullptr);
+    EXPECT_EQ(overall->type, kUnknown);
+    EXPECT_TRUE(overall->reason.contains(QLatin1String("unknown type 0x15")))
+        << overall->reason.toStdString();
+    EXPECT_EQ(read.rawColumn(QStringLiteral("Name")), nullptr);
+    const int overallAt = read.columnIndex(QStringLiteral("overall"));
+    const int notesAt = read.columnIndex(QStringLiteral("Notes"));
+    for (std::size_t r = 0; r < read.rows.size(); ++r) {
+        for (std::size_t c = 0; c < read.columns.size(); ++c) {
+            const QVariant& was = season.ratings.rows[r][c];
+            if (int(c) != overallAt && int(c) != notesAt) {
+                EXPECT_EQ(read.rows[r][c], was);
+                continue;
+            }
+            if (was.isNull()) {
+                EXPECT_TRUE(read.rows[r][c].isNull());
+                continue;
+            }
+            const jetedit::Place field = jetedit::fieldPlace(file, read, r, read.columns[c].name);
+            EXPECT_EQ(read.rows[r][c], QVariant(file.mid(field.offset, field.size)));
+        }
+        EXPECT_EQ(bytes::loadLittleEndian<std::int16_t>(
+                      read.rows[r][overallAt].toByteArray().constData()),
+                  season.ratings.rows[r][overallAt].toLongLong());
+    }
+
+    // The copy holds the bytes, and the converter names the columns it copied so.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("unknown.mdb"));
+    writeAll(path, file);
+    std::vector<jet::RawBytesOfTable> raw;
+    EXPECT_TRUE(jet::convertToSqlite(path, dir.filePath(QStringLiteral("u.sqlite")), &raw).empty());
+    ASSERT_EQ(raw.size(), 2u);
+    EXPECT_EQ(raw[0].table, "Ratings");
+    const QStringList first =
+        typedCells(dir.filePath(QStringLiteral("u.sqlite")), QStringLiteral("Ratings"))[0];
+    EXPECT_TRUE(first[overallAt].startsWith(QLatin1String("blob:")));
+
+    // Notes is no column the update reads: the run goes as over the file as it was.
+    QByteArray notesOnly = season.file;
+    jetedit::setColumnType(notesOnly, season.ratings.definitionPage, QStringLiteral("Notes"),
+                           kUnknown);
+    TestGame unread;
+    TestGame plain;
+    writeAll(unread.dbPath(), notesOnly);
+    install(plain, QStringLiteral("season-a.mdb"));
+    ASSERT_EQ(unread.runUpdate(), "Import Complete!");
+    ASSERT_EQ(plain.runUpdate(), "Import Complete!");
+    EXPECT_EQ(slotWithoutDatabase(unread), slotWithoutDatabase(plain));
+
+    // A column the update reads, in either table, stops it before anything is written.
+    const struct {
+        const char* table;
+        const char* column;
+    } cases[] = {{"Ratings", "Speed"}, {"qz", "bf"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.column);
+        QByteArray refused = season.file;
+        const jet::Reader reader(QStringLiteral("season-a.mdb"), refused);
+        jetedit::setColumnType(
+            refused,
+            reader.streamTable(QString::fromLatin1(c.table), {}, [](const auto&) {})
+                ->definitionPage,
+            QString::fromLatin1(c.column), kUnknown);
+        TestGame game;
+        writeAll(game.dbPath(), refused);
+        const FolderTree before = snapshotTree(game.path());
+        const QString message = game.runUpdate();
+        for (const QString& fragment : {QStringLiteral("\"%1\"").arg(QLatin1String(c.column)),
+                                        QStringLiteral("table %1").arg(QLatin1String(c.table)),
+                                        QStringLiteral("unknown type 0x15")})
+            EXPECT_TRUE(message.contains(fragment)) << message.toStdString();
+        EXPECT_EQ(snapshotTree(game.path()), before);
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "core/bytes.h"
 
+#include <algorithm>
 #include <array>
 
 namespace tolvane {
@@ -48,21 +49,6 @@ constexpr std::array<std::uint8_t, kLongestMask> headerMask() {
 }
 
 constexpr std::array<std::uint8_t, kLongestMask> kHeaderMask = headerMask();
-
-// The unmasked little-endian number of size bytes at offset, or 0 where the head ends first.
-std::uint32_t unmasked(QByteArrayView head, qsizetype offset, int size, qsizetype maskedSize) {
-    if (head.size() < offset + size)
-        return 0;
-    std::uint32_t value = 0;
-    for (int i = size - 1; i >= 0; --i) {
-        std::uint8_t byte = static_cast<std::uint8_t>(head[offset + i]);
-        const qsizetype m = offset + i - kMaskedOffset;
-        if (m >= 0 && m < maskedSize)
-            byte ^= kHeaderMask[static_cast<std::size_t>(m)];
-        value = value << 8 | byte;
-    }
-    return value;
-}
 
 } // namespace
 
@@ -121,23 +107,23 @@ std::optional<FileHeader> readHeader(QByteArrayView head) {
     }
     if (!header.format)
         return std::nullopt;
-    const qsizetype masked = header.format->maskedHeaderSize;
-    header.codePage = static_cast<std::uint16_t>(unmasked(head, kCodePageOffset, 2, masked));
-    header.databaseKey = unmasked(head, kDatabaseKeyOffset, 4, masked);
+    QByteArray plain = head.first(std::min(head.size(), kHeadSize)).toByteArray();
+    maskHeader(plain, *header.format);
+    // A head too short for a field leaves it 0.
+    if (plain.size() >= kCodePageOffset + 2)
+        header.codePage =
+            bytes::loadLittleEndian<std::uint16_t>(plain.constData() + kCodePageOffset);
+    if (plain.size() >= kDatabaseKeyOffset + 4)
+        header.databaseKey =
+            bytes::loadLittleEndian<std::uint32_t>(plain.constData() + kDatabaseKeyOffset);
     return header;
 }
 
-QByteArray makeHeader(const Format& format, std::uint8_t version, std::uint16_t codePage) {
-    QByteArray head(kMaskedOffset + format.maskedHeaderSize, '\0');
-    head[1] = 1;
-    const char* signature = format.engine == Engine::Ace ? kAceSignature : kJetSignature;
-    head.replace(kSignatureOffset, kSignatureSize, QByteArray(signature, kSignatureSize));
-    head[kVersionOffset] = static_cast<char>(version);
-    bytes::storeLittleEndian(head.data() + kCodePageOffset, codePage);
-    for (qsizetype i = 0; i < format.maskedHeaderSize; ++i)
-        head[kMaskedOffset + i] =
-            static_cast<char>(head[kMaskedOffset + i] ^ kHeaderMask[static_cast<std::size_t>(i)]);
-    return head;
+void maskHeader(QByteArray& head, const Format& format) {
+    const qsizetype end = std::min(head.size(), kMaskedOffset + format.maskedHeaderSize);
+    for (qsizetype i = kMaskedOffset; i < end; ++i)
+        head[i] =
+            static_cast<char>(head[i] ^ kHeaderMask[static_cast<std::size_t>(i - kMaskedOffset)]);
 }
 
 } // namespace jet

@@ -154,10 +154,9 @@ struct FileHeader {
 // Access file of a known version. A head too short for a field leaves it 0.
 std::optional<FileHeader> readHeader(QByteArrayView head);
 
-// The head of page 0 of a new file of the format, with its masked part masked: the
-// signature, the version, the code page and the database key (0: not encoded). Tests make
-// files with it.
-QByteArray makeHeader(const Format& format, std::uint8_t version, std::uint16_t codePage);
+// Masks page 0's head in place, or unmasks it: the bytes from 0x18 on that the format masks
+// with a fixed key stream, as far as head reaches. The mask is its own inverse.
+void maskHeader(QByteArray& head, const Format& format);
 
 // The format as users know it, e.g. "a Microsoft Jet 3 database (Access 97)", or for an
 // encrypted file "an encoded (encrypted) Microsoft Jet 3 database (Access 97)".

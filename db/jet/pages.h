@@ -45,9 +45,6 @@ struct RowLocation {
 inline RowLocation rowAt(std::uint32_t pointer) {
     return {pointer >> 8, static_cast<std::uint16_t>(pointer & 0xff)};
 }
-inline std::uint32_t pointerTo(RowLocation at) {
-    return at.page << 8 | at.slot;
-}
 
 // The operation every failure to read an Access file is reported under.
 QString readOperation();

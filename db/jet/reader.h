@@ -1,5 +1,6 @@
 #pragma once
 
+#include "db/jet/catalog.h"
 #include "db/jet/pages.h"
 #include "db/jet/tabledefinition.h"
 
@@ -10,7 +11,6 @@
 
 #include <functional>
 #include <optional>
-#include <span>
 #include <vector>
 
 namespace tolvane {
@@ -19,47 +19,19 @@ namespace tolvane {
 // data pages and their rows, with nothing but the file's bytes.
 namespace jet {
 
-// One stored row split into its parts: the column count, the fixed columns, the table of
-// variable columns (with Jet 3's jump table) and the null mask, each checked to lie within
-// the row.
-class StoredRow {
-public:
-    // Throws when the row's own tables do not fit it.
-    StoredRow(const RowBytes& row, const TableDefinition& definition, const Format& format);
-
-    // False for a row stored before the column was added to the table.
-    bool holds(const Column& column) const;
-    // A clear null-mask bit: NULL for most types, No for a Yes/No column.
-    bool isNull(const Column& column) const;
-    // The column's bytes; empty for a column the row does not hold. Bytes outside the row
-    // throw.
-    std::span<const unsigned char> field(const Column& column) const;
-    // Where in the file the column's null-mask bit lies.
-    qsizetype nullByteOffset(const Column& column) const;
-    static std::uint8_t nullBit(const Column& column) {
-        return static_cast<std::uint8_t>(1u << (column.number % 8));
-    }
-
-private:
-    std::uint16_t number(qsizetype at) const;
-    qsizetype variableOffset(std::uint16_t index) const;
-
-    RowBytes m_row;
-    const Format& m_format;
-    std::uint16_t m_columnCount = 0;
-    qsizetype m_nullMask = 0;
-    std::uint16_t m_variableCount = 0;
-    qsizetype m_entries = 0;     // the variable column table's first entry; the rest lie before it
-    qsizetype m_variableEnd = 0; // where that table starts, which the column data must not pass
-    qsizetype m_firstJump = 0;   // Jet 3's jump table, also stored backwards
-    int m_jumpCount = 0;         // its entries in use
-    qsizetype m_fixedEnd = 0;
-};
-
 // A column the reader leaves out of its table, and why.
 struct LeftOutColumn {
     QString name;
     QString reason;
+};
+
+// A column of a type no documentation of the format describes: the table keeps it, its
+// values the bytes each row stores (QByteArray), so that a copy loses nothing; what they
+// mean nobody can say, so nothing should read them as values.
+struct RawColumn {
+    QString name;
+    std::uint8_t type = 0;
+    QString reason; // names the type, e.g. "its type (unknown type 0x15) is one …"
 };
 
 // A table of the file. Values are typed the way an SQLite copy holds them: integers as
@@ -68,22 +40,25 @@ struct LeftOutColumn {
 // "YYYY-MM-DD[ HH:MM:SS]" text (or the day number where the text would not give back the
 // same instant), Decimal values as double where one holds them exactly and as their exact
 // decimal text otherwise, Replication IDs as their text in braces, binary data as
-// QByteArray, and NULL as a null QVariant.
+// QByteArray, and NULL as a null QVariant. A calculated column (ACE) gives the value Access
+// computed and stored, typed by its result type.
 struct Table {
     QString name;
     std::uint32_t definitionPage = 0;
     std::vector<Column> columns; // in the order SELECT * lists them
-    // Columns whose values the reader does not give (attachments, calculated columns).
+    // Columns whose values the reader does not give (attachments and multivalued lists).
     std::vector<LeftOutColumn> leftOut;
+    // Columns among columns whose values are raw bytes of a type the reader does not know.
+    std::vector<RawColumn> rawBytes;
     // What a later write into the file relies on: the fingerprint of the file the table
     // was read from, and one location per row, the slot the table's pages list it in (for
     // a row moved to another page, the slot of its pointer).
     QByteArray fileDigest;
     std::vector<RowLocation> locations;
-    // The rows in the order the file stores them, when the table was read whole.
-    std::vector<std::vector<QVariant>> rows;
 
     int columnIndex(const QString& name) const; // any letter case; -1 if absent
+    // The column of that name (any letter case) if it holds raw bytes; null otherwise.
+    const RawColumn* rawColumn(const QString& name) const;
 };
 
 // An open Access file of a readable format, read whole into memory and never written.
@@ -101,14 +76,12 @@ public:
 
     const Format& format() const { return m_pages->format(); }
     QStringList tableNames() const;
-    // The table of that name in any letter case with all its rows, or nothing when the file
-    // has none.
-    std::optional<Table> readTable(const QString& name) const;
 
     // Reads the table row by row without keeping the rows: start gets the table (without
     // rows) once its definition is read, then visit gets each row's values in stored
     // order. The table returned holds every row's location. Nothing when the file has no
-    // such table.
+    // such table of that name in any letter case. The rows are those the table's data
+    // pages hold, whatever count its definition keeps: Access leaves that count stale.
     using TableStart = std::function<void(const Table&)>;
     using RowVisitor = std::function<void(const std::vector<QVariant>& values)>;
     std::optional<Table> streamTable(const QString& name, const TableStart& start,
@@ -119,15 +92,6 @@ public:
     QByteArray digest() const;
 
 private:
-    struct CatalogEntry {
-        QString name;
-        std::uint32_t page = 0;
-    };
-    void readCatalog();
-    // Calls visit(RowBytes, RowLocation) for every row the table's data pages list, in
-    // order, moved rows read where their pointers lead.
-    template <class Visit> void forEachRow(const TableDefinition& definition, Visit visit) const;
-
     QString m_path;
     QByteArray m_file;
     std::optional<PageFile> m_pages;

@@ -4,13 +4,12 @@
 #include "core/fileops.h"
 #include "core/patcherror.h"
 #include "db/jet/reader.h"
+#include "db/jet/storedrow.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
-#include <bit>
-#include <cmath>
 #include <limits>
 #include <optional>
 
@@ -255,46 +254,6 @@ void verifyCopy(const QString& copy, QByteArray bytes, const Table& table, Expec
         mismatch(QStringLiteral("its rows moved"));
 }
 
-// Whether a value read back is the one expected, compared as ExpectedRows::holds says.
-bool sameValue(const QVariant& written, const QVariant& expected) {
-    const bool nan = written.typeId() == QMetaType::Double && std::isnan(written.toDouble());
-    if (written.isNull() || expected.isNull())
-        return written.isNull() == expected.isNull() || (nan && expected.isNull());
-    if (written.typeId() != expected.typeId())
-        return false;
-    if (written.typeId() == QMetaType::Double)
-        return written.toDouble() == expected.toDouble() ||
-               (nan && std::isnan(expected.toDouble()));
-    return written == expected;
-}
-
-// The rows of a table read whole, with the changes.
-class ChangedRows : public ExpectedRows {
-public:
-    ChangedRows(const Table& table, const QString& column, const std::vector<CellChange>& changes)
-        : m_table(table)
-        , m_column(table.columnIndex(column))
-        , m_new(table.rows.size()) {
-        for (const CellChange& change : changes) {
-            if (change.row < m_new.size())
-                m_new[change.row] = change.value;
-        }
-    }
-    bool next() override { return ++m_row < m_table.rows.size(); }
-    bool holds(std::size_t column, const QVariant& written) override {
-        const std::vector<QVariant>& row = m_table.rows[m_row];
-        if (static_cast<int>(column) == m_column && m_new[m_row])
-            return sameValue(written, QVariant(*m_new[m_row]));
-        return column < row.size() && sameValue(written, row[column]);
-    }
-
-private:
-    const Table& m_table;
-    int m_column;
-    std::vector<std::optional<qint64>> m_new;
-    std::size_t m_row = std::size_t(-1);
-};
-
 } // namespace
 
 QString writeOperation() {
@@ -385,12 +344,6 @@ QByteArray writeInPlace(const QString& path, const Table& table, const QString& 
         throw;
     }
     return intended;
-}
-
-QByteArray writeInPlace(const QString& path, const Table& table, const QString& column,
-                        const std::vector<CellChange>& changes) {
-    ChangedRows expected(table, column, changes);
-    return writeInPlace(path, table, column, changes, expected);
 }
 
 } // namespace jet

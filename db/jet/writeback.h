@@ -55,10 +55,6 @@ QString inPlaceWriteProblem(const QString& path, const Table& table, const QStri
 QByteArray writeInPlace(const QString& path, const Table& table, const QString& column,
                         const std::vector<CellChange>& changes, ExpectedRows& expected);
 
-// The same for a table read whole: it must read back as it was read, with the changes.
-QByteArray writeInPlace(const QString& path, const Table& table, const QString& column,
-                        const std::vector<CellChange>& changes);
-
 } // namespace jet
 
 } // namespace tolvane

@@ -1,6 +1,7 @@
 #include "core/bytes.h"
 #include "core/patcherror.h"
 #include "db/jet/reader.h"
+#include "support/jettable.h"
 #include "support/jetwriter.h"
 
 #include <QByteArray>
@@ -34,7 +35,7 @@ void readEverything(const QByteArray& file) {
     try {
         const jet::Reader reader(QStringLiteral("fuzz.mdb"), file);
         for (const QString& name : reader.tableNames())
-            reader.readTable(name);
+            jettable::read(reader, name);
     } catch (const PatchError&) {
     }
 }
@@ -63,7 +64,7 @@ std::vector<Fixture> loadFixtures() {
         f.pages.push_back(0);
         f.pages.push_back(2);
         for (const QString& table : reader.tableNames()) {
-            const jet::Table t = *reader.readTable(table);
+            const jettable::WholeTable t = *jettable::read(reader, table);
             const jet::TableDefinition def = jet::parseTableDefinition(pages, t.definitionPage);
             f.pages.push_back(t.definitionPage);
             f.pages.push_back(jet::rowAt(def.usageMap).page);

@@ -1,6 +1,7 @@
 #include "support/jetedit.h"
 
 #include "core/bytes.h"
+#include "db/jet/storedrow.h"
 
 #include <gtest/gtest.h>
 
@@ -154,6 +155,27 @@ void inlineUsageMap(QByteArray& file, std::uint32_t definitionPage, std::uint32_
             inlineMap[5 + bit / 8] = static_cast<char>(inlineMap[5 + bit / 8] | (1 << (bit % 8)));
     }
     file.replace(map.offset, map.size, inlineMap);
+}
+
+void setRowCount(QByteArray& file, std::uint32_t definitionPage, std::uint32_t count) {
+    const jet::Format& format = formatOf(file);
+    put32(file, qsizetype(definitionPage) * format.pageSize + format.definition.rowCount, count);
+}
+
+void setColumnType(QByteArray& file, std::uint32_t definitionPage, const QString& column,
+                   std::uint8_t type) {
+    const jet::Format& format = formatOf(file);
+    const jet::DefinitionLayout& l = format.definition;
+    const jet::TableDefinition def = jet::parseTableDefinition(pagesOf(file), definitionPage);
+    const jet::Column* found = def.column(column);
+    ASSERT_NE(found, nullptr) << column.toStdString();
+    const qsizetype start = qsizetype(definitionPage) * format.pageSize;
+    const auto physicalIndexes =
+        bytes::loadLittleEndian<std::uint32_t>(file.constData() + start + l.physicalIndexCount);
+    const qsizetype entry = l.firstEntry + qsizetype(physicalIndexes) * l.physicalIndexEntry +
+                            (found - def.columns.data()) * l.columnEntry;
+    ASSERT_LT(entry + l.columnEntry, format.pageSize) << "the entry lies on a continuation page";
+    file[start + entry + l.columnType] = static_cast<char>(type);
 }
 
 } // namespace jetedit

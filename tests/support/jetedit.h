@@ -56,6 +56,13 @@ void inlineUsageMap(QByteArray& file, std::uint32_t definitionPage, std::uint32_
 // The file offset of the row that holds the table's usage map.
 qsizetype usageMapOffset(const QByteArray& file, std::uint32_t definitionPage);
 
+// Sets the row count a table's definition keeps, which Access may leave stale.
+void setRowCount(QByteArray& file, std::uint32_t definitionPage, std::uint32_t count);
+// Gives a column another type in the table's definition, its layout in the rows unchanged.
+// The column's entry must lie on the definition's first page.
+void setColumnType(QByteArray& file, std::uint32_t definitionPage, const QString& column,
+                   std::uint8_t type);
+
 void put16(QByteArray& file, qsizetype at, std::uint16_t value);
 void put32(QByteArray& file, qsizetype at, std::uint32_t value);
 

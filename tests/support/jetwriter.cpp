@@ -52,7 +52,14 @@ constexpr qsizetype kFreeSpaceOffset = 2;
 constexpr int kMaxSlots = 255;
 constexpr std::uint8_t kFixedFlag = 0x01;
 constexpr std::uint8_t kNullableFlag = 0x02;
-constexpr std::uint8_t kCompressedText = 0x01; // in the extended flags
+constexpr std::uint8_t kCompressedText = 0x01;   // in the extended flags
+constexpr std::uint8_t kCalculatedColumn = 0xc0; // in the extended flags
+// A calculated value: 16 bytes, the value's length in 4, the value, then 3 bytes; a fixed
+// column of the calculated kind is 39 bytes long, room for 16 bytes of value.
+constexpr qsizetype kCalculatedLengthAt = 16;
+constexpr qsizetype kCalculatedHeader = 20;
+constexpr qsizetype kCalculatedPadding = 3;
+constexpr qsizetype kCalculatedFixedLength = 39;
 constexpr std::uint16_t kGeneralSortOrder = 0x0409;
 constexpr std::uint8_t kUsageMapPage = 0x05;
 constexpr std::uint32_t kTablesFolder = 0x0f000001;
@@ -91,6 +98,14 @@ bool isText(std::uint8_t type) {
 
 bool isLongValue(std::uint8_t type) {
     return type == jet::Memo || type == jet::Ole;
+}
+
+// A value of a calculated column, with its header and padding.
+QByteArray calculatedValue(const QByteArray& value) {
+    QByteArray wrapped(kCalculatedHeader, '\0');
+    bytes::storeLittleEndian(wrapped.data() + kCalculatedLengthAt,
+                             static_cast<std::uint32_t>(value.size()));
+    return wrapped + value + QByteArray(kCalculatedPadding, '\0');
 }
 
 // A column as the definition stores it.
@@ -189,7 +204,7 @@ private:
 
     QByteArray headerPage() const {
         QByteArray page = emptyPage();
-        const QByteArray head = jet::makeHeader(m_format, m_options.version, jet::kWesternCodePage);
+        const QByteArray head = fileHeader(m_format, m_options.version, jet::kWesternCodePage);
         page.replace(0, head.size(), head);
         return page;
     }
@@ -240,7 +255,7 @@ private:
         }
         const std::uint16_t slot = addRow(*m_longValues, row, 0);
         m_pages[m_longValuePage] = m_longValues->bytes;
-        return jet::pointerTo({m_longValuePage, slot});
+        return pointerTo({m_longValuePage, slot});
     }
 
     // The 12-byte field of a Memo or OLE value in its row, and its data where it lies there.
@@ -394,8 +409,56 @@ private:
         case jet::Ole:
             return longValueField(value.toByteArray());
         default:
-            refuse(QStringLiteral("the writer has no variable type %1").arg(column.def.type));
+            return value.toByteArray();
         }
+    }
+
+    // A calculated Decimal: the length of what follows (2 bytes), the value's own scale, a
+    // sign byte, then its units in 12 bytes, a 4-byte little-endian word of the most
+    // significant, then an 8-byte one.
+    static QByteArray calculatedDecimal(const QVariant& value) {
+        const int scale = decimalPlaces(value);
+        bool negative = false;
+        const u128 units = decimalUnits(value, static_cast<std::uint8_t>(scale), negative);
+        if (units >> 96 != 0)
+            refuse(QStringLiteral("%1 has too many digits for a calculated Decimal")
+                       .arg(value.toString()));
+        QByteArray out;
+        bytes::appendLittleEndian(out, std::int16_t(14));
+        out.append(static_cast<char>(scale));
+        out.append(negative ? '\x80' : '\0');
+        bytes::appendLittleEndian(out, static_cast<std::uint32_t>(units >> 64));
+        bytes::appendLittleEndian(out, static_cast<std::uint64_t>(units));
+        return out;
+    }
+
+    void placeCalculated(const Laid& column, const QVariant& value, QByteArray& fixed,
+                         std::vector<QByteArray>& variable) {
+        QByteArray stored;
+        switch (column.def.type) {
+        case jet::Bool:
+            stored = QByteArray(1, value.toLongLong() != 0 ? '\xff' : '\0');
+            break;
+        case jet::Numeric:
+            stored = calculatedDecimal(value);
+            break;
+        case jet::Text:
+            stored = textBytes(value.toString(), false);
+            break;
+        case jet::Memo:
+            // The long value holds the whole calculated value.
+            variable[column.variableIndex] =
+                longValueField(calculatedValue(textBytes(value.toString(), true)));
+            return;
+        default:
+            stored = fixedValue(column, value);
+        }
+        stored = calculatedValue(stored);
+        if (column.fixed)
+            fixed.replace(column.fixedOffset, column.length,
+                          stored.leftJustified(column.length, '\0', true));
+        else
+            variable[column.variableIndex] = stored;
     }
 
     QByteArray packRow(const std::vector<Laid>& columns, qsizetype fixedBytes, int variableCount,
@@ -413,14 +476,17 @@ private:
         for (std::size_t c = 0; c < columns.size(); ++c) {
             const Laid& column = columns[c];
             const QVariant& value = values[c];
-            const bool set =
-                column.def.type == jet::Bool ? value.toLongLong() != 0 : !value.isNull();
+            // A calculated Yes/No keeps its value in the row like any calculated value.
+            const bool inNullMask = column.def.type == jet::Bool && !column.def.calculated;
+            const bool set = inNullMask ? value.toLongLong() != 0 : !value.isNull();
             if (set)
                 mask[column.number / 8] =
                     static_cast<char>(mask[column.number / 8] | (1 << (column.number % 8)));
-            if (!set || column.def.type == jet::Bool)
+            if (!set || inNullMask)
                 continue;
-            if (column.fixed)
+            if (column.def.calculated)
+                placeCalculated(column, value, fixed, variable);
+            else if (column.fixed)
                 fixed.replace(column.fixedOffset, column.length, fixedValue(column, value));
             else
                 variable[column.variableIndex] = variableValue(column, value);
@@ -501,8 +567,10 @@ private:
                 }
             }
             put8(entry, l.columnFlags, (c.fixed ? kFixedFlag : 0) | kNullableFlag);
-            if (l.columnExtendedFlags >= 0 && isText(c.def.type))
-                put8(entry, l.columnExtendedFlags, kCompressedText);
+            if (l.columnExtendedFlags >= 0)
+                put8(entry, l.columnExtendedFlags,
+                     (isText(c.def.type) ? kCompressedText : 0) |
+                         (c.def.calculated ? kCalculatedColumn : 0));
             put16(entry, l.columnFixedOffset, c.fixedOffset);
             put16(entry, l.columnLength, c.length);
             def += entry;
@@ -623,17 +691,28 @@ private:
             c.number = static_cast<std::uint16_t>(columns.size());
             const qsizetype size = fixedSize(def.type);
             c.fixed = size >= 0;
+            // A calculated value takes its header and padding besides.
+            const qsizetype extra =
+                def.calculated ? kCalculatedHeader + kCalculatedPadding : qsizetype(0);
             if (c.fixed) {
+                // Access makes every fixed calculated column 39 bytes long, room for 16
+                // bytes of value (a calculated Decimal's among them).
+                const qsizetype length =
+                    def.calculated
+                        ? std::max(kCalculatedFixedLength,
+                                   extra + (def.type == jet::Numeric ? qsizetype(16) : size))
+                        : size;
                 c.fixedOffset = static_cast<std::uint16_t>(fixedBytes);
-                c.length = static_cast<std::uint16_t>(size);
-                fixedBytes += size;
+                c.length = static_cast<std::uint16_t>(length);
+                fixedBytes += length;
             } else {
                 c.variableIndex = static_cast<std::uint16_t>(variableCount++);
                 const int unit =
                     def.type == jet::Text && m_format.text == jet::TextEncoding::Ucs2 ? 2 : 1;
-                c.length = isLongValue(def.type)
-                               ? 0
-                               : static_cast<std::uint16_t>(std::max<int>(def.size, 1) * unit);
+                c.length =
+                    isLongValue(def.type)
+                        ? 0
+                        : static_cast<std::uint16_t>(std::max<int>(def.size, 1) * unit + extra);
             }
             columns.push_back(c);
         }
@@ -693,7 +772,7 @@ private:
         }
         flushMoved();
         for (std::size_t i = 0; i < pointers.size(); ++i)
-            put32(m_pages[pointers[i].first], pointers[i].second, jet::pointerTo(targets[i]));
+            put32(m_pages[pointers[i].first], pointers[i].second, pointerTo(targets[i]));
         if (m_longValues) {
             m_pages[m_longValuePage] = m_longValues->bytes;
             m_longValues.reset();
@@ -707,7 +786,7 @@ private:
         const std::uint32_t mapPage = addPage(maps.bytes);
         placeDefinition(definitionBytes(table, columns, variableCount,
                                         static_cast<std::uint32_t>(table.rows.size()),
-                                        jet::pointerTo({mapPage, 0}), system),
+                                        pointerTo({mapPage, 0}), system),
                         def);
         return def;
     }
@@ -720,6 +799,23 @@ private:
 };
 
 } // namespace
+
+QByteArray fileHeader(const jet::Format& format, std::uint8_t version, std::uint16_t codePage) {
+    constexpr qsizetype kMaskedOffset = 0x18;
+    constexpr qsizetype kSignatureOffset = 4;
+    constexpr qsizetype kVersionOffset = 0x14;
+    constexpr qsizetype kCodePageOffset = 0x3c;
+    QByteArray head(kMaskedOffset + format.maskedHeaderSize, '\0');
+    head[1] = 1;
+    const QByteArray signature(format.engine == jet::Engine::Ace ? "Standard ACE DB"
+                                                                 : "Standard Jet DB",
+                               16); // with its terminating zero
+    head.replace(kSignatureOffset, signature.size(), signature);
+    head[kVersionOffset] = static_cast<char>(version);
+    put16(head, kCodePageOffset, codePage);
+    jet::maskHeader(head, format);
+    return head;
+}
 
 QByteArray writeDatabase(const std::vector<TableDef>& tables, const Options& options) {
     return Writer(options).write(tables);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "db/jet/format.h"
+#include "db/jet/pages.h"
 
 #include <QByteArray>
 #include <QString>
@@ -30,6 +31,9 @@ struct ColumnDef {
     std::uint16_t size = 0;     // Text and Binary: the most characters or bytes a value has
     std::uint8_t precision = 0; // Decimal
     std::uint8_t scale = 0;
+    // A calculated column (ACE) of this result type: its values, given as Access computed
+    // them, are stored behind the header Access stores before each.
+    bool calculated = false;
 };
 
 struct IndexDef {
@@ -56,8 +60,18 @@ struct Options {
     int inlineLongValues = 64;
 };
 
+// The head of page 0 of a new file of the format, with its masked part masked: the
+// signature, the version, the code page and the database key (0: not encoded).
+QByteArray fileHeader(const jet::Format& format, std::uint8_t version, std::uint16_t codePage);
+
+// A pointer to a row as Jet stores it: the slot in the low byte, the page above.
+inline std::uint32_t pointerTo(jet::RowLocation at) {
+    return at.page << 8 | at.slot;
+}
+
 // The whole file. A value its column cannot hold throws std::invalid_argument; Jet 3 texts
 // are written in Windows-1252, where a character it lacks becomes '?', as Access 97 does.
+// A column of a type the writer does not know is a variable column of the bytes given.
 QByteArray writeDatabase(const std::vector<TableDef>& tables, const Options& options);
 
 // The tables of an SQLite file in stored order with their columns typed by name from

@@ -77,8 +77,9 @@ public:
             return kTrouble;
         }
         std::vector<jet::LeftOutOfTable> leftOut;
+        std::vector<jet::RawBytesOfTable> rawBytes;
         try {
-            leftOut = jet::convertToSqlite(accessPath, sqlitePath);
+            leftOut = jet::convertToSqlite(accessPath, sqlitePath, &rawBytes);
         } catch (const PatchError& error) {
             call.say(commandline::describe(error));
             return jet::failedOnAccessFile(error) ? kInvalid : kTrouble;
@@ -86,6 +87,9 @@ public:
         for (const jet::LeftOutOfTable& left : leftOut)
             call.say(QStringLiteral("Left out of table %1: column \"%2\", %3.")
                          .arg(left.table, left.column.name, left.column.reason));
+        for (const jet::RawBytesOfTable& raw : rawBytes)
+            call.say(QStringLiteral("Copied as raw bytes in table %1: column \"%2\": %3.")
+                         .arg(raw.table, raw.column.name, raw.column.reason));
         return kOk;
     }
 };
