@@ -1,14 +1,14 @@
 #include "core/fileops.h"
 
-#include "core/bytes.h"
-#include "core/cp1252.h"
+#include "core/nativefile_p.h"
 #include "core/patcherror.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QStorageInfo>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -17,7 +17,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #endif
 
 #include <atomic>
@@ -105,6 +104,20 @@ std::optional<WriteRefusal> probeWritable(const QString& folder) {
     CloseHandle(handle);
     return std::nullopt;
 #else
+#ifdef O_TMPFILE
+    // A file without a name, which nothing can leave behind.
+    const int unnamed =
+        ::open(QFile::encodeName(folder).constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (unnamed >= 0) {
+        ::close(unnamed);
+        return std::nullopt;
+    }
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+        const int error = errno;
+        return WriteRefusal{systemErrorText(error), error == EACCES || error == EPERM};
+    }
+#endif
+    // A file system without unnamed files: a named one, removed at once.
     const QByteArray name = QFile::encodeName(path);
     const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0) {
@@ -148,72 +161,176 @@ void createFolder(const QString& path) {
     }
 }
 
-// Files are written unbuffered: a buffered QSaveFile would also commit a file whose last
-// bytes never reached the disk.
-void writeFileAtomically(const QString& path, const QByteArray& data) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        throw PatchError(QStringLiteral("Cannot write the file"), path, file.errorString());
-    if (!bytes::writeWhole(file, data))
-        throw PatchError(QStringLiteral("Cannot write the file"), path, file.errorString());
-    if (!file.commit())
-        throw PatchError(QStringLiteral("Cannot write the file"), path,
-                         whyNotReplaced(path, file.errorString()));
+void createFolders(const QString& path) {
+    if (!QDir().mkpath(path))
+        throw PatchError(QStringLiteral("Cannot create the folder"), path,
+                         QFileInfo(path).exists() ? QStringLiteral("A file of that name exists.")
+                                                  : QStringLiteral("Permission denied or disk "
+                                                                   "full."));
 }
 
-void copyFileReplacing(const QString& source, const QString& target) {
+namespace {
+
+const QString kWriteFailed = QStringLiteral("Cannot write the file");
+
+// A name beside path for a file that is written and then renamed over it.
+QString temporaryBeside(const QString& path) {
+    static std::atomic<int> count{0};
+    const QFileInfo info(path);
+    return info.absoluteDir().filePath(QStringLiteral(".%1.tolvane-%2-%3")
+                                           .arg(info.fileName())
+                                           .arg(QCoreApplication::applicationPid())
+                                           .arg(count.fetch_add(1)));
+}
+
+// Writes a new file from what source gives, flushed when flush says so; a failure removes
+// what was written and names shown, the file the caller writes.
+template <class Source>
+void writeNew(const QString& path, const QString& shown, bool flush, Source&& source) {
+    native::NewFile file;
+    QString error;
+    if (!file.create(path, error))
+        throw PatchError(kWriteFailed, shown, error);
+    bool written = false;
+    try {
+        written = source(file, error) && (!flush || file.flush(error));
+    } catch (...) {
+        file.close(error);
+        QFile::remove(path);
+        throw;
+    }
+    QString closeError;
+    const bool closed = file.close(closeError);
+    if (!written || !closed) {
+        QFile::remove(path);
+        throw PatchError(kWriteFailed, shown, written ? closeError : error);
+    }
+}
+
+void copyInto(const QString& source, const QString& target, const QString& shown, bool flush) {
     QFile in(source);
     if (!in.open(QIODevice::ReadOnly))
         throw PatchError(readOperation(), source, in.errorString());
-    QSaveFile out(target);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        throw PatchError(QStringLiteral("Cannot write the file"), target, out.errorString());
-    char buffer[64 * 1024];
-    for (;;) {
-        const qint64 n = in.read(buffer, sizeof buffer);
-        if (n < 0)
-            throw PatchError(readOperation(), source, in.errorString());
-        if (n == 0)
-            break;
-        if (!bytes::writeWhole(out, QByteArrayView(buffer, n)))
-            throw PatchError(QStringLiteral("Cannot write the file"), target, out.errorString());
+    writeNew(target, shown, flush, [&](native::NewFile& out, QString& error) {
+        char buffer[64 * 1024];
+        for (;;) {
+            const qint64 n = in.read(buffer, sizeof buffer);
+            if (n < 0)
+                throw PatchError(readOperation(), source, in.errorString());
+            if (n == 0)
+                return true;
+            if (!out.write(QByteArrayView(buffer, n), error))
+                return false;
+        }
+    });
+}
+
+// Renames temporary, a complete file, over target; a failure removes it.
+void replaceWith(const QString& temporary, const QString& target) {
+    QString error;
+    if (!native::renameReplacing(temporary, target, error)) {
+        QFile::remove(temporary);
+        throw PatchError(kWriteFailed, target, whyNotReplaced(target, error));
     }
-    if (!out.commit())
-        throw PatchError(QStringLiteral("Cannot write the file"), target,
-                         whyNotReplaced(target, out.errorString()));
+}
+
+} // namespace
+
+void writeNewFile(const QString& path, QByteArrayView data, Durability durability) {
+#ifdef Q_OS_WIN
+    const bool flush = true;
+#else
+    const bool flush = durability == Durability::Now;
+#endif
+    writeNew(path, path, flush,
+             [&](native::NewFile& file, QString& error) { return file.write(data, error); });
+}
+
+namespace {
+
+// A file the user made read-only is not replaced, on any system.
+void refuseReadOnly(const QString& path) {
+    const QFileInfo info(path);
+    if (info.isFile() && !info.isSymLink() && !info.isWritable())
+        throw PatchError(kWriteFailed, path, QStringLiteral("The file is read-only."));
+}
+
+} // namespace
+
+void writeFileAtomically(const QString& path, QByteArrayView data) {
+    refuseReadOnly(path);
+    const QString temporary = temporaryBeside(path);
+    writeNew(temporary, path, true,
+             [&](native::NewFile& file, QString& error) { return file.write(data, error); });
+    replaceWith(temporary, path);
+}
+
+void copyFile(const QString& source, const QString& target) {
+#ifdef Q_OS_WIN
+    copyInto(source, target, target, true);
+#else
+    copyInto(source, target, target, false);
+#endif
+}
+
+void copyFileReplacing(const QString& source, const QString& target) {
+    refuseReadOnly(target);
+    const QString temporary = temporaryBeside(target);
+    copyInto(source, temporary, target, true);
+    replaceWith(temporary, target);
+}
+
+void linkOrCopy(const QString& source, const QString& target) {
+    bool unsupported = false;
+    QString error;
+    if (native::hardLink(source, target, unsupported, error))
+        return;
+    if (!unsupported)
+        throw PatchError(QStringLiteral("Cannot link the file"),
+                         source + QStringLiteral(" → ") + target, error);
+    copyFile(source, target);
 }
 
 void renameFile(const QString& from, const QString& to) {
-    if (entryExists(to))
-        throw PatchError(QStringLiteral("Cannot rename the file"),
-                         from + QStringLiteral(" → ") + to,
-                         QStringLiteral("The new name is taken."));
-    QFile file(from);
-    if (!file.rename(to))
-        throw PatchError(QStringLiteral("Cannot rename the file"),
-                         from + QStringLiteral(" → ") + to, file.errorString());
+    QString error;
+    if (native::renameNoReplace(from, to, error))
+        return;
+    throw PatchError(QStringLiteral("Cannot rename"), from + QStringLiteral(" → ") + to,
+                     entryExists(to) ? QStringLiteral("The new name is taken.")
+                                     : whyNotReplaced(from, error));
 }
 
 void replaceByRename(const QString& from, const QString& to) {
-#ifdef Q_OS_WIN
-    // Wide-character paths, so that any folder name works.
-    if (!MoveFileExW(QDir::toNativeSeparators(from).toStdWString().c_str(),
-                     QDir::toNativeSeparators(to).toStdWString().c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        const QString cause = qt_error_string(static_cast<int>(GetLastError()));
-        throw PatchError(QStringLiteral("Cannot replace the file"), to, whyNotReplaced(to, cause));
+    QString error;
+    if (!native::renameReplacing(from, to, error))
+        throw PatchError(QStringLiteral("Cannot replace the file"), to, whyNotReplaced(to, error));
+}
+
+void removeTree(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink())
+        return;
+    if (info.isDir() && !info.isSymLink()) {
+        const QDir dir(path);
+        for (const QString& name :
+             dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System))
+            removeTree(dir.filePath(name));
+        removeEmptyFolder(path);
+        return;
     }
-#else
-    if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0)
-        throw PatchError(QStringLiteral("Cannot replace the file"), to, systemErrorText(errno));
-    // A rename is on the disk only once its folder is; Windows writes it through above.
-    const int folder =
-        ::open(QFile::encodeName(QFileInfo(to).absolutePath()).constData(), O_RDONLY | O_DIRECTORY);
-    if (folder >= 0) {
-        ::fsync(folder);
-        ::close(folder);
-    }
-#endif
+    removeFile(path);
+}
+
+void syncFolder(const QString& folder) {
+    native::syncFolder(folder);
+}
+
+void syncVolume(const QString& path) {
+    native::syncVolume(path);
+}
+
+qint64 freeSpace(const QString& path) {
+    return QStorageInfo(path).bytesAvailable();
 }
 
 void removeFile(const QString& path) {
@@ -230,24 +347,6 @@ void removeEmptyFolder(const QString& path) {
                                   ? QStringLiteral("Permission denied.")
                                   : QStringLiteral("The folder is not empty.");
         throw PatchError(QStringLiteral("Cannot remove the folder"), path, cause);
-    }
-}
-
-void appendLines(const QString& path, const QStringList& lines) {
-    QByteArray data;
-    for (const QString& line : lines) {
-        appendCp1252(data, line);
-        data.append("\r\n", 2);
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
-        throw PatchError(QStringLiteral("Cannot open the text file"), path, file.errorString());
-    const qint64 before = file.size();
-    if (!bytes::writeWhole(file, data)) {
-        const QString cause = file.errorString();
-        // Lines that did not fit are taken back whole rather than left cut off.
-        file.resize(before);
-        throw PatchError(QStringLiteral("Cannot write the text file"), path, cause);
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 
@@ -12,8 +13,8 @@ namespace tolvane {
 // names the operation, the path and the system's reason.
 namespace fileops {
 
-// True when path is an ordinary file; a hidden file counts as missing, as the game's
-// tools have always treated it.
+// True when path is an ordinary file; a hidden file counts as missing, as the game counts
+// it.
 bool isOrdinaryFile(const QString& path);
 // True when anything (file, folder, link) exists under path.
 bool entryExists(const QString& path);
@@ -38,22 +39,51 @@ std::optional<WriteRefusal> probeReplaceable(const QString& path);
 
 // Creates one folder level; the parent must exist.
 void createFolder(const QString& path);
-// Replaces (or creates) path with data; a failure leaves the old file as it was.
-void writeFileAtomically(const QString& path, const QByteArray& data);
-// Copies source onto target, replacing it; a failure leaves the old target as it was.
+// Creates a folder and every missing folder above it.
+void createFolders(const QString& path);
+
+// When a new file's bytes must be on the disk.
+enum class Durability {
+    ByNextSync, // by the next syncVolume(), or at once where the system has none (Windows)
+    Now,        // when the call returns
+};
+// Writes a new file, none of that name being there, whole: a failure removes what was
+// written.
+void writeNewFile(const QString& path, QByteArrayView data,
+                  Durability durability = Durability::ByNextSync);
+// Copies source into a new file target, as writeNewFile writes one.
+void copyFile(const QString& source, const QString& target);
+// Gives the file source a second name target (a hard link), or where the file system has no
+// links, copies it there; target must not exist. A file linked so is one file under two
+// names: a change to it in place shows under both.
+void linkOrCopy(const QString& source, const QString& target);
+
+// Replaces (or creates) path with data: the bytes go into a file beside it, which is put on
+// the disk and renamed over it. A failure leaves the old file as it was.
+void writeFileAtomically(const QString& path, QByteArrayView data);
+// Copies source onto target in the same way.
 void copyFileReplacing(const QString& source, const QString& target);
-// Renames a file; the target must not exist.
+
+// Renames a file or folder in one step; a taken new name fails, and nothing changes.
 void renameFile(const QString& from, const QString& to);
 // Renames from onto to, replacing to in one step: a reader finds the old file or the new
 // one, never neither. The rename is on the disk when it returns.
 void replaceByRename(const QString& from, const QString& to);
+
 // Deletes a file.
 void removeFile(const QString& path);
 // Removes an empty folder.
 void removeEmptyFolder(const QString& path);
-// Appends lines to a text file (created when missing), each in Windows-1252 and ending
-// in CR LF.
-void appendLines(const QString& path, const QStringList& lines);
+// Removes a file, or a folder with all it holds; links are removed, not followed. Nothing
+// there is nothing to do.
+void removeTree(const QString& path);
+
+// Puts a folder's entries, such as a rename in it, on the disk.
+void syncFolder(const QString& folder);
+// Puts every file written on the volume of path on the disk.
+void syncVolume(const QString& path);
+// The bytes free to this user on the volume of path.
+qint64 freeSpace(const QString& path);
 
 } // namespace fileops
 

@@ -27,6 +27,16 @@ inline constexpr QLatin1String kChangesSuffix("changes.txt");
 inline constexpr QLatin1String kDefaultTeamSuffix("Default.txt");
 inline constexpr QLatin1String kCurrentTeamSuffix("current22.txt");
 
+// Paths below the game's folder, as the game's folder and folders laid out like it (a
+// backup) hold them.
+inline constexpr QLatin1String kListsFolder("lists");
+inline constexpr QLatin1String kSchedulesFolder("data/schedules");
+inline constexpr QLatin1String kGameFixture("data/schedules/schedule2008.dat");
+inline constexpr QLatin1String kKeptFixturePath("data/schedules/schedule2008_actual.dat");
+inline QString slotPath(const QString& slot) {
+    return kListsFolder + QLatin1Char('/') + slot;
+}
+
 // The slot's copy of the season database.
 inline QString slotDatabase(const QString& slotFolder) {
     return slotFolder + QLatin1Char('/') + kSeasonDatabase;
@@ -51,28 +61,28 @@ public:
 
     const QString& path() const { return m_path; }
 
+    // A path below the folder.
+    QString at(const QString& relative) const { return m_path + QLatin1Char('/') + relative; }
+
     // The season database the patch brings.
-    QString seasonDatabase() const { return file(gamepaths::kSeasonDatabase); }
+    QString seasonDatabase() const { return at(gamepaths::kSeasonDatabase); }
     // The new fixture the patch brings.
-    QString newFixture() const { return file(gamepaths::kNewFixture); }
+    QString newFixture() const { return at(gamepaths::kNewFixture); }
     // The folder of the roster slots, and a slot in it.
-    QString listsFolder() const { return file(QLatin1String("lists")); }
-    QString slotFolder(const QString& slot) const {
-        return listsFolder() + QLatin1Char('/') + slot;
-    }
+    QString listsFolder() const { return at(gamepaths::kListsFolder); }
+    QString slotFolder(const QString& slot) const { return at(gamepaths::slotPath(slot)); }
     // The folder of the game's fixtures; the fixture the game plays, which the new fixture
     // replaces; the game's own, kept.
-    QString schedulesFolder() const { return file(QLatin1String("data/schedules")); }
-    QString gameFixture() const { return schedulesFolder() + QLatin1String("/schedule2008.dat"); }
-    QString keptFixture() const {
-        return schedulesFolder() + QLatin1Char('/') + gamepaths::kKeptFixture;
-    }
+    QString schedulesFolder() const { return at(gamepaths::kSchedulesFolder); }
+    QString gameFixture() const { return at(gamepaths::kGameFixture); }
+    QString keptFixture() const { return at(gamepaths::kKeptFixturePath); }
+    // The patch's own folder, which holds the game's files as they were before the last
+    // update, and an update or restore while it is under way.
+    QString backupFolder() const { return at(QLatin1String("2009 Patch backup")); }
 
     bool operator==(const GameFolder&) const = default;
 
 private:
-    QString file(QLatin1String relative) const { return m_path + QLatin1Char('/') + relative; }
-
     QString m_path;
 };
 

@@ -2,6 +2,8 @@
 
 #include "run/convertedseason.h"
 #include "run/inputcheck.h"
+#include "run/patchbackup.h"
+#include "run/swap.h"
 #include "run/virtualstore.h"
 
 #include "conversion/valueconversion.h"
@@ -20,6 +22,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QScopedValueRollback>
 
 #include <algorithm>
@@ -135,30 +138,16 @@ void UpdateRun::offerToSetAsideVirtualStoreCopies() {
 }
 
 bool UpdateRun::prepareSlot(SeasonDatabase& db) {
-    if (!fileops::entryExists(slotFolder())) {
-        fileops::createFolder(slotFolder());
-        fillNewSlot(db);
+    loadTeamNames(db);
+    if (!fileops::entryExists(slotFolder()))
         return true;
-    }
     const RunUi::Answer answer = m_ui.message(
         QStringLiteral("This will replace your existing player data files with new ones based on "
                        "the SeasonStats.mdb database. Do you wish to continue?"),
         {MessageIcon::None, MessageButtons::OkCancel}, QStringLiteral("Roster Slot Import"));
     // Only a question answered with OK replaces the slot: one that was never shown, or
     // closed some other way, leaves it as it is.
-    if (answer != RunUi::Ok)
-        return false;
-    // The team folders come with the player pass.
-    loadTeamNames(db);
-    return true;
-}
-
-void UpdateRun::fillNewSlot(SeasonDatabase& db) {
-    // The slot keeps the database as it was before this run writes its overall ratings.
-    fileops::copyFileReplacing(m_game.seasonDatabase(), gamepaths::slotDatabase(slotFolder()));
-    loadTeamNames(db);
-    for (const QString& team : m_teamNames)
-        fileops::createFolder(gamepaths::teamFolder(slotFolder(), team));
+    return answer == RunUi::Ok;
 }
 
 void UpdateRun::loadTeamNames(SeasonDatabase& db) {
@@ -179,45 +168,145 @@ void UpdateRun::loadTeamNames(SeasonDatabase& db) {
     m_teamNames = names;
 }
 
-void UpdateRun::writePlayers(SeasonDatabase& db, const ConvertedSeason& season,
-                             double progressStep) {
+void UpdateRun::buildSlot(const QString& newSlot, SeasonDatabase& db, const ConvertedSeason& season,
+                          double progressStep) {
+    fileops::createFolders(newSlot);
+    if (QFileInfo(slotFolder()).isDir()) {
+        teamsheets::carryOver(slotFolder(), newSlot, m_teamNames);
+    } else {
+        // A new slot keeps the database as it was before this run writes its overall ratings.
+        fileops::copyFile(m_game.seasonDatabase(), gamepaths::slotDatabase(newSlot));
+    }
+    for (const QString& team : m_teamNames) {
+        if (!fileops::entryExists(gamepaths::teamFolder(newSlot, team)))
+            fileops::createFolder(gamepaths::teamFolder(newSlot, team));
+    }
+    TeamListWriter writer(newSlot);
+    float progress = 0;
+    for (const ConvertedSeason::Team& team : season.teams()) {
+        writer.writeList(team.name, season.teamList(team));
+        // The bar moves one step a player, summed in single precision; the window draws
+        // only the steps it can show.
+        for (std::uint32_t i = 0; i < team.players; ++i) {
+            progress = static_cast<float>(static_cast<double>(progress) + progressStep);
+            m_ui.setProgress(progress);
+        }
+    }
+    m_ui.setProgress(90);
+    teamsheets::writeTeamSheets(newSlot, m_teamNames, teamsheets::readLineup(db));
+}
+
+// Everything but the season database's ratings goes into the work folder first, the backup of
+// what it replaces beside it, and is then put in place in one step: the game sees the old
+// slot and fixture or the new ones, never a mix. The ratings are written only once the new
+// slot is in place, so that a database whose ratings were written always belongs to a slot
+// that was put in place; a run cut short before them leaves the database as it was, and
+// the next update writes them.
+void UpdateRun::writeUpdate(SeasonDatabase& db, const ConvertedSeason& season) {
+    PatchBackup backup(m_game);
+    Swap swap(m_game, backup.workFolder());
+    std::vector<Swap::Entry> entries;
+    try {
+        swap.begin(Swap::Operation::Update);
+        const QString slotPath = gamepaths::slotPath(m_slotName);
+        const bool hadSlot = fileops::entryExists(slotFolder());
+        buildSlot(swap.staged().slotFolder(m_slotName), db, season,
+                  90.0 / static_cast<double>(season.playerCount()));
+        lap(m_timings.playerPassNs);
+        const FixtureInstall fixture = stageFixtureInstall(m_game, swap.staged(), swap.replaced());
+        entries.push_back({Swap::Kind::Folder, slotPath, true});
+        entries.push_back({Swap::Kind::File, gamepaths::kGameFixture, true});
+        if (fixture.keepsGameFixture)
+            entries.push_back({Swap::Kind::File, gamepaths::kKeptFixturePath, true});
+        keepSeasonDatabase(db, swap.replaced());
+        // What a restore puts back: each entry as it was, or removed where the game had none.
+        PatchBackup::writeRestorePlan(
+            swap.replaced(),
+            {{Swap::Kind::Folder, slotPath, hadSlot},
+             {Swap::Kind::File, gamepaths::kGameFixture, fixture.replacesFixture},
+             {Swap::Kind::File, gamepaths::kKeptFixturePath, !fixture.keepsGameFixture},
+             {Swap::Kind::File, gamepaths::kSeasonDatabase, true}});
+        lap(m_timings.sheetsNs);
+        swap.install(entries);
+    } catch (const PatchError& e) {
+        // A file of the new slot is named where it goes, not where it was being built.
+        PatchError failure = e;
+        const QString built = QDir::cleanPath(e.target());
+        if (built.startsWith(swap.staged().path() + QLatin1Char('/')))
+            failure = PatchError(e.operation(),
+                                 m_game.at(built.mid(swap.staged().path().size() + 1)), e.cause());
+        discard(swap, backup, failure);
+        throw failure;
+    }
+    try {
+        writeRatings(db, season);
+    } catch (PatchError& e) {
+        try {
+            swap.undo();
+        } catch (const PatchError& undoFailure) {
+            e.appendCause(QStringLiteral("Taking the new roster back failed too (%1); the next "
+                                         "start of the patch takes it back.")
+                              .arg(undoFailure.cause()));
+            throw;
+        }
+        discard(swap, backup, e);
+        throw;
+    }
+    try {
+        backup.keep(swap);
+        backup.removeIfEmpty();
+    } catch (const PatchError&) {
+        // The update is in place; the next start of the patch keeps its backup.
+    }
+    lap(m_timings.fixtureNs);
+}
+
+void UpdateRun::keepSeasonDatabase(SeasonDatabase& db, const GameFolder& backup) {
+    // SQLite changes its file in place, so the backup is a copy; an Access file is replaced
+    // whole by its write, so a second name for it keeps it.
+    if (isReadableAccess(db.format()))
+        fileops::linkOrCopy(m_game.seasonDatabase(), backup.seasonDatabase());
+    else
+        fileops::copyFile(m_game.seasonDatabase(), backup.seasonDatabase());
+}
+
+void UpdateRun::writeRatings(SeasonDatabase& db, const ConvertedSeason& season) {
     WriteBatch batch(db);
     try {
         overallratings::store(db, season.ratings());
-        TeamListWriter writer(slotFolder());
-        float progress = 0;
-        for (const ConvertedSeason::Team& team : season.teams()) {
-            writer.writeList(team.name, season.teamList(team));
-            // The bar moves one step a player, summed in single precision as it always has;
-            // the window draws only the steps it can show.
-            for (std::uint32_t i = 0; i < team.players; ++i) {
-                progress = static_cast<float>(static_cast<double>(progress) + progressStep);
-                m_ui.setProgress(progress);
-            }
-        }
-    } catch (PatchError& e) {
-        // A run that stops keeps what it wrote, the overall ratings among it; the user
-        // hears when even they could not be saved.
-        e.appendCause(batch.keepWrittenSoFar());
-        throw;
     } catch (const std::exception& e) {
-        PatchError stopped(unexpectedStop(), QString(), exceptionText(e));
-        stopped.appendCause(batch.keepWrittenSoFar());
-        throw stopped;
+        if (dynamic_cast<const PatchError*>(&e))
+            throw;
+        throw PatchError(unexpectedStop(), QString(), exceptionText(e));
     }
     batch.commit();
 }
 
+void UpdateRun::discard(Swap& swap, PatchBackup& backup, PatchError& failure) {
+    try {
+        swap.discard();
+        backup.removeIfEmpty();
+    } catch (const PatchError& e) {
+        failure.appendCause(QStringLiteral("Nothing was changed; the files the update prepared "
+                                           "could not all be removed (%1), and the next start of "
+                                           "the patch removes them.")
+                                .arg(e.cause()));
+    }
+}
+
 void UpdateRun::runSteps() {
     m_timings = RunTimings();
-    QElapsedTimer clock;
-    clock.start();
-    // Adds the time since the last lap to one of the run's step figures.
-    auto lap = [&clock](qint64& figure) {
-        figure += clock.nsecsElapsed();
-        clock.restart();
-    };
+    m_clock.start();
 
+    const GameLock lock(m_game);
+    if (!lock.held()) {
+        m_ui.message(QStringLiteral("Another copy of the patch is changing the game's folder. "
+                                    "Wait until it has finished, then run the update again."),
+                     {MessageIcon::Warning}, QStringLiteral("Update Error"));
+        return;
+    }
+    if (const QString settled = PatchBackup(m_game).settle(); !settled.isEmpty())
+        m_ui.message(settled, {MessageIcon::Information}, QString());
     if (!checkInputFiles())
         return;
     InputCheck check(m_game, m_slotName);
@@ -245,21 +334,17 @@ void UpdateRun::runSteps() {
     pauseFor(0.1, m_ui);
     lap(m_timings.pauseNs);
 
-    writePlayers(db, season, 90.0 / static_cast<double>(season.playerCount()));
-    lap(m_timings.playerPassNs);
-
-    teamsheets::sweepStrayFolders(slotFolder(), m_teamNames);
-    m_ui.setProgress(90);
-    teamsheets::resetTeamSheets(slotFolder(), m_teamNames);
-    teamsheets::writeLineupLists(db, slotFolder());
-    lap(m_timings.sheetsNs);
-    installSchedule(m_game);
-    lap(m_timings.fixtureNs);
+    writeUpdate(db, season);
 
     m_ui.setProgress(100);
     m_ui.message(QStringLiteral("Import Complete!"), {}, QString());
     m_ui.setProgressVisible(false);
     m_ui.setProgress(0);
+}
+
+void UpdateRun::lap(qint64& figure) {
+    figure += m_clock.nsecsElapsed();
+    m_clock.restart();
 }
 
 } // namespace tolvane

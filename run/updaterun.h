@@ -2,6 +2,7 @@
 
 #include "core/gamefolder.h"
 
+#include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
@@ -10,17 +11,20 @@ namespace tolvane {
 
 class ConvertedSeason;
 class Findings;
+class PatchBackup;
+class PatchError;
 class RunUi;
 class SeasonDatabase;
+class Swap;
 
 // Where the last run spent its time, in nanoseconds, for the benchmarks.
 struct RunTimings {
     qint64 checkNs = 0;      // the input check
-    qint64 prepareNs = 0;    // roster slot preparation
+    qint64 prepareNs = 0;    // the slot question and the teams
     qint64 pauseNs = 0;      // the tenth of a second the window gets to paint
-    qint64 playerPassNs = 0; // opening the database, the player pass and its commit
-    qint64 sheetsNs = 0;     // team sheet reset and lineup lists
-    qint64 fixtureNs = 0;    // fixture installation
+    qint64 playerPassNs = 0; // the new slot's folders and team lists
+    qint64 sheetsNs = 0;     // team sheets, the fixture and the backup, built aside
+    qint64 fixtureNs = 0;    // putting them in place, the overall ratings and the backup kept
 };
 
 // One press of "Update": checks the inputs, prepares the roster slot, converts every
@@ -47,9 +51,8 @@ public:
     const QString& slotName() const { return m_slotName; }
     const RunTimings& lastTimings() const { return m_timings; }
 
-    // The step that prepares the roster slot, public for tests: a new slot gets a copy of
-    // the season database and a folder per team of db; an existing one is kept only if the
-    // user agrees that it will be replaced. Returns false when the user declined.
+    // The step that prepares the roster slot, public for tests: learns the teams of db, and
+    // asks before an existing slot is replaced. Returns false when the user declined.
     bool prepareSlot(SeasonDatabase& db);
     // The distinct teams of the season database, as the last preparation found them.
     const QStringList& teamNames() const { return m_teamNames; }
@@ -63,10 +66,21 @@ private:
     // Tells the user which of the patch's files is missing from the program folder; false
     // when one is.
     bool checkInputFiles();
-    void fillNewSlot(SeasonDatabase& db);
     void loadTeamNames(SeasonDatabase& db);
-    // Writes the team lists of the converted players and their overall ratings back.
-    void writePlayers(SeasonDatabase& db, const ConvertedSeason& season, double progressStep);
+    // Builds in newSlot the slot the update puts in place: what it keeps of the slot there
+    // is, the team lists of the converted players and the team sheets.
+    void buildSlot(const QString& newSlot, SeasonDatabase& db, const ConvertedSeason& season,
+                   double progressStep);
+    // Writes the update, all or nothing; a failure leaves the game's folder as it was.
+    void writeUpdate(SeasonDatabase& db, const ConvertedSeason& season);
+    // Keeps the season database as it is in the folder backup, laid out as the game's.
+    void keepSeasonDatabase(SeasonDatabase& db, const GameFolder& backup);
+    // Writes the overall ratings back into the season database.
+    void writeRatings(SeasonDatabase& db, const ConvertedSeason& season);
+    // Removes the work folder of a failed update; a failure to is added to failure.
+    void discard(Swap& swap, PatchBackup& backup, PatchError& failure);
+    // Adds the time since the last lap to one of the run's step figures.
+    void lap(qint64& figure);
     QString slotFolder() const;
 
     GameFolder m_game;
@@ -75,6 +89,7 @@ private:
     QStringList m_teamNames;
     bool m_running = false;
     RunTimings m_timings;
+    QElapsedTimer m_clock;
 };
 
 // Tells the user why the run cannot start. Where a folder refused a write for want of

@@ -8,23 +8,26 @@
 
 namespace tolvane {
 
-void installSchedule(const GameFolder& game) {
-    const QString installed = game.gameFixture();
-    const QString kept = game.keptFixture();
-    const QString fresh = game.newFixture();
-
+FixtureInstall stageFixtureInstall(const GameFolder& game, const GameFolder& staged,
+                                   const GameFolder& replaced) {
+    FixtureInstall install;
+    install.replacesFixture = fileops::isOrdinaryFile(game.gameFixture());
     // The game's own fixture is kept once, by the first run; later runs leave it alone.
-    if (!fileops::isOrdinaryFile(kept)) {
-        if (!fileops::isOrdinaryFile(installed))
-            throw PatchError(QStringLiteral("Cannot keep the game's fixture"), installed,
-                             QStringLiteral("The file does not exist, and no kept copy (%1) is "
-                                            "there either.")
-                                 .arg(gamepaths::kKeptFixture));
-        fileops::renameFile(installed, kept);
+    install.keepsGameFixture = !fileops::isOrdinaryFile(game.keptFixture());
+    if (install.keepsGameFixture && !install.replacesFixture)
+        throw PatchError(QStringLiteral("Cannot keep the game's fixture"), game.gameFixture(),
+                         QStringLiteral("The file does not exist, and no kept copy (%1) is "
+                                        "there either.")
+                             .arg(gamepaths::kKeptFixture));
+    fileops::createFolders(staged.schedulesFolder());
+    fileops::copyFile(game.newFixture(), staged.gameFixture());
+    if (install.keepsGameFixture)
+        fileops::linkOrCopy(game.gameFixture(), staged.keptFixture());
+    if (install.replacesFixture) {
+        fileops::createFolders(replaced.schedulesFolder());
+        fileops::linkOrCopy(game.gameFixture(), replaced.gameFixture());
     }
-    // Written to a temporary file and renamed over the old one, so the installed fixture
-    // is never half-written.
-    fileops::copyFileReplacing(fresh, installed);
+    return install;
 }
 
 } // namespace tolvane

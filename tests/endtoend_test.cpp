@@ -189,7 +189,7 @@ TEST(EndToEnd, RunLeavesExactlyTheExpectedTree) {
     const QByteArray fixture2008 = readAll(game.file("data/schedules/schedule2008.dat"));
     runUpdate(game);
 
-    const FolderTree tree = snapshotTree(game.path());
+    const FolderTree tree = snapshotGame(game.path());
     std::set<QString> paths;
     for (const auto& [path, data] : tree)
         paths.insert(path);
@@ -248,8 +248,8 @@ TEST(EndToEnd, SecondRunIntoTheSameSlotGivesTheSameFiles) {
     TestGame game;
     game.writeDemo(5, 9);
     runUpdate(game);
-    const FolderTree first = withoutSeasonDatabase(snapshotTree(game.path()));
+    const FolderTree first = withoutSeasonDatabase(snapshotGame(game.path()));
     runUpdate(game, {RunUi::Ok});
     EXPECT_EQ(game.ui.messages.front().title, "Roster Slot Import");
-    EXPECT_EQ(withoutSeasonDatabase(snapshotTree(game.path())), first);
+    EXPECT_EQ(withoutSeasonDatabase(snapshotGame(game.path())), first);
 }

@@ -1,6 +1,8 @@
 #include "schedule/scheduleinstall.h"
 
+#include "core/gamefolder.h"
 #include "core/patcherror.h"
+#include "run/swap.h"
 #include "support/foldertree.h"
 #include "support/testgame.h"
 
@@ -11,6 +13,23 @@
 using namespace tolvane;
 
 namespace {
+
+// Installs the new fixture as an update does: staged, then put in place.
+void installFixture(const GameFolder& game) {
+    Swap swap(game, game.at("work"));
+    swap.begin(Swap::Operation::Update);
+    try {
+        const FixtureInstall install = stageFixtureInstall(game, swap.staged(), swap.replaced());
+        std::vector<Swap::Entry> entries{{Swap::Kind::File, gamepaths::kGameFixture, true}};
+        if (install.keepsGameFixture)
+            entries.push_back({Swap::Kind::File, gamepaths::kKeptFixturePath, true});
+        swap.install(entries);
+    } catch (...) {
+        swap.discard();
+        throw;
+    }
+    swap.discard();
+}
 
 struct ScheduleFixture : ::testing::Test {
     TestGame game;
@@ -23,19 +42,19 @@ struct ScheduleFixture : ::testing::Test {
 
 TEST_F(ScheduleFixture, FirstRunKeepsTheGamesFixtureAndLaterRunsLeaveItAlone) {
     const QByteArray game2008 = readAll(installed);
-    installSchedule(game.folder());
+    installFixture(game.folder());
     EXPECT_EQ(readAll(kept), game2008);
     EXPECT_EQ(readAll(installed), readAll(fresh));
 
     writeAll(fresh, QByteArray(5000, '\x7f'));
-    installSchedule(game.folder());
+    installFixture(game.folder());
     EXPECT_EQ(readAll(kept), game2008);
     EXPECT_EQ(readAll(installed), QByteArray(5000, '\x7f'));
 }
 
 TEST_F(ScheduleFixture, KeptFixtureWithoutAnInstalledOneIsCompletedByTheCopy) {
     ASSERT_TRUE(QFile::rename(installed, kept));
-    installSchedule(game.folder());
+    installFixture(game.folder());
     EXPECT_EQ(readAll(installed), readAll(fresh));
 }
 
@@ -43,7 +62,7 @@ TEST_F(ScheduleFixture, NeitherFixtureStopsNamingTheFileAndChangesNothing) {
     QFile::remove(installed);
     const FolderTree before = snapshotTree(game.path());
     try {
-        installSchedule(game.folder());
+        installFixture(game.folder());
         FAIL() << "expected a PatchError";
     } catch (const PatchError& e) {
         EXPECT_EQ(e.target(), installed);
@@ -54,7 +73,8 @@ TEST_F(ScheduleFixture, NeitherFixtureStopsNamingTheFileAndChangesNothing) {
 TEST_F(ScheduleFixture, FailedCopyKeepsTheGamesFixture) {
     const QByteArray game2008 = readAll(installed);
     QFile::remove(fresh);
-    EXPECT_THROW(installSchedule(game.folder()), PatchError);
-    // The game's fixture survives under one of its two names.
-    EXPECT_EQ(readAll(kept), game2008);
+    const FolderTree before = snapshotTree(game.path());
+    EXPECT_THROW(installFixture(game.folder()), PatchError);
+    EXPECT_EQ(snapshotTree(game.path()), before);
+    EXPECT_EQ(readAll(installed), game2008);
 }

@@ -1,5 +1,6 @@
 #include "teamsheets/teamsheets.h"
 
+#include "core/fileops.h"
 #include "core/gamefolder.h"
 #include "core/patcherror.h"
 #include "db/seasondatabase.h"
@@ -31,10 +32,19 @@ struct SlotFixture : ::testing::Test {
     QByteArray sheet(const QString& team, const char* suffix) {
         return readAll(gamepaths::teamFile(slot, team, QLatin1String(suffix)));
     }
-    // The two steps of a run between the player pass and the lineups.
-    void reset(const QStringList& teams) {
-        teamsheets::sweepStrayFolders(slot, teams);
-        teamsheets::resetTeamSheets(slot, teams);
+    // What a run makes of the slot's folders and sheets, without the lineups: the slot is
+    // built anew beside the old one from what it keeps, and takes its place.
+    void reset(const QStringList& teams, const std::vector<teamsheets::LineupEntry>& lineup = {}) {
+        const QString rebuilt = slot + ".new";
+        fileops::createFolder(rebuilt);
+        teamsheets::carryOver(slot, rebuilt, teams);
+        for (const QString& team : teams) {
+            if (!fileops::entryExists(gamepaths::teamFolder(rebuilt, team)))
+                fileops::createFolder(gamepaths::teamFolder(rebuilt, team));
+        }
+        teamsheets::writeTeamSheets(rebuilt, teams, lineup);
+        fileops::removeTree(slot);
+        fileops::renameFile(rebuilt, slot);
     }
 };
 
@@ -64,8 +74,8 @@ TEST_F(SlotFixture, SweepKeepsTeamAndCoachFoldersAndRemovesStrayOnes) {
     std::set<QString> paths;
     for (const auto& [path, data] : snapshotTree(slot))
         paths.insert(path);
+    // The team list is the run's to write.
     std::set<QString> expected = {"Cats/",
-                                  "Cats/Cats_List.tvp",
                                   "Cats/notes.doc",
                                   "Cats/Catschanges.txt",
                                   "Cats/CatsDefault.txt",
@@ -103,37 +113,54 @@ TEST_F(SlotFixture, SheetsStartAfreshWithTheirHeaderLines) {
     EXPECT_EQ(snapshotTree(slot), once);
 }
 
-TEST_F(SlotFixture, StrayFolderWithSubfoldersStopsWithoutDeletingInIt) {
+// The check stops a run over a folder that belongs to no team and holds more than files:
+// the run would leave it behind with the slot it replaces.
+TEST_F(SlotFixture, StrayFolderWithSubfoldersIsNamedAndLeftBehindWhole) {
     mkdir("Gone/deeper");
     file("Gone/Gone_List.tvp");
+    const QStringList stray = teamsheets::strayFolders(slot, {"Cats"});
+    ASSERT_EQ(stray.size(), 1);
+    EXPECT_TRUE(stray.front().endsWith("/Gone"));
+    EXPECT_FALSE(teamsheets::strayFolderProblem(stray.front()).isEmpty());
+
     const FolderTree before = snapshotTree(slot);
-    try {
-        reset({"Cats"});
-        FAIL() << "expected a PatchError";
-    } catch (const PatchError& e) {
-        EXPECT_TRUE(e.target().endsWith("/Gone")) << e.message().toStdString();
-    }
+    const QTemporaryDir other;
+    const QString rebuilt = other.filePath("rebuilt");
+    fileops::createFolder(rebuilt);
+    teamsheets::carryOver(slot, rebuilt, {"Cats"});
+    EXPECT_TRUE(snapshotTree(rebuilt).empty());
     EXPECT_EQ(snapshotTree(slot), before);
 }
 
 // On a file system that ignores letter case (Windows), the folder "cats" is the folder of
 // team "Cats"; on Linux a link stands in for that resolution.
+// The new slot's folder then takes the team's own spelling; a link never carries the run's
+// writes out of the slot.
 TEST_F(SlotFixture, FolderThatIsTheTeamFolderOnDiskIsKept) {
     mkdir("cats");
-    file("cats/Cats_List.tvp", "players");
+    file("cats/notes.txt", "notes");
 #ifdef Q_OS_WIN
     ASSERT_TRUE(QFileInfo(slot + "/Cats").isDir());
 #else
     ASSERT_TRUE(QFile::link(slot + "/cats", slot + "/Cats"));
 #endif
     reset({"Cats"});
-    EXPECT_EQ(readAll(slot + "/cats/Cats_List.tvp"), "players");
-    EXPECT_EQ(readAll(slot + "/cats/CatsDefault.txt"), "Cats Default Team\r\n");
+    EXPECT_FALSE(QFileInfo(slot + "/Cats").isSymLink());
+    EXPECT_EQ(readAll(slot + "/Cats/notes.txt"), "notes");
+    EXPECT_EQ(readAll(slot + "/Cats/CatsDefault.txt"), "Cats Default Team\r\n");
+    EXPECT_TRUE(QDir(slot).entryList(QDir::AllDirs | QDir::NoDotAndDotDot).contains("Cats"));
 }
 
-TEST_F(SlotFixture, SheetThatIsAFolderStopsTheReset) {
+// What stands where a sheet or list goes is never carried into the new slot, whatever it is.
+TEST_F(SlotFixture, WhatStandsWhereTheRunWritesStaysBehind) {
     mkdir("Cats/Catschanges.txt");
-    EXPECT_THROW(reset({"Cats"}), PatchError);
+    file("Cats/Cats_List.tvp", "old list");
+    file("Cats/photo.png", "kept");
+    reset({"Cats"});
+    EXPECT_EQ(sheet("Cats", "changes.txt"),
+              "Cats Changes to Team for current round\r\nIN\r\nOUT\r\n");
+    EXPECT_FALSE(QFile::exists(slot + "/Cats/Cats_List.tvp"));
+    EXPECT_EQ(readAll(slot + "/Cats/photo.png"), "kept");
 }
 
 TEST(LineupLists, NamesLandInTheirTeamsFilesInTableOrder) {
@@ -148,9 +175,8 @@ TEST(LineupLists, NamesLandInTheirTeamsFilesInTableOrder) {
     }
     QDir().mkpath(game.slot() + "/Cats");
     QDir().mkpath(game.slot() + "/Dogs");
-    teamsheets::resetTeamSheets(game.slot(), {"Cats", "Dogs"});
     SeasonDatabase db(game.dbPath());
-    teamsheets::writeLineupLists(db, game.slot());
+    teamsheets::writeTeamSheets(game.slot(), {"Cats", "Dogs"}, teamsheets::readLineup(db));
 
     const QString cats = game.slot() + "/Cats/Cats";
     EXPECT_EQ(readAll(cats + ".txt"), "Sam Jones\r\n\r\nZo\xEB Ren\xE9"

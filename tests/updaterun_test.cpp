@@ -72,9 +72,8 @@ TEST_F(RunFixture, NewSlotGetsDatabaseCopyAndOneFolderPerTeam) {
                                         {"Cats", "Jo Bell"},
                                         {"Rivertown", "Al Fox"}});
     const QByteArray original = readAll(game.dbPath());
-    SeasonDatabase db(game.dbPath());
-    ASSERT_TRUE(run.prepareSlot(db));
-    EXPECT_TRUE(game.ui.messages.empty());
+    run.run();
+    EXPECT_EQ(game.ui.titles(), QStringList{QString()});
     EXPECT_EQ(readAll(game.slot() + QStringLiteral("/seasonStats.mdb")), original);
     EXPECT_EQ(subfolders(game.slot()), (QStringList{"Cats", "North Side", "Rivertown"}));
     EXPECT_EQ(run.teamNames(), (QStringList{"Cats", "North Side", "Rivertown"}));
@@ -122,6 +121,8 @@ TEST_F(RunFixture, PreparingAnExistingSlotKeepsOnlyTheNewTeams) {
         ASSERT_TRUE(run.prepareSlot(db));
     }
     EXPECT_EQ(run.teamNames().size(), 3);
+    EXPECT_TRUE(game.ui.messages.empty());
+    QDir().mkpath(game.slot());
 
     QFile::remove(game.dbPath());
     writeSimpleDatabase(game.dbPath(), {{"B", "Jo Bell"}});
@@ -134,18 +135,16 @@ TEST_F(RunFixture, PreparingAnExistingSlotKeepsOnlyTheNewTeams) {
     EXPECT_EQ(snapshotTree(game.path()), before);
 }
 
-TEST_F(RunFixture, EmptyRatingsSaysListEmptyAndTouchesNoTeamFolder) {
+TEST_F(RunFixture, EmptyRatingsSaysListEmptyAndChangesNothing) {
     { demo::SeasonBuilder builder(game.dbPath()); }
+    const FolderTree before = snapshotTree(game.path());
     run.run();
     ASSERT_EQ(game.ui.messages.size(), 1u);
     EXPECT_EQ(game.ui.messages[0].text, QStringLiteral("List empty"));
     EXPECT_EQ(game.ui.messages[0].title, QStringLiteral("Error"));
     EXPECT_EQ(game.ui.messages[0].style, MessageStyle{MessageIcon::Information});
     EXPECT_EQ(game.ui.visibility, (std::vector<bool>{true, false}));
-    EXPECT_TRUE(subfolders(game.slot()).isEmpty());
-    EXPECT_TRUE(QFile::exists(game.slot() + QStringLiteral("/seasonStats.mdb")));
-    EXPECT_FALSE(
-        QFile::exists(game.file(QStringLiteral("data/schedules/schedule2008_actual.dat"))));
+    EXPECT_EQ(snapshotTree(game.path()), before);
 }
 
 TEST_F(RunFixture, OneRowAdvancesTheBarTo90ThenCompletes) {

@@ -11,11 +11,6 @@
 
 using namespace tolvane;
 
-// Failures then show the texts themselves rather than their bytes.
-void PrintTo(const QString& s, std::ostream* os) {
-    *os << '"' << s.toStdString() << '"';
-}
-
 using namespace values;
 
 namespace {

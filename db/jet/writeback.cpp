@@ -256,6 +256,12 @@ void verifyCopy(const QString& copy, QByteArray bytes, const Table& table, Expec
 
 } // namespace
 
+QString copyPathFor(const QString& path) {
+    const QFileInfo info(path);
+    return info.absoluteDir().filePath(QLatin1Char('.') + info.fileName() +
+                                       QStringLiteral(".writing"));
+}
+
 QString writeOperation() {
     return QStringLiteral("Cannot write the overall ratings into the Access database");
 }
@@ -312,13 +318,11 @@ QByteArray writeInPlace(const QString& path, const Table& table, const QString& 
         return table.fileDigest;
 
     const QByteArray intended = fileDigest(bytes);
-    const QFileInfo info(path);
-    const QString copy = info.absoluteDir().filePath(QLatin1Char('.') + info.fileName() +
-                                                     QStringLiteral(".writing"));
+    const QString copy = copyPathFor(path);
     QFile::remove(copy); // a copy left by a crash is stale
     try {
         try {
-            fileops::writeFileAtomically(copy, bytes);
+            fileops::writeNewFile(copy, bytes, fileops::Durability::Now);
         } catch (const PatchError& e) {
             fail(copy, e.cause());
         }

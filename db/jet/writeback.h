@@ -35,6 +35,9 @@ public:
     virtual bool holds(std::size_t column, const QVariant& written) = 0;
 };
 
+// The copy of the file at path that a write makes beside it, before it replaces the file.
+QString copyPathFor(const QString& path);
+
 // The operation every refusal and failure of the write is reported under.
 QString writeOperation();
 

@@ -1,8 +1,11 @@
 #include "support/foldertree.h"
 
+#include "core/gamefolder.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
@@ -38,6 +41,13 @@ void writeAll(const QString& path, const QByteArray& data) {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size())
         ADD_FAILURE() << "cannot write " << path.toStdString();
+}
+
+FolderTree snapshotGame(const QString& gameFolder) {
+    FolderTree tree = snapshotTree(gameFolder);
+    const QString backup = QFileInfo(GameFolder(gameFolder).backupFolder()).fileName() + '/';
+    std::erase_if(tree, [&](const auto& entry) { return entry.first.startsWith(backup); });
+    return tree;
 }
 
 } // namespace tolvane

@@ -12,6 +12,8 @@ namespace tolvane {
 using FolderTree = std::map<QString, QByteArray>;
 
 FolderTree snapshotTree(const QString& root);
+// The game's folder as the game sees it: without the patch's own backup folder.
+FolderTree snapshotGame(const QString& gameFolder);
 // Reads a whole file; an unreadable file fails the current test.
 QByteArray readAll(const QString& path);
 // Writes a whole file, creating it.
