@@ -1,11 +1,15 @@
 #include "app/form57.h"
+#include "core/patcherror.h"
 #include "run/checkcommand.h"
+#include "run/patchbackup.h"
+#include "run/restorecommand.h"
 
 #include <QApplication>
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QDir>
 #include <QStyleFactory>
+#include <QTimer>
 
 #include <cstdio>
 #include <cstring>
@@ -31,6 +35,10 @@ struct CommandLine {
         QStringLiteral("check"),
         QStringLiteral("Open no window: run every check of an update on the game folder, "
                        "write nothing, print every problem and warning, and exit.")};
+    QCommandLineOption restore{
+        QStringLiteral("restore"),
+        QStringLiteral("Open no window: put the game's roster slot, fixture and season "
+                       "database back as they were before the last update, and exit.")};
     QCommandLineOption json{QStringLiteral("json"),
                             QStringLiteral("With --check: print the report as one JSON "
                                            "document (UTF-8) of problems, warnings and summary.")};
@@ -51,9 +59,15 @@ struct CommandLine {
             "\n"
             "Exit status of --check: 0 the season would import, 1 it would not, 2 the\n"
             "folder cannot be read or the command line is wrong (a message on standard\n"
-            "error, nothing on standard output)."));
+            "error, nothing on standard output).\n"
+            "\n"
+            "Each update keeps what it replaces in the folder \"2009 Patch backup\" of the\n"
+            "game's folder. --restore puts it back, all or nothing, and says what it put\n"
+            "back. Exit status of --restore: 0 restored, 1 there is nothing to restore, 2\n"
+            "the restore failed and changed nothing, or the command line is wrong."));
         parser.addOption(folder);
         parser.addOption(check);
+        parser.addOption(restore);
         parser.addOption(json);
     }
 };
@@ -103,9 +117,14 @@ int check(const CommandLine& line, bool parsed, QIODevice& out, QIODevice& err) 
                          QStringLiteral("the option --program-folder needs a folder"));
         return checkcommand::kUnreadable;
     }
+    const bool restore = line.parser.isSet(line.restore);
+    // A check is run on the folder one is in; a restore, like the window, on the program's.
     const QString folder = line.parser.isSet(line.folder)
                                ? QDir(line.parser.value(line.folder)).absolutePath()
-                               : QDir::currentPath();
+                           : restore ? QCoreApplication::applicationDirPath()
+                                     : QDir::currentPath();
+    if (restore)
+        return restorecommand::run(GameFolder(folder), out, err);
     return checkcommand::run(GameFolder(folder), line.parser.isSet(line.json), out, err);
 }
 
@@ -126,7 +145,7 @@ int runCheck(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     // The check and the help need no window, and so no display.
-    if (hasArgument(argc, argv, {"--check", "--help", "-h", "-?", "--help-all"})) {
+    if (hasArgument(argc, argv, {"--check", "--restore", "--help", "-h", "-?", "--help-all"})) {
 #ifdef Q_OS_WIN
         useParentConsole();
 #endif
@@ -158,7 +177,21 @@ int main(int argc, char** argv) {
                                       ? QDir(line.parser.value(line.folder)).absolutePath()
                                       : QCoreApplication::applicationDirPath();
 
-    Form57 window{GameFolder(programFolder)};
+    // An update or restore cut short is finished or undone before the window shows.
+    const GameFolder game(programFolder);
+    QString settled;
+    MessageStyle settledStyle{MessageIcon::Information};
+    try {
+        const GameLock lock(game);
+        if (lock.held())
+            settled = PatchBackup(game).settle();
+    } catch (const PatchError& e) {
+        settled = e.message();
+        settledStyle = MessageStyle{MessageIcon::Warning};
+    }
+    Form57 window{game};
     window.show();
+    if (!settled.isEmpty())
+        QTimer::singleShot(0, &window, [&] { window.message(settled, settledStyle, QString()); });
     return QApplication::exec();
 }

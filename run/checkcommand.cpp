@@ -4,6 +4,7 @@
 #include "core/patcherror.h"
 #include "core/wording.h"
 #include "run/inputcheck.h"
+#include "run/patchbackup.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -64,6 +65,18 @@ int run(const GameFolder& game, bool json, QIODevice& out, QIODevice& err) {
     if (const QString why = unreadable(programFolder); !why.isEmpty()) {
         say(err, QStringLiteral("%1: cannot read: %2")
                      .arg(QDir::toNativeSeparators(programFolder), why));
+        return kUnreadable;
+    }
+    // An update or restore cut short is finished or undone first: the check then sees the
+    // game's folder as the next update will.
+    try {
+        const GameLock lock(game);
+        if (lock.held()) {
+            if (const QString settled = PatchBackup(game).settle(); !settled.isEmpty())
+                say(err, settled);
+        }
+    } catch (const PatchError& e) {
+        say(err, commandline::describe(e));
         return kUnreadable;
     }
     InputCheck check(game, QLatin1String(gamepaths::kDefaultSlot), InputCheck::Scope::Everything);

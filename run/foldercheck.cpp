@@ -77,15 +77,23 @@ void FolderCheck::checkFixtures(Findings& findings) const {
     // was: anything else under either name would stop the run half-way.
     if (!hasKept && fileops::entryExists(kept))
         findings.addProblem(obstacle(kept, QStringLiteral("where the game's own fixture is kept")));
-    if (fileops::entryExists(installed) && !QFileInfo(installed).isFile())
+    if (fileops::entryExists(installed) && !QFileInfo(installed).isFile()) {
         findings.addProblem(obstacle(installed, QStringLiteral("where the new fixture goes")));
-    else
+    } else {
         checkReplaceable(installed, findings);
+        checkNotHeldOpen(installed, findings);
+    }
 }
 
 void FolderCheck::probe(const QString& folder, Findings& findings) {
     if (const auto refusal = fileops::probeWritable(folder))
         findings.addUnwritableFolder(folder, *refusal);
+}
+
+void FolderCheck::checkNotHeldOpen(const QString& file, Findings& findings) {
+    if (const auto refusal = fileops::probeReplaceable(file))
+        findings.addProblem(
+            QStringLiteral("The file %1 cannot be replaced: %2").arg(shown(file), refusal->reason));
 }
 
 void FolderCheck::checkReplaceable(const QString& file, Findings& findings) {

@@ -27,6 +27,8 @@ public:
     static void probe(const QString& folder, Findings& findings);
     // Adds to findings a file the run replaces that is read-only.
     static void checkReplaceable(const QString& file, Findings& findings);
+    // Adds to findings a file the run moves or replaces that another program holds open.
+    static void checkNotHeldOpen(const QString& file, Findings& findings);
     // "A folder stands at PATH, WHERE. Move it away, ...": something in the way of a file
     // the run writes.
     static QString obstacle(const QString& path, const QString& where);

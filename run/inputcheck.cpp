@@ -2,7 +2,9 @@
 
 #include "core/fileops.h"
 #include "core/gamefolder.h"
+#include "db/seasondatabase.h"
 #include "run/authorwarnings.h"
+#include "run/spacecheck.h"
 #include "run/virtualstore.h"
 
 #include <QDir>
@@ -39,6 +41,9 @@ bool InputCheck::run() {
         warnings.emplace(m_findings);
     m_conversion.run(m_database.database(), m_findings, warnings ? &*warnings : nullptr);
     m_slot.run(m_conversion.teamNames(), m_findings);
+    if (m_findings.problemCount() == 0)
+        SpaceCheck::run(m_game, m_slotName, m_conversion.season(),
+                        isReadableAccess(m_database.database().format()), m_findings);
     // Only a season whose every player converted has every new rating to try.
     if (m_findings.problemCount() == 0) {
         m_database.checkWriteBack(m_conversion.season(), m_findings);

@@ -144,7 +144,7 @@ QString PatchBackup::settle() {
     return settledLine(record.operation, record.state);
 }
 
-std::optional<QStringList> PatchBackup::restore() {
+std::optional<std::vector<Swap::Entry>> PatchBackup::restore() {
     if (!hasKept())
         return std::nullopt;
     const QString operation = QStringLiteral("Cannot restore the roster before the last update");
@@ -185,10 +185,7 @@ std::optional<QStringList> PatchBackup::restore() {
     }
     swap.discard();
     removeIfEmpty();
-    QStringList restored;
-    for (const Swap::Entry& entry : *plan)
-        restored << entry.path;
-    return restored;
+    return plan;
 }
 
 GameLock::GameLock(const GameFolder& game) {

@@ -43,10 +43,10 @@ public:
     // one; the work folder goes.
     void keep(Swap& swap);
 
-    // Puts the kept backup back in place, all or nothing, and removes it. Returns the game's
-    // paths it put back or removed; nothing when there is no backup. A failure throws, with
-    // the game's folder as it was.
-    std::optional<QStringList> restore();
+    // Puts the kept backup back in place, all or nothing, and removes it. Returns what it put
+    // back, and removed where the game had nothing before the update; nothing when there is
+    // no backup. A failure throws, with the game's folder as it was.
+    std::optional<std::vector<Swap::Entry>> restore();
 
     // Removes the backup folder if it holds nothing.
     void removeIfEmpty();

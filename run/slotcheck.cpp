@@ -7,6 +7,7 @@
 #include "teamsheets/teamsheets.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
 
 namespace tolvane {
@@ -17,6 +18,12 @@ SlotCheck::SlotCheck(QString slotFolder)
 void SlotCheck::run(const QStringList& teams, Findings& findings) const {
     if (!QFileInfo(m_slotFolder).isDir())
         return;
+    // The slot moves whole into the backup, which a file another program holds open keeps
+    // it from doing (on Windows).
+    QDirIterator files(m_slotFolder, QDir::Files | QDir::Hidden | QDir::System,
+                       QDirIterator::Subdirectories);
+    while (files.hasNext())
+        FolderCheck::checkNotHeldOpen(files.next(), findings);
     for (const QString& team : teams)
         checkTeam(team, findings);
     for (const QString& folder : teamsheets::strayFolders(m_slotFolder, teams)) {

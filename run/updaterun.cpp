@@ -220,12 +220,13 @@ void UpdateRun::writeUpdate(SeasonDatabase& db, const ConvertedSeason& season) {
             entries.push_back({Swap::Kind::File, gamepaths::kKeptFixturePath, true});
         keepSeasonDatabase(db, swap.replaced());
         // What a restore puts back: each entry as it was, or removed where the game had none.
-        PatchBackup::writeRestorePlan(
-            swap.replaced(),
-            {{Swap::Kind::Folder, slotPath, hadSlot},
-             {Swap::Kind::File, gamepaths::kGameFixture, fixture.replacesFixture},
-             {Swap::Kind::File, gamepaths::kKeptFixturePath, !fixture.keepsGameFixture},
-             {Swap::Kind::File, gamepaths::kSeasonDatabase, true}});
+        std::vector<Swap::Entry> restorePlan{
+            {Swap::Kind::Folder, slotPath, hadSlot},
+            {Swap::Kind::File, gamepaths::kGameFixture, fixture.replacesFixture},
+            {Swap::Kind::File, gamepaths::kSeasonDatabase, true}};
+        if (fixture.keepsGameFixture)
+            restorePlan.push_back({Swap::Kind::File, gamepaths::kKeptFixturePath, false});
+        PatchBackup::writeRestorePlan(swap.replaced(), restorePlan);
         lap(m_timings.sheetsNs);
         swap.install(entries);
     } catch (const PatchError& e) {

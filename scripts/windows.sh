@@ -7,7 +7,7 @@
 #   3. cross-builds the program and its tests with MinGW-w64 into build-windows/;
 #   4. runs the tests under Wine, among them the real window in a virtual X server;
 #   5. writes dist/tolvane-patch-<version>-windows-x64.zip: the exe, its console companion
-#      tolvane-patch.com and the players' README.txt.
+#      tolvane-patch.com, "Restore previous roster.cmd" and the players' README.txt.
 # The first run takes about 25 minutes on two idle cores, nearly all of it Qt; later runs
 # reuse it.
 set -euo pipefail
@@ -49,7 +49,8 @@ rm -rf "$stage"
 mkdir -p "$stage" dist
 # The release build is stripped already: these are the files the tests ran. The .com is the
 # exe's console companion, which a command prompt runs for "tolvane-patch --check".
-cp "$windows_build/app/tolvane-patch.exe" "$windows_build/app/tolvane-patch.com" "$stage/"
+cp "$windows_build/app/tolvane-patch.exe" "$windows_build/app/tolvane-patch.com" \
+    "packaging/windows/Restore previous roster.cmd" "$stage/"
 # Notepad's line ends.
 sed 's/$/\r/' packaging/windows/README.txt >"$stage/README.txt"
 # The files carry the time of the commit they were built from, so that the same source
@@ -58,5 +59,5 @@ stamp=$(TZ=UTC git log -1 --format=%cd --date=format-local:'%Y-%m-%d %H:%M:%S' 2
     date +'%Y-%m-%d %H:%M:%S')
 rm -f "$zip"
 (cd "$stage" && TZ=UTC cmake -E tar cf "$zip" --format=zip --mtime="$stamp" \
-    tolvane-patch.exe tolvane-patch.com README.txt)
+    tolvane-patch.exe tolvane-patch.com "Restore previous roster.cmd" README.txt)
 step "Done: dist/$(basename "$zip") ($(du -k "$zip" | cut -f1) KiB)"
