@@ -7,9 +7,12 @@
 
 namespace tolvane {
 
-// The one error type of the core. It says what was being done, to which file or player
-// row, and why it failed, in words a user can act on. It is thrown where a failure
-// happens and caught once, where the window meets the update run.
+// A failure that reaches the user: what was being done, to which file or player row, and
+// why it failed, in words a user can act on. It is thrown where a failure happens. It is
+// shown where the window meets the update run, or where a command-line program reports;
+// code between catches it only to add what it knows (the file or row) or to undo what it
+// began, and throws on. (A value that does not convert is a values::ValueError, which the
+// conversion turns into a PatchError or a problem of the check, naming the player.)
 class PatchError : public std::exception {
 public:
     PatchError(QString operation, QString target, QString cause);
