@@ -69,13 +69,13 @@ TEST_P(ToolResources, ManifestTakesLongPathsAndRunsAsInvoker) {
 
 INSTANTIATE_TEST_SUITE_P(Tools, ToolResources, testing::ValuesIn(kTools));
 
-struct Run {
+struct Finished {
     int status;
     QString out;
     QString err;
 };
 
-Run run(const char* exe, const QStringList& arguments) {
+Finished run(const char* exe, const QStringList& arguments) {
     QProcess process;
     process.start(QString::fromUtf8(exe), arguments);
     EXPECT_TRUE(process.waitForFinished(60000));
@@ -103,24 +103,25 @@ TEST(WindowsPaths, EveryToolTakesDriveLettersBackslashesAccentsAndLongPaths) {
     ASSERT_TRUE(QFile::copy(game.slot() + '/' + team + '/' + team + "_List.tvp",
                             deep + "/Mannschaft Müller_List.tvp"));
 
-    const Run converted =
+    const Finished converted =
         run(TOLVANE_JET2SQLITE_EXE, {native("Saison Zoë.mdb"), native("Saison Zoë.sqlite")});
     EXPECT_EQ(converted.status, 0) << converted.err.toStdString();
     EXPECT_TRUE(QFile::exists(deep + "/Saison Zoë.sqlite"));
 
-    const Run exported =
+    const Finished exported =
         run(TOLVANE_TOLVANE_SEASON_EXE, {"export", native("Saison Zoë.mdb"), native("CSV ø")});
     EXPECT_EQ(exported.status, 0) << exported.err.toStdString();
-    const Run imported =
+    const Finished imported =
         run(TOLVANE_TOLVANE_SEASON_EXE, {"import", native("CSV ø"), native("Zoë.mdb")});
     EXPECT_EQ(imported.status, 0) << imported.err.toStdString();
     EXPECT_TRUE(imported.out.startsWith(native("Zoë.mdb") + ": ")) << imported.out.toStdString();
 
-    const Run dumped =
+    const Finished dumped =
         run(TOLVANE_TOLVANE_ROSTER_EXE, {"dump", native("Mannschaft Müller_List.tvp")});
     EXPECT_EQ(dumped.status, 0) << dumped.err.toStdString();
     EXPECT_GE(dumped.out.count('\n'), 5) << dumped.out.toStdString();
-    const Run missing = run(TOLVANE_TOLVANE_ROSTER_EXE, {"dump", native("Fehlt Müller_List.tvp")});
+    const Finished missing =
+        run(TOLVANE_TOLVANE_ROSTER_EXE, {"dump", native("Fehlt Müller_List.tvp")});
     EXPECT_EQ(missing.status, 2);
     EXPECT_TRUE(missing.err.contains(native("Fehlt Müller_List.tvp"))) << missing.err.toStdString();
 }
