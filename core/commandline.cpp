@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <memory>
 #include <utility>
 
 #ifdef Q_OS_WIN
@@ -76,6 +77,71 @@ QCommandLineOption parserOption(const Option& option) {
     if (!option.defaultValue.isEmpty())
         parsed.setDefaultValue(option.defaultValue);
     return parsed;
+}
+
+#ifdef Q_OS_WIN
+// A console, written to as the characters it is sent in UTF-8. Bytes written to a console
+// are read in its code page, and not every console takes UTF-8 for one (Wine's splits its
+// sequences even when told to), while the characters themselves show right in every one.
+class ConsoleDevice : public QIODevice {
+public:
+    explicit ConsoleDevice(HANDLE console)
+        : m_console(console) {
+        open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+
+    qint64 writeData(const char* data, qint64 size) override {
+        m_pending.append(data, qsizetype(size));
+        const qsizetype whole = wholeCharacters();
+        const QString text = QString::fromUtf8(m_pending.constData(), whole);
+        m_pending.remove(0, whole);
+        const auto* characters = reinterpret_cast<const wchar_t*>(text.utf16());
+        for (qsizetype done = 0; done < text.size();) {
+            DWORD written = 0;
+            if (!WriteConsoleW(m_console, characters + done, DWORD(text.size() - done), &written,
+                               nullptr) ||
+                written == 0)
+                return -1;
+            done += qsizetype(written);
+        }
+        return size;
+    }
+
+private:
+    // How many of the pending bytes end in a whole character: a sequence cut off at the end
+    // waits for the rest of it in the next write.
+    qsizetype wholeCharacters() const {
+        const qsizetype size = m_pending.size();
+        for (qsizetype back = 1; back <= std::min<qsizetype>(3, size); ++back) {
+            const auto byte = static_cast<unsigned char>(m_pending[size - back]);
+            if ((byte & 0xC0) == 0x80)
+                continue;
+            const qsizetype length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
+            return length > back ? size - back : size;
+        }
+        return size;
+    }
+
+    HANDLE m_console;
+    QByteArray m_pending;
+};
+#endif
+
+// Standard output or standard error as a device: the console itself where it is one on
+// Windows, the stream's bytes otherwise.
+std::unique_ptr<QIODevice> standardStream(FILE* stream) {
+#ifdef Q_OS_WIN
+    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+    DWORD mode = 0;
+    if (handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode))
+        return std::make_unique<ConsoleDevice>(handle);
+#endif
+    auto file = std::make_unique<QFile>();
+    file->open(stream, QIODevice::WriteOnly | QIODevice::Unbuffered);
+    return file;
 }
 
 } // namespace
@@ -231,27 +297,14 @@ int runOnStandardStreams(const char* program,
     // CSV lines end in CR LF already, and JSON must reach a file as written.
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
-    // A console shows the UTF-8 while work runs, and goes back to its own code page after.
-    const UINT consoleCodePage = GetConsoleOutputCP();
-    if (consoleCodePage != 0)
-        SetConsoleOutputCP(CP_UTF8);
-    struct RestoreCodePage {
-        UINT codePage;
-        ~RestoreCodePage() {
-            if (codePage != 0)
-                SetConsoleOutputCP(codePage);
-        }
-    } restore{consoleCodePage};
 #endif
-    QFile out;
-    QFile err;
-    out.open(stdout, QIODevice::WriteOnly | QIODevice::Unbuffered);
-    err.open(stderr, QIODevice::WriteOnly | QIODevice::Unbuffered);
-    const int status = work(out, err);
-    out.close();
+    const std::unique_ptr<QIODevice> out = standardStream(stdout);
+    const std::unique_ptr<QIODevice> err = standardStream(stderr);
+    const int status = work(*out, *err);
+    out->close();
     // A full disk or a closed pipe shows only when the last bytes leave the buffer.
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-        say(err, program, QStringLiteral("cannot write the output"));
+        say(*err, program, QStringLiteral("cannot write the output"));
         return kTrouble;
     }
     return status;

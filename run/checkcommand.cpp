@@ -36,18 +36,6 @@ QString unreadable(const QString& folder) {
     return QString();
 }
 
-QString line(const InputFinding& finding) {
-    QStringList where;
-    for (const QString* part : {&finding.team, &finding.player, &finding.column}) {
-        if (!part->isEmpty())
-            where << *part;
-    }
-    const QString reason = commandline::oneLine(finding.reason);
-    if (where.isEmpty())
-        return reason;
-    return commandline::oneLine(where.join(QStringLiteral(" / "))) + QStringLiteral(": ") + reason;
-}
-
 QJsonArray toJson(const std::vector<InputFinding>& findings) {
     QJsonArray array;
     for (const InputFinding& f : findings)
@@ -59,6 +47,25 @@ QJsonArray toJson(const std::vector<InputFinding>& findings) {
 }
 
 } // namespace
+
+QString findingLine(const InputFinding& finding) {
+    QStringList where;
+    for (const QString* part : {&finding.team, &finding.player, &finding.column}) {
+        if (!part->isEmpty())
+            where << *part;
+    }
+    const QString reason = commandline::oneLine(finding.reason);
+    if (where.isEmpty())
+        return reason;
+    return commandline::oneLine(where.join(QStringLiteral(" / "))) + QStringLiteral(": ") + reason;
+}
+
+QString summaryLine(const Findings& findings, bool imports) {
+    return QStringLiteral("%1, %2: the season would %3.")
+        .arg(counted(findings.problemCount(), "problem", "problems"),
+             counted(std::ssize(findings.warnings()), "warning", "warnings"),
+             imports ? QStringLiteral("import") : QStringLiteral("not import"));
+}
 
 int run(const GameFolder& game, bool json, QIODevice& out, QIODevice& err) {
     const QString& programFolder = game.path();
@@ -92,11 +99,7 @@ int run(const GameFolder& game, bool json, QIODevice& out, QIODevice& err) {
     }
     const std::vector<InputFinding>& problems = check.findings().problems();
     const std::vector<InputFinding>& warnings = check.findings().warnings();
-    const QString summary =
-        QStringLiteral("%1, %2: the season would %3.")
-            .arg(counted(check.findings().problemCount(), "problem", "problems"),
-                 counted(std::ssize(warnings), "warning", "warnings"),
-                 imports ? QStringLiteral("import") : QStringLiteral("not import"));
+    const QString summary = summaryLine(check.findings(), imports);
 
     if (json) {
         const QJsonObject report{
@@ -108,9 +111,9 @@ int run(const GameFolder& game, bool json, QIODevice& out, QIODevice& err) {
         out.write(QJsonDocument(report).toJson(QJsonDocument::Indented));
     } else {
         for (const InputFinding& problem : problems)
-            commandline::writeLine(out, line(problem));
+            commandline::writeLine(out, findingLine(problem));
         for (const InputFinding& warning : warnings)
-            commandline::writeLine(out, QStringLiteral("warning: ") + line(warning));
+            commandline::writeLine(out, QStringLiteral("warning: ") + findingLine(warning));
         commandline::writeLine(out, summary);
     }
     return imports ? kImports : kRefused;

@@ -2,11 +2,15 @@
 
 #include "core/commandline.h"
 
+#include <QString>
+
 class QIODevice;
 
 namespace tolvane {
 
+class Findings;
 class GameFolder;
+struct InputFinding;
 
 // tolvane-patch --check: every check of an update run on a game folder, for the authors of
 // season patches, with nothing written.
@@ -26,6 +30,12 @@ constexpr int kUnreadable = commandline::kTrouble; // the folder cannot be read,
 // summary line; or, with json, one JSON document of them. Messages about the folder itself go to
 // err. Returns the exit status.
 int run(const GameFolder& game, bool json, QIODevice& out, QIODevice& err);
+
+// A problem or warning as the text report words it, on one line: "team / player / column:
+// reason" (the report puts "warning: " before a warning's).
+QString findingLine(const InputFinding& finding);
+// The report's last line: "1 problem, 99 warnings: the season would not import."
+QString summaryLine(const Findings& findings, bool imports);
 
 } // namespace checkcommand
 

@@ -17,6 +17,7 @@ probes=(
     "schedule/scheduleinstall.cpp tolvane_schedule db/seasondatabase.h"
     "run/updaterun.cpp tolvane_run app/form57.h"
     "run/checkcommand.cpp tolvane_run tools/season/seasontool.h"
+    "tools/zip/zipfile.cpp tolvane_zip db/seasondatabase.h"
 )
 
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/tolvane-layers.XXXXXX")

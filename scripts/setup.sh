@@ -4,8 +4,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 # mdbtools-dev, libglib2.0-dev and pkg-config serve only the tests' libmdb cross-check of
-# the Jet reader; the program itself does not use them.
+# the Jet reader; the program itself does not use them. Debian's CMake configuration of
+# libzip-dev names libzip's own tools (zipcmp, zipmerge, ziptool), and fails without them.
 packages=(cmake ninja-build g++ qt6-base-dev sqlite3 libsqlite3-dev libsqlitecpp-dev
+          libzip-dev zipcmp zipmerge ziptool unzip
           libgtest-dev libgmock-dev xvfb xdotool imagemagick fonts-liberation2 fonts-dejavu-core
           clang libclang-rt-dev clang-format mdbtools-dev libglib2.0-dev pkg-config)
 source scripts/packages.sh

@@ -6,8 +6,10 @@
 #      from the cache (scripts/windows-qt.sh, scripts/windows-libs.sh);
 #   3. cross-builds the program and its tests with MinGW-w64 into build-windows/;
 #   4. runs the tests under Wine, among them the real window in a virtual X server;
-#   5. writes dist/tolvane-patch-<version>-windows-x64.zip: the exe, its console companion
-#      tolvane-patch.com, "Restore previous roster.cmd" and the players' README.txt.
+#   5. copies the zips that the build made (packaging/windows/) into dist/: the players'
+#      tolvane-patch-<version>-windows-x64.zip (the exe, its console companion
+#      tolvane-patch.com, "Restore previous roster.cmd" and README.txt) and the season authors'
+#      tolvane-patch-authors-<version>-windows-x64.zip (the tools, the patch and AUTHORS.txt).
 # The first run takes about 25 minutes on two idle cores, nearly all of it Qt; later runs
 # reuse it.
 set -euo pipefail
@@ -23,7 +25,7 @@ BUILD_DIR=$linux_build BUILD_TARGETS="tolvane-patch make-demo-folder" scripts/se
 
 step "Wine"
 source scripts/packages.sh
-install_packages wine wine64 xvfb xauth xdotool
+install_packages wine wine64 xvfb xauth xdotool unzip
 
 step "Qt for Windows"
 qt=$(scripts/windows-qt.sh | tail -n 1)
@@ -42,22 +44,11 @@ step "Tests under Wine"
 ctest --test-dir "$windows_build" --output-on-failure -j2 --timeout 300
 
 step "Packing"
+# The build made the zips, and the tests ran their files; the same source gives the same
+# bytes (see packaging/windows/CMakeLists.txt).
 version=$(sed -n 's/^project(tolvane_patch VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
-zip=$PWD/dist/tolvane-patch-$version-windows-x64.zip
-stage=$windows_build/zip
-rm -rf "$stage"
-mkdir -p "$stage" dist
-# The release build is stripped already: these are the files the tests ran. The .com is the
-# exe's console companion, which a command prompt runs for "tolvane-patch --check".
-cp "$windows_build/app/tolvane-patch.exe" "$windows_build/app/tolvane-patch.com" \
-    "packaging/windows/Restore previous roster.cmd" "$stage/"
-# Notepad's line ends.
-sed 's/$/\r/' packaging/windows/README.txt >"$stage/README.txt"
-# The files carry the time of the commit they were built from, so that the same source
-# gives the same zip.
-stamp=$(TZ=UTC git log -1 --format=%cd --date=format-local:'%Y-%m-%d %H:%M:%S' 2>/dev/null ||
-    date +'%Y-%m-%d %H:%M:%S')
-rm -f "$zip"
-(cd "$stage" && TZ=UTC cmake -E tar cf "$zip" --format=zip --mtime="$stamp" \
-    tolvane-patch.exe tolvane-patch.com "Restore previous roster.cmd" README.txt)
-step "Done: dist/$(basename "$zip") ($(du -k "$zip" | cut -f1) KiB)"
+mkdir -p dist
+for zip in tolvane-patch-$version-windows-x64.zip tolvane-patch-authors-$version-windows-x64.zip; do
+    cp "$windows_build/dist/$zip" dist/
+    step "Done: dist/$zip ($(du -k "dist/$zip" | cut -f1) KiB)"
+done

@@ -47,8 +47,15 @@ xsession_window_wait=20
 xsession_start_program() {
     "${xsession_launcher[@]}" "$1" ${2:+--program-folder "$2"} "${@:3}" >"$work/app.log" 2>&1 &
     app_pid=$!
-    window=$(timeout "$xsession_window_wait" xdotool search --sync --onlyvisible \
-        --name "^$title\$" | head -n 1) || true
+    # A search stops at a window that goes while it looks (as Wine's first windows of a
+    # session do), with an X error; it is tried again until the time is up.
+    local deadline=$((SECONDS + xsession_window_wait))
+    window=
+    while [[ -z $window ]] && ((SECONDS < deadline)); do
+        window=$(timeout "$((deadline - SECONDS))" xdotool search --sync --onlyvisible \
+            --name "^$title\$" 2>/dev/null | head -n 1) || true
+        [[ -n $window ]] || sleep 0.2
+    done
     [[ -n $window ]] || fail "the window '$title' of $1 did not appear"
 }
 

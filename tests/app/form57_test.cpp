@@ -524,8 +524,7 @@ TEST_F(Form57RunTest, QuitDuringARunEndsTheProcessOnceTheRunHasEnded) {
         QElapsedTimer sinceTheEnd;
         sinceTheEnd.start();
         // A child that has ended already is no hang: waitForFinished() answers false for it.
-        const bool ended =
-            child.state() == QProcess::NotRunning || child.waitForFinished(10000);
+        const bool ended = child.state() == QProcess::NotRunning || child.waitForFinished(10000);
         if (!ended)
             child.kill();
         ASSERT_TRUE(ended) << "the process hung after its run";

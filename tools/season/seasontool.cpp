@@ -4,6 +4,7 @@
 #include "tools/season/exportcommand.h"
 #include "tools/season/importcommand.h"
 #include "tools/season/newcommand.h"
+#include "tools/season/packcommand.h"
 #include "tools/season/seasonfiles.h"
 
 #include <memory>
@@ -18,7 +19,8 @@ const char* const kDescription =
     R"(Makes season databases (seasonStats.mdb) without Microsoft Access, for the
 authors of season patches: an empty one, or one built from CSV files of its two
 tables, which any spreadsheet program opens and saves; and the CSV files of any
-season.)";
+season. Packs a season and its fixture, once the update's check passes them,
+into the zip that players unpack into the game's folder.)";
 
 } // namespace
 
@@ -28,6 +30,7 @@ const commandline::Tool& tool() {
                                             std::make_shared<NewCommand>(),
                                             std::make_shared<ExportCommand>(),
                                             std::make_shared<ImportCommand>(),
+                                            std::make_shared<PackCommand>(),
                                         });
     return tool;
 }
