@@ -4,9 +4,9 @@
 
 #include <QDir>
 
-#include <algorithm>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
