@@ -35,6 +35,18 @@ QString unreadable(const QString& folder) {
     return QString();
 }
 
+QJsonArray toJson(const std::vector<InputFinding>& findings) {
+    QJsonArray array;
+    for (const InputFinding& f : findings)
+        array.append(QJsonObject{{QStringLiteral("team"), f.team},
+                                 {QStringLiteral("player"), f.player},
+                                 {QStringLiteral("column"), f.column},
+                                 {QStringLiteral("reason"), f.reason}});
+    return array;
+}
+
+} // namespace
+
 QString line(const InputFinding& finding) {
     QStringList where;
     for (const QString* part : {&finding.team, &finding.player, &finding.column}) {
@@ -47,17 +59,12 @@ QString line(const InputFinding& finding) {
     return commandline::oneLine(where.join(QStringLiteral(" / "))) + QStringLiteral(": ") + reason;
 }
 
-QJsonArray toJson(const std::vector<InputFinding>& findings) {
-    QJsonArray array;
-    for (const InputFinding& f : findings)
-        array.append(QJsonObject{{QStringLiteral("team"), f.team},
-                                 {QStringLiteral("player"), f.player},
-                                 {QStringLiteral("column"), f.column},
-                                 {QStringLiteral("reason"), f.reason}});
-    return array;
+QString summary(const Findings& findings, bool imports) {
+    return QStringLiteral("%1, %2: the season would %3.")
+        .arg(counted(findings.problemCount(), "problem", "problems"),
+             counted(std::ssize(findings.warnings()), "warning", "warnings"),
+             imports ? QStringLiteral("import") : QStringLiteral("not import"));
 }
-
-} // namespace
 
 int run(const GameFolder& game, bool json, QIODevice& out, QIODevice& err) {
     const QString& programFolder = game.path();
@@ -79,11 +86,7 @@ int run(const GameFolder& game, bool json, QIODevice& out, QIODevice& err) {
     }
     const std::vector<InputFinding>& problems = check.findings().problems();
     const std::vector<InputFinding>& warnings = check.findings().warnings();
-    const QString summary =
-        QStringLiteral("%1, %2: the season would %3.")
-            .arg(counted(check.findings().problemCount(), "problem", "problems"),
-                 counted(std::ssize(warnings), "warning", "warnings"),
-                 imports ? QStringLiteral("import") : QStringLiteral("not import"));
+    const QString summary = checkcommand::summary(check.findings(), imports);
 
     if (json) {
         const QJsonObject report{

@@ -6,7 +6,9 @@ class QIODevice;
 
 namespace tolvane {
 
+class Findings;
 class GameFolder;
+struct InputFinding;
 
 // tolvane-patch --check: every check of an update run on a game folder, for the authors of
 // season patches, with nothing written.
@@ -26,6 +28,12 @@ constexpr int kUnreadable = commandline::kTrouble; // the folder cannot be read,
 // summary line; or, with json, one JSON document of them. Messages about the folder itself go to
 // err. Returns the exit status.
 int run(const GameFolder& game, bool json, QIODevice& out, QIODevice& err);
+
+// The report's line of a problem or warning: "team / player / column: reason", the parts
+// that do not apply left out, on one line.
+QString line(const InputFinding& finding);
+// The report's last line: "1 problem, 99 warnings: the season would not import."
+QString summary(const Findings& findings, bool imports);
 
 } // namespace checkcommand
 
