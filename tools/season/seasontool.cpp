@@ -4,6 +4,7 @@
 #include "tools/season/exportcommand.h"
 #include "tools/season/importcommand.h"
 #include "tools/season/newcommand.h"
+#include "tools/season/reportcommand.h"
 #include "tools/season/seasonfiles.h"
 
 #include <memory>
@@ -17,8 +18,8 @@ namespace {
 const char* const kDescription =
     R"(Makes season databases (seasonStats.mdb) without Microsoft Access, for the
 authors of season patches: an empty one, or one built from CSV files of its two
-tables, which any spreadsheet program opens and saves; and the CSV files of any
-season.)";
+tables, which any spreadsheet program opens and saves; the CSV files of any
+season; and a report of what the update makes of a season, as one HTML page.)";
 
 } // namespace
 
@@ -28,6 +29,7 @@ const commandline::Tool& tool() {
                                             std::make_shared<NewCommand>(),
                                             std::make_shared<ExportCommand>(),
                                             std::make_shared<ImportCommand>(),
+                                            std::make_shared<ReportCommand>(),
                                         });
     return tool;
 }

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "core/gamefolder.h"
+#include "run/findings.h"
+#include "run/seasonconversion.h"
+
+#include <QString>
+#include <QTemporaryDir>
+
+#include <memory>
+#include <vector>
+
+namespace tolvane {
+
+class InputCheck;
+
+namespace season {
+
+// A game folder of the tool's own, in which a season database is checked as the update
+// checks it, with nothing written anywhere else: a temporary folder holding a copy of the
+// season as seasonStats.mdb, a stand-in new fixture and game fixture, and an empty lists/
+// folder, so that the update would make a new roster slot. The folder goes with the object.
+//
+//     ScratchGame game(seasonPath);      // throws a PatchError
+//     const bool imports = game.check(); // every check of an update, as --check runs it
+//     game.summary(); game.problems(); game.warnings();
+class ScratchGame {
+public:
+    // Makes the folder and copies season into it. A season that cannot be read, or a
+    // temporary folder that cannot be made or filled, throws a PatchError that names it.
+    explicit ScratchGame(QString season);
+    ~ScratchGame();
+    ScratchGame(const ScratchGame&) = delete;
+    ScratchGame& operator=(const ScratchGame&) = delete;
+
+    // The season database as given, and the scratch game folder.
+    const QString& season() const { return m_season; }
+    const GameFolder& game() const { return m_game; }
+
+    // Runs every check of an update on the folder, keeping every problem and warning (as
+    // tolvane-patch --check does); observer, when given, sees every player converted.
+    // Returns whether the season would import. A fault the check does not foresee throws.
+    bool check(const PlayerObserver& observer = {});
+
+    // After check(): whether the season opened as a season database at all, whatever else
+    // is wrong with it.
+    bool databaseOpened() const;
+    // After check(): what it found, each text naming the season as given rather than its
+    // scratch copy; and the summary line of tolvane-patch --check.
+    std::vector<InputFinding> problems() const;
+    std::vector<InputFinding> warnings() const;
+    QString summary() const;
+
+private:
+    InputFinding shown(InputFinding finding) const;
+
+    QString m_season;
+    QTemporaryDir m_dir;
+    GameFolder m_game;
+    std::unique_ptr<InputCheck> m_check;
+    bool m_imports = false;
+};
+
+} // namespace season
+
+} // namespace tolvane
