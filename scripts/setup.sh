@@ -4,10 +4,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 # mdbtools-dev, libglib2.0-dev and pkg-config serve only the tests' libmdb cross-check of
-# the Jet reader; the program itself does not use them.
+# the Jet reader; chromium, chromium-driver and python3 only the tests of the season report
+# in a browser. The program itself uses none of them.
 packages=(cmake ninja-build g++ qt6-base-dev sqlite3 libsqlite3-dev libsqlitecpp-dev
           libgtest-dev libgmock-dev xvfb xdotool imagemagick fonts-liberation2 fonts-dejavu-core
-          clang libclang-rt-dev clang-format mdbtools-dev libglib2.0-dev pkg-config)
+          clang libclang-rt-dev clang-format mdbtools-dev libglib2.0-dev pkg-config
+          chromium chromium-driver python3)
 source scripts/packages.sh
 install_packages "${packages[@]}"
 

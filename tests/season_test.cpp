@@ -415,7 +415,7 @@ TEST_F(Season, ExitStatusOfEveryCommandAndNoFileReplaced) {
     }
     // In lines that a terminal of 80 columns shows whole.
     for (const QString& line :
-         expectHelp(seasontool::run, "tolvane-season", {"new", "export", "import"}))
+         expectHelp(seasontool::run, "tolvane-season", {"new", "export", "import", "report"}))
         EXPECT_LE(line.size(), 80) << line.toStdString();
 }
 

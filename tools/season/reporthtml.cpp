@@ -203,8 +203,7 @@ void chart(QString& out, const std::vector<ReportTeam>& teams,
     const int height = kTop + int(order.size()) * kRow + 8;
     const auto x = [&](double v) { return kLeft + (v - low) / (high - low) * kPlot; };
     out += QStringLiteral("<svg class=\"chart\" viewBox=\"0 0 %1 %2\" role=\"img\" "
-                          "aria-label=\"Strength of each team\" "
-                          "xmlns=\"http://www.w3.org/2000/svg\">\n")
+                          "aria-label=\"Strength of each team\">\n")
                .arg(kLeft + kPlot + kRight)
                .arg(height);
     for (double v = low; v <= high + 1e-9; v += step) {
@@ -325,17 +324,16 @@ void teamSection(QString& out, std::size_t t, const ReportTeam& team, const Team
     out += QLatin1String("</tbody></table></section>\n");
 }
 
+// Players of a comparison. Those of this season link to their rows and go by the records
+// their table shows: the list compared holds only the players that convert.
 QString names(const std::vector<rosterdiff::ListedPlayer>& players, std::size_t t,
               const ReportTeam* team) {
     QStringList shown;
     for (const rosterdiff::ListedPlayer& p : players) {
-        // In this season's list, the k-th record is its k-th converted player.
-        const QString text =
-            QStringLiteral("%1 (record %2)").arg(p.label, QString::number(p.record));
-        if (team && p.record >= 1 && p.record <= team->players.size())
-            shown << link(playerId(t, team->players[p.record - 1].record), text);
-        else
-            shown << esc(text);
+        const bool listed = team && p.record >= 1 && p.record <= team->players.size();
+        const int record = listed ? team->players[p.record - 1].record : int(p.record);
+        const QString text = QStringLiteral("%1 (record %2)").arg(p.label, QString::number(record));
+        shown << (listed ? link(playerId(t, record), text) : esc(text));
     }
     return shown.join(QStringLiteral(", "));
 }
@@ -350,15 +348,15 @@ void comparisonSection(QString& out, const Comparison& c, const std::vector<Repo
         left += qsizetype(team.differences.removed.size());
         changed += qsizetype(team.differences.changed.size());
     }
-    out +=
-        QStringLiteral("<section class=\"block changes\" id=\"changes\"><h2>Changes against "
-                       "%1</h2>\n<p class=\"note\">%2 (<code>%3</code>), compared player by "
-                       "player as <code>tolvane-roster diff</code> compares them: %4 joined, "
-                       "%5 left, %6 changed; %7 differ, %8 unchanged.</p>\n")
-            .arg(esc(QFileInfo(c.against).fileName()), esc(c.described),
-                 esc(QDir::toNativeSeparators(c.against)), QString::number(joined),
-                 QString::number(left), counted(changed, "player", "players"),
-                 counted(qsizetype(c.teams.size()), "team", "teams"), QString::number(c.unchanged));
+    out += QStringLiteral("<section class=\"block changes\" id=\"changes\"><h2>Changes against "
+                          "%1</h2>\n<p class=\"note\">Compared with %2, player by player as "
+                          "<code>tolvane-roster diff</code> compares them: %3 joined, %4 left, "
+                          "%5 changed; %6 %7, %8 unchanged.</p>\n")
+               .arg(esc(QFileInfo(c.against).fileName()), esc(c.described), QString::number(joined),
+                    QString::number(left), counted(changed, "player", "players"),
+                    counted(qsizetype(c.teams.size()), "team", "teams"),
+                    c.teams.size() == 1 ? QStringLiteral("differs") : QStringLiteral("differ"),
+                    QString::number(c.unchanged));
     for (const QString& note : c.notes)
         out += QStringLiteral("<p class=\"note\">%1</p>\n").arg(esc(note));
     for (const TeamComparison& team : c.teams) {
