@@ -71,10 +71,15 @@ void ReportCollector::add(const ConvertedPlayer& player) {
     // keeps them, numbers in the bits the list holds.
     qsizetype offset = 0;
     const PlayerRecord parsed = recordcodec::parseRecord(player.record, offset);
+    // Every record has the same fields in the same order: which of them the report shows is
+    // found once, by name, and then by place.
+    std::size_t place = 0;
     const std::vector<recordfields::Field> fields =
-        recordfields::fieldsOf(parsed, [](QLatin1String name) {
-            return std::find(kReportFields.begin(), kReportFields.end(), name) !=
-                   kReportFields.end();
+        recordfields::fieldsOf(parsed, [&](QLatin1String name) {
+            if (place == m_shownFields.size())
+                m_shownFields.push_back(std::find(kReportFields.begin(), kReportFields.end(),
+                                                  name) != kReportFields.end());
+            return bool(m_shownFields[place++]);
         });
     ReportPlayer shown{record, player.name, {}, player.clamped};
     shown.values.resize(qsizetype(kReportFields.size()));

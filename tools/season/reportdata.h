@@ -68,6 +68,8 @@ public:
 private:
     bool m_keepRecords;
     std::vector<ReportTeam> m_teams;
+    // Per field of a record, in their order, whether the report shows it.
+    std::vector<char> m_shownFields;
 };
 
 // The team list file the update writes for a team whose records were kept: the header,

@@ -262,11 +262,22 @@ QString clampTitle(const ClampedValue& c) {
              below ? QStringLiteral("lowest") : QStringLiteral("highest"), exact(c.rung));
 }
 
-void teamSection(QString& out, std::size_t t, const ReportTeam& team, const TeamStrength& s) {
+// Appends text, escaped for HTML, to a page in UTF-8; plain ASCII, as numbers are, as it is.
+void append(QByteArray& out, const QString& text) {
+    const bool plain = std::all_of(text.begin(), text.end(), [](QChar c) {
+        return c.unicode() >= 0x20 && c.unicode() < 0x7F && c != QLatin1Char('&') &&
+               c != QLatin1Char('<') && c != QLatin1Char('>') && c != QLatin1Char('"');
+    });
+    out += plain ? text.toLatin1() : esc(text).toUtf8();
+}
+
+// A team's section; its rows go straight into the page's bytes, which for a season of
+// 10,000 players are most of it.
+void teamSection(QByteArray& page, std::size_t t, const ReportTeam& team, const TeamStrength& s) {
     const std::span<const QLatin1String> fields = reportFields();
-    out += QStringLiteral("<section class=\"block team\" id=\"%1\"><h3>%2<small>%3")
-               .arg(teamId(t), esc(team.name),
-                    counted(qsizetype(team.players.size()), "player", "players"));
+    QString out = QStringLiteral("<section class=\"block team\" id=\"%1\"><h3>%2<small>%3")
+                      .arg(teamId(t), esc(team.name),
+                           counted(qsizetype(team.players.size()), "player", "players"));
     if (s.counted > 0)
         out += QStringLiteral(" &#183; best %1: mean overall %2, %3&#8211;%4, standard "
                               "deviation %5")
@@ -285,12 +296,12 @@ void teamSection(QString& out, std::size_t t, const ReportTeam& team, const Team
         out += QLatin1String("</p>\n");
     }
     if (team.players.empty()) {
-        out += QLatin1String("</section>\n");
+        page += (out + QLatin1String("</section>\n")).toUtf8();
         return;
     }
-    out += QStringLiteral("<table class=\"players sortable\" "
-                          "data-team=\"%1\"><thead><tr><th tabindex=\"0\" data-type=\"num\" "
-                          "data-field=\"record\"><span>record</span></th>")
+    out += QStringLiteral("<table class=\"players sortable\" data-team=\"%1\"><thead><tr>"
+                          "<th tabindex=\"0\" data-type=\"num\" data-field=\"record\">"
+                          "<span>record</span></th>")
                .arg(esc(team.name));
     for (const QLatin1String field : fields) {
         const bool text =
@@ -301,27 +312,28 @@ void teamSection(QString& out, std::size_t t, const ReportTeam& team, const Team
                         text ? QLatin1String(" class=\"text\"") : QLatin1String());
     }
     out += QLatin1String("</tr></thead><tbody>\n");
+    page += out.toUtf8();
+    const QByteArray rowId = "<tr id=\"t" + QByteArray::number(qulonglong(t)) + "-r";
     for (const ReportPlayer& p : team.players) {
         // Cells and rows leave out their end tags, as HTML allows: a tenth less to read in a
         // season of 10,000 players.
-        out += QStringLiteral("<tr id=\"%1\"><td>%2")
-                   .arg(playerId(t, p.record), QString::number(p.record));
+        const QByteArray record = QByteArray::number(p.record);
+        page += rowId + record + "\"><td>" + record;
         for (qsizetype f = 0; f < p.values.size(); ++f) {
             const QLatin1String field = fields[std::size_t(f)];
             const auto clamp = std::find_if(p.clamped.begin(), p.clamped.end(),
                                             [&](const auto& c) { return c.field == field; });
             if (clamp != p.clamped.end())
-                out += QStringLiteral("<td class=\"clamped\" title=\"%1\">")
-                           .arg(esc(clampTitle(*clamp)));
+                page += "<td class=\"clamped\" title=\"" + esc(clampTitle(*clamp)).toUtf8() + "\">";
             else if (f < 2)
-                out += QLatin1String("<td class=\"text\">");
+                page += "<td class=\"text\">";
             else
-                out += QLatin1String("<td>");
-            out += esc(p.values[f]);
+                page += "<td>";
+            append(page, p.values[f]);
         }
-        out += QLatin1Char('\n');
+        page += '\n';
     }
-    out += QLatin1String("</tbody></table></section>\n");
+    page += "</tbody></table></section>\n";
 }
 
 // Players of a comparison. Those of this season link to their rows and go by the records
@@ -439,7 +451,6 @@ QByteArray reportHtml(const ReportContent& c) {
     }
     const Anchors anchors(c.teams);
     QString out;
-    out.reserve(4096 + players * 420);
     header(out, c, players);
     findingsSection(out, c, anchors);
     chart(out, c.teams, strengths);
@@ -458,12 +469,14 @@ QByteArray reportHtml(const ReportContent& c) {
     for (std::size_t t = 0; t < c.teams.size(); ++t)
         out += QStringLiteral("<li>%1</li>").arg(link(teamId(t), c.teams[t].name));
     out += QLatin1String("</ul></section>\n");
+    QByteArray page = out.toUtf8();
+    page.reserve(page.size() + 4096 + players * 360);
     for (std::size_t t = 0; t < c.teams.size(); ++t)
-        teamSection(out, t, c.teams[t], strengths[t]);
-    out += QLatin1String("</main>\n<script>\n");
-    out += QLatin1String(reportassets::kScript);
-    out += QLatin1String("</script>\n</body></html>\n");
-    return out.toUtf8();
+        teamSection(page, t, c.teams[t], strengths[t]);
+    page += "</main>\n<script>\n";
+    page += reportassets::kScript;
+    page += "</script>\n</body></html>\n";
+    return page;
 }
 
 } // namespace season
