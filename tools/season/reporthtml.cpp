@@ -262,6 +262,22 @@ QString clampTitle(const ClampedValue& c) {
              below ? QStringLiteral("lowest") : QStringLiteral("highest"), exact(c.rung));
 }
 
+// The width of each column of the team tables in characters: the record, then
+// reportFields(), each as long as its longest value in the season, a name at most 24.
+std::vector<int> columnWidths(const std::vector<ReportTeam>& teams) {
+    std::vector<int> widths(reportFields().size() + 1, 2);
+    for (const ReportTeam& team : teams) {
+        for (const ReportPlayer& p : team.players) {
+            widths[0] = std::max(widths[0], int(QString::number(p.record).size()));
+            for (qsizetype f = 0; f < p.values.size(); ++f)
+                widths[std::size_t(f) + 1] =
+                    std::max(widths[std::size_t(f) + 1], int(p.values[f].size()));
+        }
+    }
+    widths[1] = std::min(widths[1], 24);
+    return widths;
+}
+
 // Appends text, escaped for HTML, to a page in UTF-8; plain ASCII, as numbers are, as it is.
 void append(QByteArray& out, const QString& text) {
     const bool plain = std::all_of(text.begin(), text.end(), [](QChar c) {
@@ -273,7 +289,8 @@ void append(QByteArray& out, const QString& text) {
 
 // A team's section; its rows go straight into the page's bytes, which for a season of
 // 10,000 players are most of it.
-void teamSection(QByteArray& page, std::size_t t, const ReportTeam& team, const TeamStrength& s) {
+void teamSection(QByteArray& page, std::size_t t, const ReportTeam& team, const TeamStrength& s,
+                 const std::vector<int>& widths) {
     const std::span<const QLatin1String> fields = reportFields();
     QString out = QStringLiteral("<section class=\"block team\" id=\"%1\"><h3>%2<small>%3")
                       .arg(teamId(t), esc(team.name),
@@ -299,17 +316,23 @@ void teamSection(QByteArray& page, std::size_t t, const ReportTeam& team, const 
         page += (out + QLatin1String("</section>\n")).toUtf8();
         return;
     }
-    out += QStringLiteral("<table class=\"players sortable\" data-team=\"%1\"><thead><tr>"
-                          "<th tabindex=\"0\" data-type=\"num\" data-field=\"record\">"
-                          "<span>record</span></th>")
+    // A fixed layout: every team's table has the same columns, as wide as the longest value
+    // of each in the season, and the browser need not measure every cell to lay them out.
+    out += QStringLiteral("<table class=\"players sortable\" data-team=\"%1\"><colgroup>")
                .arg(esc(team.name));
+    for (const int chars : widths)
+        out += QStringLiteral("<col style=\"width: calc(%1ch + 9px)\">").arg(chars);
+    out += QLatin1String("</colgroup><thead><tr><th tabindex=\"0\" data-type=\"num\" "
+                         "data-field=\"record\"><span>record</span></th>");
     for (const QLatin1String field : fields) {
         const bool text =
             field == QLatin1String("fullName") || field == QLatin1String("preferredPos");
+        // The name's header reads across, the narrow columns' upwards.
         out += QStringLiteral("<th tabindex=\"0\" data-type=\"%1\" data-field=\"%2\"%3>"
                               "<span>%2</span></th>")
                    .arg(text ? QLatin1String("text") : QLatin1String("num"), field,
-                        text ? QLatin1String(" class=\"text\"") : QLatin1String());
+                        field == QLatin1String("fullName") ? QLatin1String(" class=\"across\"")
+                                                           : QLatin1String());
     }
     out += QLatin1String("</tr></thead><tbody>\n");
     page += out.toUtf8();
@@ -471,8 +494,9 @@ QByteArray reportHtml(const ReportContent& c) {
     out += QLatin1String("</ul></section>\n");
     QByteArray page = out.toUtf8();
     page.reserve(page.size() + 4096 + players * 360);
+    const std::vector<int> widths = columnWidths(c.teams);
     for (std::size_t t = 0; t < c.teams.size(); ++t)
-        teamSection(page, t, c.teams[t], strengths[t]);
+        teamSection(page, t, c.teams[t], strengths[t], widths);
     page += "</main>\n<script>\n";
     page += reportassets::kScript;
     page += "</script>\n</body></html>\n";
