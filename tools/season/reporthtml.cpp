@@ -158,6 +158,44 @@ void findingsSection(QString& out, const ReportContent& c, const Anchors& anchor
     out += QLatin1String("</section>\n");
 }
 
+// The chart's horizontal scale of overall ratings, in the SVG's units.
+struct ChartScale {
+    static constexpr int kLeft = 190, kRight = 180, kPlot = 640, kRow = 22, kTop = 26;
+    double low = 0;
+    double high = 1;
+    double step = 1;
+
+    double x(double v) const { return kLeft + (v - low) / (high - low) * kPlot; }
+};
+
+// One team's row of the chart: its name, the line, the band, the dot and the figures.
+void chartRow(QString& out, const ReportTeam& team, std::size_t t, const TeamStrength& s, double y,
+              const ChartScale& scale) {
+    const double bandFrom = scale.x(std::max(scale.low, s.mean - s.deviation));
+    const double bandTo = scale.x(std::min(scale.high, s.mean + s.deviation));
+    // The team's name goes in last: a text put in by arg() is never looked at again.
+    out += QStringLiteral("<g><title>%1: mean %2 of %3 players, standard deviation %4, lowest "
+                          "%5, highest %6</title><a href=\"#%7\"><text x=\"%8\" y=\"%9\" "
+                          "text-anchor=\"end\" dominant-baseline=\"middle\">%1</text></a>")
+               .arg(esc(team.name), fixed(s.mean), QString::number(s.counted), fixed(s.deviation),
+                    fixed(s.lowest, 1), fixed(s.highest, 1), teamId(t),
+                    QString::number(ChartScale::kLeft - 10), fixed(y, 1));
+    out += QStringLiteral("<line class=\"range\" x1=\"%1\" y1=\"%3\" x2=\"%2\" y2=\"%3\"/>"
+                          "<rect class=\"spread\" x=\"%4\" y=\"%5\" width=\"%6\" "
+                          "height=\"10\" rx=\"3\"/>"
+                          "<circle class=\"mean\" cx=\"%7\" cy=\"%3\" r=\"4.5\"/>")
+               .arg(fixed(scale.x(s.lowest), 1), fixed(scale.x(s.highest), 1), fixed(y, 1),
+                    fixed(bandFrom, 1), fixed(y - 5, 1), fixed(std::max(1.0, bandTo - bandFrom), 1),
+                    fixed(scale.x(s.mean), 1));
+    out += QStringLiteral("<text class=\"figure\" x=\"%1\" y=\"%2\" "
+                          "dominant-baseline=\"middle\">%3 &#177; %4 (%5&#8211;%6)%7</text>"
+                          "</g>\n")
+               .arg(QString::number(ChartScale::kLeft + ChartScale::kPlot + 12), fixed(y, 1),
+                    fixed(s.mean), fixed(s.deviation), fixed(s.lowest, 1), fixed(s.highest, 1),
+                    s.counted < TeamStrength::kBest ? QStringLiteral(", %1 players").arg(s.counted)
+                                                    : QString());
+}
+
 // A dot plot: per team, in order of strength, the mean overall rating of its best players,
 // a band of one standard deviation either side, and a line from the lowest to the highest.
 void chart(QString& out, const std::vector<ReportTeam>& teams,
@@ -177,19 +215,18 @@ void chart(QString& out, const std::vector<ReportTeam>& teams,
     std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
         return strengths[a].mean > strengths[b].mean;
     });
-    double low = strengths[order.front()].lowest;
-    double high = strengths[order.front()].highest;
+    ChartScale scale{strengths[order.front()].lowest, strengths[order.front()].highest};
     double league = 0;
     for (const std::size_t t : order) {
-        low = std::min(low, strengths[t].lowest);
-        high = std::max(high, strengths[t].highest);
+        scale.low = std::min(scale.low, strengths[t].lowest);
+        scale.high = std::max(scale.high, strengths[t].highest);
         league += strengths[t].mean;
     }
     league /= double(order.size());
     // Whole numbers at the ends, halves where the league is close together.
-    const double step = high - low > 2 ? 1.0 : 0.5;
-    low = std::floor(low / step) * step;
-    high = std::max(std::ceil(high / step) * step, low + step);
+    scale.step = scale.high - scale.low > 2 ? 1.0 : 0.5;
+    scale.low = std::floor(scale.low / scale.step) * scale.step;
+    scale.high = std::max(std::ceil(scale.high / scale.step) * scale.step, scale.low + scale.step);
 
     out += QStringLiteral(
                "<p class=\"note\">The strength of each team: the <b>dot</b> is the mean "
@@ -199,57 +236,28 @@ void chart(QString& out, const std::vector<ReportTeam>& teams,
                "league's mean, %2. Strongest first.</p>\n")
                .arg(TeamStrength::kBest)
                .arg(fixed(league));
-    constexpr int kLeft = 190, kRight = 180, kPlot = 640, kRow = 22, kTop = 26;
-    const int height = kTop + int(order.size()) * kRow + 8;
-    const auto x = [&](double v) { return kLeft + (v - low) / (high - low) * kPlot; };
+    using C = ChartScale;
+    const int height = C::kTop + int(order.size()) * C::kRow + 8;
     out += QStringLiteral("<svg class=\"chart\" viewBox=\"0 0 %1 %2\" role=\"img\" "
                           "aria-label=\"Strength of each team\">\n")
-               .arg(kLeft + kPlot + kRight)
+               .arg(C::kLeft + C::kPlot + C::kRight)
                .arg(height);
-    for (double v = low; v <= high + 1e-9; v += step) {
+    for (double v = scale.low; v <= scale.high + 1e-9; v += scale.step) {
         out += QStringLiteral("<line class=\"axis\" x1=\"%1\" y1=\"%2\" x2=\"%1\" y2=\"%3\"/>"
                               "<text class=\"tick\" x=\"%1\" y=\"14\" text-anchor=\"middle\">"
                               "%4</text>\n")
-                   .arg(fixed(x(v), 1))
-                   .arg(kTop - 6)
+                   .arg(fixed(scale.x(v), 1))
+                   .arg(C::kTop - 6)
                    .arg(height - 4)
                    .arg(fixed(v, 1));
     }
-    for (std::size_t row = 0; row < order.size(); ++row) {
-        const std::size_t t = order[row];
-        const TeamStrength& s = strengths[t];
-        const double y = kTop + double(row) * kRow + kRow / 2.0;
-        const double bandFrom = x(std::max(low, s.mean - s.deviation));
-        const double bandTo = x(std::min(high, s.mean + s.deviation));
-        // The team's name goes in last: a text put in by arg() is never looked at again.
-        out +=
-            QStringLiteral("<g><title>%1: mean %2 of %3 players, standard deviation %4, lowest %5, "
-                           "highest %6</title>"
-                           "<a href=\"#%7\"><text x=\"%8\" y=\"%9\" text-anchor=\"end\" "
-                           "dominant-baseline=\"middle\">%1</text></a>")
-                .arg(esc(teams[t].name), fixed(s.mean), QString::number(s.counted),
-                     fixed(s.deviation), fixed(s.lowest, 1), fixed(s.highest, 1), teamId(t),
-                     QString::number(kLeft - 10), fixed(y, 1));
-        out += QStringLiteral("<line class=\"range\" x1=\"%1\" y1=\"%3\" x2=\"%2\" y2=\"%3\"/>"
-                              "<rect class=\"spread\" x=\"%4\" y=\"%5\" width=\"%6\" "
-                              "height=\"10\" rx=\"3\"/>"
-                              "<circle class=\"mean\" cx=\"%7\" cy=\"%3\" r=\"4.5\"/>")
-                   .arg(fixed(x(s.lowest), 1), fixed(x(s.highest), 1), fixed(y, 1),
-                        fixed(bandFrom, 1), fixed(y - 5, 1),
-                        fixed(std::max(1.0, bandTo - bandFrom), 1), fixed(x(s.mean), 1));
-        out +=
-            QStringLiteral("<text class=\"figure\" x=\"%1\" y=\"%2\" "
-                           "dominant-baseline=\"middle\">%3 &#177; %4 (%5&#8211;%6)%7</text>"
-                           "</g>\n")
-                .arg(QString::number(kLeft + kPlot + 12), fixed(y, 1), fixed(s.mean),
-                     fixed(s.deviation), fixed(s.lowest, 1), fixed(s.highest, 1),
-                     s.counted < TeamStrength::kBest ? QStringLiteral(", %1 players").arg(s.counted)
-                                                     : QString());
-    }
+    for (std::size_t row = 0; row < order.size(); ++row)
+        chartRow(out, teams[order[row]], order[row], strengths[order[row]],
+                 C::kTop + double(row) * C::kRow + C::kRow / 2.0, scale);
     out += QStringLiteral("<line class=\"league\" x1=\"%1\" y1=\"%2\" x2=\"%1\" y2=\"%3\"/>\n"
                           "</svg>\n</section>\n")
-               .arg(fixed(x(league), 1))
-               .arg(kTop - 4)
+               .arg(fixed(scale.x(league), 1))
+               .arg(C::kTop - 4)
                .arg(height - 4);
 }
 
