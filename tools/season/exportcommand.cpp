@@ -95,7 +95,7 @@ ExportCommand::ExportCommand()
     : Command({
           .name = QStringLiteral("export"),
           .arguments = QStringLiteral("SEASON DIR"),
-          .summary = QStringLiteral("write DIR/Ratings.csv and DIR/qz.csv from a season database"),
+          .summary = QStringLiteral("write DIR/Ratings.csv and DIR/qz.csv of a season database"),
           .description = QLatin1String(kDescription),
           .exitStatus = QLatin1String(kExitStatus),
           .files = 2,

@@ -67,7 +67,7 @@ ImportCommand::ImportCommand()
     : Command({
           .name = QStringLiteral("import"),
           .arguments = QStringLiteral("DIR FILE"),
-          .summary = QStringLiteral("build a season database from DIR/Ratings.csv and DIR/qz.csv"),
+          .summary = QStringLiteral("make a season database of DIR/Ratings.csv and DIR/qz.csv"),
           .description = QLatin1String(kDescription),
           .exitStatus = QLatin1String(kExitStatus),
           .files = 2,

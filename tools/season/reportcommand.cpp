@@ -50,9 +50,10 @@ const char* const kDetails =
 players that do not convert are named but not shown. HTML is never replaced.)";
 
 const char* const kExitStatus =
-    R"(0 written (also for a season with problems, which are said on standard
-error too), 1 SEASON or OLD is not a season database that can be read,
-2 usage error, a file that cannot be read, or HTML exists or cannot be written.)";
+    R"(0 written (a season with problems too; they are also said
+on standard error), 1 SEASON or OLD is not a season database that can be read,
+2 usage error, a file that cannot be read, a team list of OLD that is not
+valid, or HTML exists or cannot be written.)";
 
 // Why a path cannot be used, or an empty text.
 QString unreadable(const QString& path, bool folderToo) {
@@ -134,15 +135,16 @@ void writeReport(const QString& target, const QByteArray& html) {
 ReportCommand::ReportCommand()
     : Command({
           .name = QStringLiteral("report"),
-          .arguments = QStringLiteral("[--against OLD] SEASON HTML"),
+          .arguments = QStringLiteral("SEASON HTML"),
           .summary = QStringLiteral("write an HTML report of what the update makes of a season"),
           .description = QLatin1String(kDescription),
           .options = {{{kAgainst},
-                       QStringLiteral("also list, per team, who joined, who left and whose "
-                                      "values changed\nagainst OLD, as 'tolvane-roster diff' "
-                                      "finds them: a roster slot folder\n(lists/default2009 "
-                                      "of a game folder, or the game folder), or a\nseason "
-                                      "database, whose team lists the update would make"),
+                       QStringLiteral("also list who joined each team, who left and whose\n"
+                                      "values changed against OLD, as 'tolvane-roster diff'\n"
+                                      "finds them: OLD is a roster slot folder\n"
+                                      "(lists/default2009), a game folder (its slot\n"
+                                      "default2009), or a season database (the team lists\n"
+                                      "the update would make of it)"),
                        QStringLiteral("OLD")}},
           .details = QLatin1String(kDetails),
           .exitStatus = QLatin1String(kExitStatus),
