@@ -68,8 +68,9 @@ struct PlayerMapper::Impl {
     // Whether name is the row's own, and so the key of its qz look-up.
     bool nameIsText = false;
     QzMatch qzMatch = QzMatch::NotLookedUp;
-    // Per column, when a check counts them.
+    // Per column, when a check counts them; and those of the current row.
     std::vector<ClampedValues> clamped;
+    std::vector<ClampedValue> clampedInRow;
 
     explicit Impl(SeasonDatabase& database)
         : db(database)
@@ -101,14 +102,15 @@ struct PlayerMapper::Impl {
         }
     }
 
-    float scale(const Recordset& row, ReadAs<values::Conversion::Rating> column,
-                std::uint8_t kind) {
+    // field names the record's field that gets the result (see TOLVANE_SCALED).
+    float scale(const Recordset& row, ReadAs<values::Conversion::Rating> column, std::uint8_t kind,
+                QLatin1String field) {
         const std::optional<double> rating = get(row, column.column, values::toRating);
         if (rating && !clamped.empty())
-            noteClamped(column.column, kind, *rating);
+            noteClamped(column.column, kind, *rating, field);
         return static_cast<float>(convertRating(rating, kind));
     }
-    void noteClamped(RatingsColumn column, std::uint8_t kind, double value);
+    void noteClamped(RatingsColumn column, std::uint8_t kind, double value, QLatin1String field);
     std::int16_t int16(const Recordset& row, ReadAs<values::Conversion::Int16> column) const {
         return get(row, column.column, values::toInt16);
     }
@@ -157,6 +159,7 @@ std::int16_t PlayerMapper::overallPoints(const Recordset& row) const {
 std::int16_t PlayerMapper::map(const Recordset& row, PlayerRecord& record,
                                std::vector<MappingProblem>* problems) {
     d->problems = problems;
+    d->clampedInRow.clear();
     const auto noLongerCollecting = qScopeGuard([this] { d->problems = nullptr; });
     d->readIdentity(row);
     d->mapAttributes(row, record);
@@ -183,7 +186,12 @@ const std::vector<ClampedValues>& PlayerMapper::clampedValues() const {
     return d->clamped;
 }
 
-void PlayerMapper::Impl::noteClamped(RatingsColumn column, std::uint8_t kind, double value) {
+const std::vector<ClampedValue>& PlayerMapper::clampedInRow() const {
+    return d->clampedInRow;
+}
+
+void PlayerMapper::Impl::noteClamped(RatingsColumn column, std::uint8_t kind, double value,
+                                     QLatin1String field) {
     const std::optional<RungBounds> bounds = rungBounds(kind);
     if (!bounds)
         return;
@@ -192,8 +200,10 @@ void PlayerMapper::Impl::noteClamped(RatingsColumn column, std::uint8_t kind, do
     c.highestRung = bounds->highest;
     if (value < bounds->lowest) {
         c.lowestValue = c.below++ == 0 ? value : std::min(c.lowestValue, value);
+        clampedInRow.push_back({column, field, value, bounds->lowest});
     } else if (value > bounds->highest) {
         c.highestValue = c.above++ == 0 ? value : std::max(c.highestValue, value);
+        clampedInRow.push_back({column, field, value, bounds->highest});
     }
 }
 
@@ -231,6 +241,11 @@ void PlayerMapper::Impl::readIdentity(const Recordset& row) {
         fail(kRatingsColumns[Name].name, nameProblem);
 }
 
+// A rating through its kind's scale into the record's field of that name; the field's name
+// is spelled once, so that a report of clamped values marks the field the value lands in.
+#define TOLVANE_SCALED(field, column, kind)                                                        \
+    r.field = scale(row, column, kind, QLatin1String(#field))
+
 void PlayerMapper::Impl::mapAttributes(const Recordset& row, PlayerRecord& r) {
     // Read with the player's identity; a value that is no text has been reported there.
     r.team = team;
@@ -248,28 +263,28 @@ void PlayerMapper::Impl::mapAttributes(const Recordset& row, PlayerRecord& r) {
     r.secondaryPos = text(row, SecondaryPos);
     r.thirdPos = text(row, ThirdPos);
     r.keyPos = boolean(row, KeyPos);
-    r.crumbs = scale(row, Crumbs, SkillKind);
-    r.longKick = scale(row, LongKick, SkillKind);
-    r.shortKick = scale(row, ShortKick, SkillKind);
+    TOLVANE_SCALED(crumbs, Crumbs, SkillKind);
+    TOLVANE_SCALED(longKick, LongKick, SkillKind);
+    TOLVANE_SCALED(shortKick, ShortKick, SkillKind);
     r.kickMax = single(row, KickMax);
-    r.markContested = scale(row, MarkContest, SkillKind);
-    r.markUncontested = scale(row, MarkUncontest, SkillKind);
-    r.handball = scale(row, HBall, SkillKind);
-    r.tackling = scale(row, Tack, SkillKind);
-    r.strength = scale(row, Strength, SkillKind);
-    r.speed = scale(row, Speed, SkillKind);
-    r.agility = scale(row, Agility, SkillKind);
-    r.health = scale(row, Health, HealthKind);
-    r.hitOuts = scale(row, Ho, SkillKind);
-    r.goalAccuracyGround = scale(row, GoalAccGrnd, SkillKind);
-    r.goalAccuracyMark = scale(row, GoalAccMark, GoalAccuracyMarkKind);
-    r.freeKickTendency = scale(row, FreeKickTend, SkillKind);
-    r.discipline = scale(row, Discipline, SkillKind);
+    TOLVANE_SCALED(markContested, MarkContest, SkillKind);
+    TOLVANE_SCALED(markUncontested, MarkUncontest, SkillKind);
+    TOLVANE_SCALED(handball, HBall, SkillKind);
+    TOLVANE_SCALED(tackling, Tack, SkillKind);
+    TOLVANE_SCALED(strength, Strength, SkillKind);
+    TOLVANE_SCALED(speed, Speed, SkillKind);
+    TOLVANE_SCALED(agility, Agility, SkillKind);
+    TOLVANE_SCALED(health, Health, HealthKind);
+    TOLVANE_SCALED(hitOuts, Ho, SkillKind);
+    TOLVANE_SCALED(goalAccuracyGround, GoalAccGrnd, SkillKind);
+    TOLVANE_SCALED(goalAccuracyMark, GoalAccMark, GoalAccuracyMarkKind);
+    TOLVANE_SCALED(freeKickTendency, FreeKickTend, SkillKind);
+    TOLVANE_SCALED(discipline, Discipline, SkillKind);
     r.injuryTendency = int16(row, InjTend);
     r.reputationTendency = single(row, RepTend);
-    r.defenceGround = scale(row, DefGrnd, DefenceKind);
-    r.defenceAir = scale(row, DefAir, DefenceKind);
-    r.defenceOne = scale(row, DefOne, DefenceKind);
+    TOLVANE_SCALED(defenceGround, DefGrnd, DefenceKind);
+    TOLVANE_SCALED(defenceAir, DefAir, DefenceKind);
+    TOLVANE_SCALED(defenceOne, DefOne, DefenceKind);
     r.shortKickPercent = single(row, ShortKickPer);
     r.longKickPercent = single(row, LongKickPer);
     r.handballPercent = single(row, HballPer);
@@ -295,7 +310,7 @@ void PlayerMapper::Impl::mapCareer(const Recordset& row, PlayerRecord& r) {
     r.pendingContract = int16(row, PendingContract);
     r.pendingSalary = real(row, PendingSalary);
     r.recentGames.fill(QStringLiteral("DNP"));
-    r.clearance = scale(row, Clearance, SkillKind);
+    TOLVANE_SCALED(clearance, Clearance, SkillKind);
     r.goalSense = single(row, GoalSense);
     r.debut = int16(row, Debut);
     r.state = text(row, State);
@@ -325,6 +340,8 @@ void PlayerMapper::Impl::mapCareer(const Recordset& row, PlayerRecord& r) {
         r.typeProfileB = kTypeProfiles[r.playerType - 1];
     }
 }
+
+#undef TOLVANE_SCALED
 
 void PlayerMapper::Impl::mapPositionValues(PlayerRecord& r) {
     const QzTable::Values* row = nameIsText ? qz.find(name) : nullptr;

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "db/seasonschema.h"
+
+#include <QLatin1String>
 #include <QString>
 
 #include <cstdint>
@@ -27,6 +30,15 @@ struct ClampedValues {
     double highestRung = 0;
     double lowestValue = 0;  // the lowest of those below
     double highestValue = 0; // the highest of those above
+};
+
+// A value of one player's row that its rating scale clamped, for a report that marks it
+// where the record holds it.
+struct ClampedValue {
+    seasonschema::RatingsColumn column;
+    QLatin1String field; // the record's field, as records/recordfields.h names it
+    double value;        // as the database holds it
+    double rung;         // the lowest or highest rung, as which it converts
 };
 
 // How the qz look-up of a player went.
@@ -76,6 +88,9 @@ public:
     void countClampedValues();
     // Indexed by seasonschema::RatingsColumn; empty unless counting.
     const std::vector<ClampedValues>& clampedValues() const;
+    // The values of the row last mapped that were clamped, in the mapping's order; empty
+    // unless counting.
+    const std::vector<ClampedValue>& clampedInRow() const;
 
     // The statement of the player pass: every Ratings row by team, its rowid first. Ties
     // keep the table's order, so a team's players come in the order the database holds them.

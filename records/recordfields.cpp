@@ -393,6 +393,18 @@ std::vector<Field> fieldsOf(const PlayerRecord& record) {
     return fields;
 }
 
+std::vector<Field> fieldsOf(const PlayerRecord& record,
+                            const std::function<bool(QLatin1String name)>& wanted) {
+    std::vector<Field> fields;
+    Flattener flattener(fields);
+    auto visit = named(flattener);
+    forEachField(record, [&](const char* field, const auto& value) {
+        if (wanted(QLatin1String(field)))
+            visit(field, value);
+    });
+    return fields;
+}
+
 PlayerRecord recordFromFields(const FieldSource& source) {
     PlayerRecord record;
     Builder builder(source);

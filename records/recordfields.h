@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLatin1String>
 #include <QString>
 
 #include <functional>
@@ -37,6 +38,10 @@ struct Field {
 // Every field of record in disk order. A nested list gives its Count field first (named
 // after the list), then the fields of each element.
 std::vector<Field> fieldsOf(const PlayerRecord& record);
+// The same for the fields whose name wanted picks (a nested list or array with its
+// elements), and only those are written out: for a report of a few fields of many records.
+std::vector<Field> fieldsOf(const PlayerRecord& record,
+                            const std::function<bool(QLatin1String name)>& wanted);
 
 // The text of the named field, or nullopt when the source does not give it.
 using FieldSource = std::function<std::optional<QString>(const QString& name, Kind kind)>;

@@ -27,6 +27,8 @@ public:
 
     // After run() returned true: the open database.
     SeasonDatabase& database() { return *m_db; }
+    // After run(): whether the database opened, whatever else was wrong with it.
+    bool opened() const { return m_db != nullptr; }
 
     // Tries, once every player is converted, whether the database would take each new
     // overall rating; names every player whose rating it would refuse. Does nothing where

@@ -32,7 +32,15 @@ public:
     // run does before (see FolderCheck::missingInputFiles()).
     bool run();
 
+    // Shows observer every player as the next run() converts him, for a report of the
+    // season; the check itself keeps no record in Scope::Everything.
+    void observePlayers(PlayerObserver observer) {
+        m_conversion.observePlayers(std::move(observer));
+    }
+
     const Findings& findings() const { return m_findings; }
+    // After run(): whether the season database opened, whatever else was wrong with it.
+    bool databaseOpened() const { return m_database.opened(); }
     // After a run() that returned true: the season database, still open, and every player
     // converted, for the update run to write.
     SeasonDatabase& database() { return m_database.database(); }

@@ -67,7 +67,7 @@ void SeasonConversion::checkTeam(const QString& team, Findings& findings) {
     }
 }
 
-void SeasonConversion::checkName(const QString& team, const QString& name, Findings& findings) {
+bool SeasonConversion::checkName(const QString& team, const QString& name, Findings& findings) {
     // The team sheets hold a player a line: a line break, a tab or another control
     // character would not stand in them as it is.
     for (const QChar c : name) {
@@ -79,9 +79,10 @@ void SeasonConversion::checkName(const QString& team, const QString& name, Findi
                 QStringLiteral("The name holds a control character (U+%1), which the team "
                                "sheets, a line a player, cannot hold.")
                     .arg(code));
-            return;
+            return false;
         }
     }
+    return true;
 }
 
 void SeasonConversion::convertPlayers(Recordset& ratings, PlayerMapper& mapper, Findings& findings,
@@ -101,8 +102,7 @@ void SeasonConversion::convertPlayers(Recordset& ratings, PlayerMapper& mapper, 
         });
         if (teamIsText)
             checkTeam(team, findings);
-        if (problems.empty())
-            checkName(team, name, findings);
+        const bool nameFits = problems.empty() && checkName(team, name, findings);
         if (problems.empty()) {
             bytes.clear();
             try {
@@ -116,6 +116,11 @@ void SeasonConversion::convertPlayers(Recordset& ratings, PlayerMapper& mapper, 
             findings.addPlayerProblem(p.team, p.name, p.column, p.reason);
         if (warnings)
             warnings->notePlayer(mapper);
+        if (m_observer) {
+            const bool converted = problems.empty() && nameFits;
+            m_observer({team, name, converted, converted ? QByteArrayView(bytes) : QByteArrayView(),
+                        mapper.clampedInRow()});
+        }
         // Once anything is wrong, the run will not start: converting goes on only to find
         // every problem, and keeps nothing. An author's check keeps no records at all.
         if (findings.problemCount() == 0)

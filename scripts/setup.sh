@@ -5,11 +5,13 @@ cd "$(dirname "$0")/.."
 
 # mdbtools-dev, libglib2.0-dev and pkg-config serve only the tests' libmdb cross-check of
 # the Jet reader; the program itself does not use them. Debian's CMake configuration of
-# libzip-dev names libzip's own tools (zipcmp, zipmerge, ziptool), and fails without them.
+# libzip-dev names libzip's own tools (zipcmp, zipmerge, ziptool), and fails without them. chromium,
+# chromium-driver and python3 serve only the tests of the season report in a browser.
 packages=(cmake ninja-build g++ qt6-base-dev sqlite3 libsqlite3-dev libsqlitecpp-dev
           libzip-dev zipcmp zipmerge ziptool unzip
           libgtest-dev libgmock-dev xvfb xdotool imagemagick fonts-liberation2 fonts-dejavu-core
-          clang libclang-rt-dev clang-format mdbtools-dev libglib2.0-dev pkg-config)
+          clang libclang-rt-dev clang-format mdbtools-dev libglib2.0-dev pkg-config
+          chromium chromium-driver python3)
 source scripts/packages.sh
 install_packages "${packages[@]}"
 

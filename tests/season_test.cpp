@@ -414,8 +414,8 @@ TEST_F(Season, ExitStatusOfEveryCommandAndNoFileReplaced) {
         EXPECT_EQ(snapshotTree(m_dir.path()), before) << what;
     }
     // In lines that a terminal of 80 columns shows whole.
-    for (const QString& line :
-         expectHelp(seasontool::run, "tolvane-season", {"new", "export", "import", "pack"}))
+    for (const QString& line : expectHelp(seasontool::run, "tolvane-season",
+                                          {"new", "export", "import", "pack", "report"}))
         EXPECT_LE(line.size(), 80) << line.toStdString();
 }
 

@@ -24,11 +24,7 @@ namespace {
 using recordfields::Field;
 using recordfields::Kind;
 
-// A player's place in a list and the name the report gives him.
-struct Player {
-    std::size_t index;
-    QString label;
-};
+using Player = ListedPlayer;
 
 // Labels every record by its name; the second of a name in the list is "Sam Jones #2".
 std::vector<std::pair<QString, Player>> keyed(const std::vector<PlayerRecord>& records) {
@@ -65,8 +61,9 @@ QString shown(const Field& field) {
     return quoted + QLatin1Char('"');
 }
 
-void compareFields(const PlayerRecord& oldRecord, const PlayerRecord& newRecord,
-                   const QString& lead, QStringList& out) {
+std::vector<FieldChange> compareFields(const PlayerRecord& oldRecord,
+                                       const PlayerRecord& newRecord) {
+    std::vector<FieldChange> out;
     const std::vector<Field> oldFields = recordfields::fieldsOf(oldRecord);
     const std::vector<Field> newFields = recordfields::fieldsOf(newRecord);
     QHash<QString, const Field*> newByName;
@@ -76,15 +73,15 @@ void compareFields(const PlayerRecord& oldRecord, const PlayerRecord& newRecord,
     for (const Field& field : oldFields) {
         const Field* other = newByName.take(field.name);
         if (!other)
-            out << lead + QStringLiteral("%1 %2 -> %3").arg(field.name, shown(field), none);
+            out.push_back({field.name, shown(field), none});
         else if (other->text != field.text)
-            out << lead +
-                       QStringLiteral("%1 %2 -> %3").arg(field.name, shown(field), shown(*other));
+            out.push_back({field.name, shown(field), shown(*other)});
     }
     for (const Field& field : newFields) {
         if (newByName.contains(field.name))
-            out << lead + QStringLiteral("%1 %2 -> %3").arg(field.name, none, shown(field));
+            out.push_back({field.name, none, shown(field)});
     }
+    return out;
 }
 
 QString startText(const TeamListFile& list) {
@@ -156,11 +153,8 @@ TeamListFile parseListAt(const QString& path, const QByteArray& data) {
 
 } // namespace
 
-QStringList compareLists(const TeamListFile& oldList, const TeamListFile& newList,
-                         const QString& prefix) {
-    QStringList removed;
-    QStringList added;
-    QStringList changed;
+ListDifferences differences(const TeamListFile& oldList, const TeamListFile& newList) {
+    ListDifferences d;
     std::map<QString, Player> unmatched;
     for (auto& [key, player] : keyed(oldList.records))
         unmatched.emplace(key, player);
@@ -169,37 +163,54 @@ QStringList compareLists(const TeamListFile& oldList, const TeamListFile& newLis
     for (const auto& [key, player] : keyed(newList.records)) {
         const auto it = unmatched.find(key);
         if (it == unmatched.end()) {
-            added << prefix +
-                         QStringLiteral("added %1 (record %2)").arg(player.label).arg(player.index);
+            d.added.push_back(player);
             continue;
         }
-        matched.emplace_back(it->second.index, player.index);
-        compareFields(oldList.records[it->second.index], newList.records[player.index],
-                      prefix + player.label + QStringLiteral(": "), changed);
+        matched.emplace_back(it->second.record, player.record);
+        std::vector<FieldChange> changes =
+            compareFields(oldList.records[it->second.record], newList.records[player.record]);
+        if (!changes.empty())
+            d.changed.push_back({it->second, player, std::move(changes)});
         unmatched.erase(it);
     }
-    std::vector<Player> gone;
     for (const auto& [key, player] : unmatched)
-        gone.push_back(player);
-    std::sort(gone.begin(), gone.end(),
-              [](const Player& a, const Player& b) { return a.index < b.index; });
-    for (const Player& player : gone)
-        removed << prefix +
-                       QStringLiteral("removed %1 (record %2)").arg(player.label).arg(player.index);
+        d.removed.push_back(player);
+    std::sort(d.removed.begin(), d.removed.end(),
+              [](const Player& a, const Player& b) { return a.record < b.record; });
 
-    QStringList lines = removed + added + changed;
     if (!std::is_sorted(matched.begin(), matched.end()))
-        lines << prefix + QStringLiteral("the players stand in another order");
+        d.rest << QStringLiteral("the players stand in another order");
     if (oldList.start != newList.start)
-        lines << prefix + QStringLiteral("the list begins as %1 -> %2")
-                              .arg(startText(oldList), startText(newList));
+        d.rest << QStringLiteral("the list begins as %1 -> %2")
+                      .arg(startText(oldList), startText(newList));
     if (oldList.trailing != newList.trailing)
-        lines << prefix + QStringLiteral("bytes after the last record: %1 -> %2 bytes%3")
-                              .arg(oldList.trailing.size())
-                              .arg(newList.trailing.size())
-                              .arg(oldList.trailing.size() == newList.trailing.size()
-                                       ? QStringLiteral(", not the same")
-                                       : QString());
+        d.rest << QStringLiteral("bytes after the last record: %1 -> %2 bytes%3")
+                      .arg(oldList.trailing.size())
+                      .arg(newList.trailing.size())
+                      .arg(oldList.trailing.size() == newList.trailing.size()
+                               ? QStringLiteral(", not the same")
+                               : QString());
+    return d;
+}
+
+QStringList compareLists(const TeamListFile& oldList, const TeamListFile& newList,
+                         const QString& prefix) {
+    const ListDifferences d = differences(oldList, newList);
+    QStringList lines;
+    for (const Player& player : d.removed)
+        lines << prefix +
+                     QStringLiteral("removed %1 (record %2)").arg(player.label).arg(player.record);
+    for (const Player& player : d.added)
+        lines << prefix +
+                     QStringLiteral("added %1 (record %2)").arg(player.label).arg(player.record);
+    for (const ChangedPlayer& player : d.changed) {
+        for (const FieldChange& change : player.changes)
+            lines << prefix + player.newPlayer.label +
+                         QStringLiteral(": %1 %2 -> %3")
+                             .arg(change.field, change.oldText, change.newText);
+    }
+    for (const QString& line : d.rest)
+        lines << prefix + line;
     return lines;
 }
 
@@ -249,6 +260,16 @@ QStringList compareSlotFolders(const QString& oldFolder, const QString& newFolde
         }
     }
     return teamLines + fileLines;
+}
+
+std::map<QString, TeamListFile> slotTeamLists(const QString& slotFolder) {
+    std::map<QString, TeamListFile> lists;
+    for (const auto& [relative, path] : filesBelow(slotFolder)) {
+        const QString team = teamOfListPath(relative);
+        if (!team.isEmpty())
+            lists.emplace(team, parseListAt(path, fileops::readWholeFile(path)));
+    }
+    return lists;
 }
 
 } // namespace rosterdiff

@@ -135,22 +135,22 @@ std::optional<std::vector<zipfile::Entry>> programFiles(const commandline::Call&
 
 // Checks the season and the fixture in a scratch game folder; true when the update would
 // take them. Reports the problems, or counts the warnings, on call's standard error.
-bool checked(const commandline::Call& call, const QByteArray& season, const QByteArray& fixture) {
-    season::ScratchGame game(season, fixture);
+bool checked(const commandline::Call& call, const QByteArray& season, const QByteArray& fixture,
+             const QString& seasonPath) {
+    season::ScratchGame game(season, fixture, QDir::toNativeSeparators(seasonPath));
     bool imports = false;
     try {
         imports = game.check();
     } catch (const std::exception& e) {
         throw PatchError(QStringLiteral("The check stopped"), QString(), exceptionText(e));
     }
-    const Findings& findings = game.findings();
     if (!imports) {
-        for (const InputFinding& problem : findings.problems())
+        for (const InputFinding& problem : game.problems())
             commandline::writeLine(call.err(), checkcommand::findingLine(problem));
-        commandline::writeLine(call.err(), checkcommand::summaryLine(findings, imports));
-    } else if (!findings.warnings().empty()) {
+        commandline::writeLine(call.err(), game.summary());
+    } else if (const std::vector<InputFinding> warnings = game.warnings(); !warnings.empty()) {
         call.say(QStringLiteral("note: %1; 'tolvane-patch --check' lists them")
-                     .arg(counted(std::ssize(findings.warnings()), "warning", "warnings")));
+                     .arg(counted(std::ssize(warnings), "warning", "warnings")));
     }
     return imports;
 }
@@ -208,7 +208,7 @@ int PackCommand::execute(const commandline::Call& call) const {
             newest = std::max(newest, entry.modified);
         entries.push_back({gamepaths::kSeasonDatabase, fileops::readWholeFile(seasonPath), newest});
         entries.push_back({gamepaths::kNewFixture, fileops::readWholeFile(fixturePath), newest});
-        if (!checked(call, entries[0].data, entries[1].data))
+        if (!checked(call, entries[0].data, entries[1].data, seasonPath))
             return kInvalid;
         for (zipfile::Entry entry : *program) {
             entry.modified = newest;

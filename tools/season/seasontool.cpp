@@ -5,6 +5,7 @@
 #include "tools/season/importcommand.h"
 #include "tools/season/newcommand.h"
 #include "tools/season/packcommand.h"
+#include "tools/season/reportcommand.h"
 #include "tools/season/seasonfiles.h"
 
 #include <memory>
@@ -19,8 +20,9 @@ const char* const kDescription =
     R"(Makes season databases (seasonStats.mdb) without Microsoft Access, for the
 authors of season patches: an empty one, or one built from CSV files of its two
 tables, which any spreadsheet program opens and saves; and the CSV files of any
-season. Packs a season and its fixture, once the update's check passes them,
-into the zip that players unpack into the game's folder.)";
+season; a report of what the update makes of a season, as one HTML page; and
+the zip that players unpack into the game's folder, once the update's check
+passes the season and its fixture.)";
 
 } // namespace
 
@@ -31,6 +33,7 @@ const commandline::Tool& tool() {
                                             std::make_shared<ExportCommand>(),
                                             std::make_shared<ImportCommand>(),
                                             std::make_shared<PackCommand>(),
+                                            std::make_shared<ReportCommand>(),
                                         });
     return tool;
 }

@@ -11,7 +11,8 @@ class Tool;
 }
 
 // The command line of tolvane-season: new, export and import of season databases, so that
-// the authors of patches can make a season in a spreadsheet, without Microsoft Access. Exit
+// the authors of patches can make a season in a spreadsheet, without Microsoft Access, and
+// a report of what the update makes of one. Exit
 // status 0 on success, 1 for an input that is not valid, 2 for a usage error or a file that
 // cannot be read or written.
 namespace seasontool {
