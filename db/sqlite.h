@@ -5,6 +5,8 @@
 #include <SQLiteCpp/Statement.h>
 #include <SQLiteCpp/Transaction.h>
 
+#include "core/patcherror.h"
+
 #include <QString>
 #include <QVariant>
 
@@ -12,8 +14,6 @@
 #include <vector>
 
 namespace tolvane {
-
-class PatchError;
 
 // The program reaches SQLite through SQLiteCpp alone: its Database, Statement, Transaction and
 // Savepoint. This is what the program adds: databases opened as it opens them, SQLiteCpp's

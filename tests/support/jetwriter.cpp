@@ -5,7 +5,6 @@
 #include "core/oledate.h"
 #include "db/jet/reader.h"
 #include "db/sqlite.h"
-#include "support/sqlrows.h"
 
 #include <QDate>
 #include <QLocale>
@@ -28,6 +27,25 @@ using jet::Format;
 
 [[noreturn]] void refuse(const QString& what) {
     throw std::invalid_argument(what.toStdString());
+}
+
+using SqlRows = QList<QVariantList>;
+
+// The rows a statement on the source database gives, typed as the program reads them.
+SqlRows queryRows(SQLite::Database& db, const QString& sql) {
+    SqlRows rows;
+    try {
+        SQLite::Statement query(db, sql.toStdString());
+        while (query.executeStep()) {
+            QVariantList row;
+            for (int c = 0; c < query.getColumnCount(); ++c)
+                row << sqlite::value(query, c);
+            rows << row;
+        }
+    } catch (const SQLite::Exception& e) {
+        refuse(QStringLiteral("%1: %2").arg(sql, QString::fromUtf8(e.what())));
+    }
+    return rows;
 }
 
 void put8(QByteArray& b, qsizetype at, std::uint8_t v) {
