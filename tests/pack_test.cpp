@@ -47,6 +47,8 @@ protected:
         m_program = {
             {"tolvane-patch.exe", "MZ the exe", QDateTime(QDate(2026, 3, 1), QTime(10, 20, 30))},
             {"tolvane-patch.com", "MZ the com", QDateTime(QDate(2026, 3, 2), QTime(11, 0, 2))},
+            {"Restore previous roster.cmd", "@echo off\r\n",
+             QDateTime(QDate(2026, 3, 2), QTime(10, 59, 58))},
             {"README.txt", "Read me\r\n", QDateTime(QDate(2026, 2, 1), QTime(9, 0))},
             {"extras/later.txt", "added later", QDateTime(QDate(2025, 1, 1), QTime(0, 0))},
         };
@@ -84,7 +86,7 @@ TEST_F(Pack, ZipHoldsSeasonFixtureAndEveryProgramFileTheSameBytesEachTime) {
     EXPECT_EQ(first.out.trimmed(),
               QDir::toNativeSeparators(path("first.zip")) +
                   ": seasonStats.mdb, schedule2009.dat, tolvane-patch.exe, tolvane-patch.com, "
-                  "README.txt, extras/later.txt");
+                  "Restore previous roster.cmd, README.txt, extras/later.txt");
     // The demo season's players have no qz rows.
     EXPECT_TRUE(first.err.contains(
         QRegularExpression("note: \\d+ warnings?; 'tolvane-patch --check' lists them")))
@@ -93,7 +95,8 @@ TEST_F(Pack, ZipHoldsSeasonFixtureAndEveryProgramFileTheSameBytesEachTime) {
     const std::vector<zipfile::Entry> entries = zipfile::readFile(path("first.zip"));
     ASSERT_EQ(names(entries),
               (QStringList{"seasonStats.mdb", "schedule2009.dat", "tolvane-patch.exe",
-                           "tolvane-patch.com", "README.txt", "extras/later.txt"}));
+                           "tolvane-patch.com", "Restore previous roster.cmd", "README.txt",
+                           "extras/later.txt"}));
     EXPECT_EQ(entries[0].data, readAll(path("season.mdb")));
     EXPECT_EQ(entries[1].data, readAll(path("fixture.dat")));
     for (std::size_t i = 0; i < m_program.size(); ++i)
@@ -215,7 +218,7 @@ TEST_F(Pack, WindowsExecutableTakesTheProgramBesideItAndAnyPath) {
         << out.toStdString();
     EXPECT_EQ(names(zipfile::readFile(deep + "/Sæson für Spieler.zip")),
               (QStringList{"seasonStats.mdb", "schedule2009.dat", "tolvane-patch.exe",
-                           "tolvane-patch.com", "README.txt"}));
+                           "tolvane-patch.com", "Restore previous roster.cmd", "README.txt"}));
 }
 #endif
 

@@ -93,6 +93,6 @@ grep -qF "/ Zoë Müller / Speed: 'fast' is not a number" "$work/shown" ||
 packed=$(sed -n 's/^    > tolvane-season pack .* \([^ ]*\.zip\)\r\?$/\1/p' "$text")
 [[ -f $authors/$packed ]] || fail "the walk-through wrote no $packed"
 [[ $(unzip -Z1 "$authors/$packed" | tr '\n' ' ') == \
-    "seasonStats.mdb schedule2009.dat tolvane-patch.exe tolvane-patch.com README.txt " ]] ||
+    "seasonStats.mdb schedule2009.dat tolvane-patch.exe tolvane-patch.com Restore previous roster.cmd README.txt " ]] ||
     fail "$packed holds $(unzip -Z1 "$authors/$packed" | tr '\n' ' ')"
 echo "PASS: AUTHORS.txt's ${#commands[@]} command lines ran at the prompt, from export to pack"

@@ -55,7 +55,8 @@ mv "$work/new/seasonStats.mdb" "$work/new/Saison Zoë.mdb"
 
 # A player unpacks it into the game folder, over the files of the same names.
 unzip -o -q "$work/Saison Zoë.zip" -d "$packed" || fail "the zip does not unpack"
-for name in $(unzip -Z1 "$players_zip"); do
+mapfile -t program_files < <(unzip -Z1 "$players_zip")
+for name in "${program_files[@]}"; do
     unzip -p "$players_zip" "$name" | cmp -s - "$packed/$name" ||
         fail "$name in the season's zip is not the players' zip's"
 done
@@ -81,6 +82,8 @@ teams=$(find "$packed/lists/default2009" -name '*_List.tvp' | wc -l)
 [[ $teams -eq 4 ]] || fail "the slot of the unpacked season has $teams team lists, not 4"
 differences=$(diff -r "$packed/lists/default2009" "$by_hand/lists/default2009" 2>&1) ||
     fail "the slots differ:"$'\n'"$differences"
-differences=$(diff -r $(unzip -Z1 "$players_zip" | sed 's/^/-x /') "$packed" "$by_hand" 2>&1) ||
+excluded=()
+for name in "${program_files[@]}"; do excluded+=(-x "$name"); done
+differences=$(diff -r "${excluded[@]}" "$packed" "$by_hand" 2>&1) ||
     fail "the game folders differ:"$'\n'"$differences"
 echo "PASS: the unpacked season's update wrote the slot of the season put in by hand ($teams teams)"
