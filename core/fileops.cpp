@@ -149,24 +149,37 @@ bool entryExists(const QString& path) {
     return info.exists() || info.isSymLink();
 }
 
+namespace {
+
+// Creates the folder at path, whose parent exists; the system's reason when it cannot.
+void makeFolder(const QString& path) {
+    QString error;
+    if (native::makeFolder(path, error))
+        return;
+    const QFileInfo info(path);
+    throw PatchError(
+        QStringLiteral("Cannot create the folder"), path,
+        info.exists() || info.isSymLink() ? QStringLiteral("A file of that name exists.") : error);
+}
+
+} // namespace
+
 void createFolder(const QString& path) {
     const QFileInfo info(path);
     if (!QDir(info.absolutePath()).exists())
         throw PatchError(QStringLiteral("Cannot create the folder"), path,
                          QStringLiteral("Its parent folder does not exist."));
-    if (!QDir().mkdir(path)) {
-        const QString cause = info.exists() ? QStringLiteral("A file of that name exists.")
-                                            : QStringLiteral("Permission denied or disk full.");
-        throw PatchError(QStringLiteral("Cannot create the folder"), path, cause);
-    }
+    makeFolder(path);
 }
 
 void createFolders(const QString& path) {
-    if (!QDir().mkpath(path))
-        throw PatchError(QStringLiteral("Cannot create the folder"), path,
-                         QFileInfo(path).exists() ? QStringLiteral("A file of that name exists.")
-                                                  : QStringLiteral("Permission denied or disk "
-                                                                   "full."));
+    const QFileInfo info(path);
+    if (info.isDir())
+        return;
+    const QString parent = info.absolutePath();
+    if (parent != info.absoluteFilePath() && !QFileInfo(parent).isDir())
+        createFolders(parent);
+    makeFolder(path);
 }
 
 namespace {
@@ -341,13 +354,14 @@ void removeFile(const QString& path) {
 }
 
 void removeEmptyFolder(const QString& path) {
-    if (!QDir().rmdir(path)) {
-        const QString cause = QDir(path).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot |
-                                                 QDir::Hidden | QDir::System)
-                                  ? QStringLiteral("Permission denied.")
-                                  : QStringLiteral("The folder is not empty.");
-        throw PatchError(QStringLiteral("Cannot remove the folder"), path, cause);
-    }
+    QString error;
+    if (native::removeFolder(path, error))
+        return;
+    const QString cause =
+        QDir(path).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System)
+            ? error
+            : QStringLiteral("The folder is not empty.");
+    throw PatchError(QStringLiteral("Cannot remove the folder"), path, cause);
 }
 
 } // namespace fileops

@@ -95,6 +95,20 @@ bool hardLink(const QString& source, const QString& target, bool& linksUnsupport
     return false;
 }
 
+bool makeFolder(const QString& path, QString& error) {
+    if (CreateDirectoryW(wide(path).c_str(), nullptr))
+        return true;
+    error = lastError();
+    return false;
+}
+
+bool removeFolder(const QString& path, QString& error) {
+    if (RemoveDirectoryW(wide(path).c_str()))
+        return true;
+    error = lastError();
+    return false;
+}
+
 bool renameNoReplace(const QString& from, const QString& to, QString& error) {
     if (MoveFileExW(wide(from).c_str(), wide(to).c_str(), MOVEFILE_WRITE_THROUGH))
         return true;
@@ -178,6 +192,20 @@ bool hardLink(const QString& source, const QString& target, bool& linksUnsupport
     if (::link(native(source).constData(), native(target).constData()) == 0)
         return true;
     linksUnsupported = errno == EPERM || errno == EOPNOTSUPP || errno == EXDEV || errno == EMLINK;
+    error = lastError();
+    return false;
+}
+
+bool makeFolder(const QString& path, QString& error) {
+    if (::mkdir(native(path).constData(), 0777) == 0)
+        return true;
+    error = lastError();
+    return false;
+}
+
+bool removeFolder(const QString& path, QString& error) {
+    if (::rmdir(native(path).constData()) == 0)
+        return true;
     error = lastError();
     return false;
 }

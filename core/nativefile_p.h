@@ -34,6 +34,10 @@ private:
 
 // A second name for source's file; linksUnsupported tells a file system that has none.
 bool hardLink(const QString& source, const QString& target, bool& linksUnsupported, QString& error);
+// Creates one folder; its parent must exist.
+bool makeFolder(const QString& path, QString& error);
+// Removes an empty folder.
+bool removeFolder(const QString& path, QString& error);
 // Renames a file or folder; a taken new name fails, in the same step.
 bool renameNoReplace(const QString& from, const QString& to, QString& error);
 // Renames a file over another in one step; the rename is on the disk when it returns.

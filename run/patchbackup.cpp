@@ -27,16 +27,25 @@ bool isEmptyFolder(const QString& path) {
 }
 
 // A season database whose last transaction was cut short keeps the pages it changed in its
-// rollback journal, which SQLite applies the next time it opens the file. Opening it here
-// does that, before its file is moved or replaced without its journal.
+// rollback journal, which SQLite applies the next time it opens the file. One cut short
+// before it changed the file leaves a journal that SQLite ignores, and leaves beside it. Both
+// are settled before the file is moved or replaced without its journal: the lock a write
+// takes applies the first, and while it is held no program writes the file, so that a
+// journal still there is the second, which nothing needs.
 void rollBackUnfinishedTransaction(const QString& database) {
-    if (!fileops::entryExists(database + QStringLiteral("-journal")))
+    const QString journal = database + QStringLiteral("-journal");
+    if (!fileops::entryExists(journal))
         return;
     try {
         SQLite::Database db(database.toStdString(), SQLite::OPEN_READWRITE);
-        db.exec("SELECT count(*) FROM sqlite_master");
+        db.exec("BEGIN IMMEDIATE");
+        if (fileops::entryExists(journal))
+            fileops::removeFile(journal);
+        db.exec("ROLLBACK");
     } catch (const SQLite::Exception&) {
         // Not an SQLite file, or one SQLite cannot open: the update's check names it.
+    } catch (const PatchError&) {
+        // A journal SQLite ignores may stay; the next write of the database replaces it.
     }
 }
 
@@ -109,15 +118,28 @@ QString PatchBackup::settle() {
     if (fileops::entryExists(accessCopy))
         fileops::removeFile(accessCopy);
     rollBackUnfinishedTransaction(m_game.seasonDatabase());
+    Swap swap(m_game, workFolder());
+    // A work folder whose removal was cut short is removed; it says what the change it held
+    // had done.
+    QString removed;
+    if (fileops::entryExists(swap.removalFolder())) {
+        const std::optional<Swap::Record> done = Swap::read(swap.removalFolder());
+        try {
+            fileops::removeTree(swap.removalFolder());
+        } catch (const PatchError& e) {
+            throw PatchError(settleOperation(), swap.removalFolder(), e.message());
+        }
+        removed = done ? settledLine(done->operation, done->state)
+                       : settledLine(Swap::Operation::Update, Swap::State::Building);
+    }
     if (!fileops::entryExists(workFolder())) {
         removeIfEmpty();
-        return QString();
+        return removed;
     }
     // A work folder that says nothing was cut short before its first move.
     const Swap::Record record =
         Swap::read(workFolder())
             .value_or(Swap::Record{Swap::Operation::Update, Swap::State::Building, {}});
-    Swap swap(m_game, workFolder());
     swap.resume(record);
     try {
         if (record.state == Swap::State::Swapped) {
@@ -177,14 +199,21 @@ std::optional<std::vector<Swap::Entry>> PatchBackup::restore() {
         }
         swap.install(*plan);
     } catch (PatchError& e) {
-        // install() has undone its part; the backup goes back where it was.
-        if (!hasKept() && fileops::entryExists(swap.staged().path()))
+        // Where install() has undone its part, the backup goes back where it was; where it
+        // could not, the next start takes back the rest and then puts the backup back.
+        if (swap.state() == Swap::State::Building && !hasKept() &&
+            fileops::entryExists(swap.staged().path()))
             fileops::renameFile(swap.staged().path(), keptFolder());
         swap.discard();
         throw PatchError(operation, e.target(), e.cause());
     }
-    swap.discard();
-    removeIfEmpty();
+    try {
+        swap.discard();
+        removeIfEmpty();
+    } catch (const PatchError&) {
+        // The restore is in place; the next start of the patch removes what is left of its
+        // work folder, which says so.
+    }
     return plan;
 }
 

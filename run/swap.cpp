@@ -191,10 +191,22 @@ void Swap::installEntry(const Entry& entry) {
 }
 
 void Swap::undo() {
-    write(State::Undoing);
+    // A record that cannot be written (on a full disk) still says Swapping, which the next
+    // start takes back as it takes back Undoing: the entries go back all the same.
+    writeIfPossible(State::Undoing);
     const std::size_t started = std::min(m_record.done + 1, m_record.entries.size());
     for (std::size_t i = started; i-- > 0;)
         undoEntry(m_record.entries[i]);
+    m_record.done = 0;
+    writeIfPossible(State::Building);
+}
+
+void Swap::writeIfPossible(State state) {
+    try {
+        write(state);
+    } catch (const PatchError&) {
+        m_record.state = state;
+    }
 }
 
 // Each step looks at what lies where, or puts what was there back whatever lies there now,
@@ -219,7 +231,13 @@ void Swap::undoEntry(const Entry& entry) {
 }
 
 void Swap::discard() {
-    fileops::removeTree(m_work);
+    if (m_record.state == State::Swapping || m_record.state == State::Undoing)
+        return;
+    if (fileops::entryExists(m_work)) {
+        fileops::removeTree(removalFolder());
+        fileops::renameFile(m_work, removalFolder());
+    }
+    fileops::removeTree(removalFolder());
 }
 
 } // namespace tolvane

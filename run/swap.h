@@ -67,12 +67,19 @@ public:
     void install(const std::vector<Entry>& entries);
 
     // Takes back whatever of the entries is in place, from what lies where: the game's
-    // folder then holds what it held before. A failure throws; what is left is taken back
-    // the next time.
+    // folder then holds what it held before, and the change is Building again. A failure
+    // throws; what is left is taken back the next time.
     void undo();
 
-    // Removes the work folder and all it holds.
+    // Removes the work folder and all it holds: renames it to removalFolder() in one step
+    // first, so that a removal cut short leaves a folder that the next start only removes,
+    // never takes back from. Does nothing while the change is Swapping or Undoing: the work
+    // folder then holds what the game's folder had, which the next start puts back.
     void discard();
+    // Where the work folder goes while it is removed.
+    QString removalFolder() const { return m_work + QStringLiteral(" (removed)"); }
+
+    State state() const { return m_record.state; }
 
     // What the work folder at path says of itself; nothing when it says nothing readable.
     static std::optional<Record> read(const QString& workFolder);
@@ -83,6 +90,8 @@ public:
 
 private:
     void write(State state);
+    // Writes the record, or where that fails only changes the state it would say.
+    void writeIfPossible(State state);
     // A second name in the work folder for source's file, to rename over the game's.
     QString linkedCopy(const QString& source, const QString& name) const;
     void installEntry(const Entry& entry);
