@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the patch for Windows and tests it under Wine, then packs it for players:
 #   1. installs what is missing (as root) and builds the Linux program, which the window's
-#      smoke test compares with;
+#      smoke test compares with, and the Linux programs the Wine tests make folders with;
 #   2. builds the static Qt for Windows and the libraries the program links, or reuses them
 #      from the cache (scripts/windows-qt.sh, scripts/windows-libs.sh);
 #   3. cross-builds the program and its tests with MinGW-w64 into build-windows/;
@@ -21,7 +21,8 @@ started=$SECONDS
 step() { echo "== $* (at $((SECONDS - started)) s)"; }
 
 step "Linux program for the comparison, in $linux_build/"
-BUILD_DIR=$linux_build BUILD_TARGETS="tolvane-patch make-demo-folder" scripts/setup.sh
+BUILD_DIR=$linux_build BUILD_TARGETS="tolvane-patch make-demo-folder tolvane-update-child" \
+    scripts/setup.sh
 
 step "Wine"
 source scripts/packages.sh

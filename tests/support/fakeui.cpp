@@ -1,5 +1,7 @@
 #include "support/fakeui.h"
 
+#include <thread>
+
 namespace tolvane {
 
 RunUi::Answer FakeUi::message(const QString& text, MessageStyle style, const QString& title) {
@@ -21,10 +23,12 @@ void FakeUi::setProgress(float value) {
     progressValues.push_back(value);
 }
 
-void FakeUi::processEvents(std::chrono::nanoseconds) {
+void FakeUi::processEvents(std::chrono::nanoseconds timeLeft) {
     ++eventRounds;
     if (onEvents)
         onEvents();
+    if (sleepThroughPauses)
+        std::this_thread::sleep_for(timeLeft);
 }
 
 QStringList FakeUi::titles() const {

@@ -39,6 +39,9 @@ public:
     int restarts = 0;
     // Called on each processEvents, e.g. to press "Update" again during a pause.
     std::function<void()> onEvents;
+    // Whether processEvents sleeps through the time left, as a window with a thread of its
+    // own lets it pass: a test of many runs then leaves the processor to the others.
+    bool sleepThroughPauses = false;
     // Called when a message box is shown, before it is answered.
     std::function<void(const Message&)> onMessage;
 
