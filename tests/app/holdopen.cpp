@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cwchar>
 #include <vector>
 
 int wmain(int argc, wchar_t** argv) {

@@ -60,12 +60,14 @@ for _ in $(seq 600); do
 done
 grep -q 'holding 2 files' "$work/hold.log" || fail "holdopen.exe did not hold the files"
 
-# At a prompt in the exe's folder, "tolvane-patch" runs the console companion.
+# In the exe's folder, "tolvane-patch" runs the console companion. The command goes into a
+# batch file: Wine's "cmd /c" takes the quotes of a command line given to it apart.
 export GAME WORK
 GAME=$(windows_path "$game")
 WORK=$(windows_path "$work")
-(cd "$(dirname "$exe")" &&
-    "$wine_run" cmd /c 'tolvane-patch --check --program-folder "%GAME%" >"%WORK%\check.out" 2>"%WORK%\check.err"')
+printf '%s\r\n' '@tolvane-patch --check --program-folder "%GAME%" >"%WORK%\check.out" 2>"%WORK%\check.err"' \
+    '@exit /b %errorlevel%' >"$work/check.cmd"
+(cd "$(dirname "$exe")" && "$wine_run" cmd /c "$(windows_path "$work/check.cmd")")
 status=$?
 [[ $status -eq 1 ]] || fail "--check ended with status $status, not 1 (the season would not import)"
 for held in "$list" "$fixture"; do
