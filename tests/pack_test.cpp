@@ -1,6 +1,7 @@
 // tolvane-season pack: the players' zip of a season, made only of what the update would take.
 #include "core/gamefolder.h"
 #include "support/foldertree.h"
+#include "support/owntemp.h"
 #include "support/toolrun.h"
 #include "tools/demo/demofolder.h"
 #include "tools/season/seasontool.h"
@@ -17,6 +18,7 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <optional>
 
 using namespace tolvane;
 
@@ -55,15 +57,7 @@ protected:
         writeAll(path("program.zip"), zipfile::write(m_program, path("program.zip")));
         // The scratch game folder goes into a temporary folder of the test's own, to be
         // seen gone afterwards.
-        QDir().mkpath(path("tmp"));
-        for (const char* variable : {"TMPDIR", "TMP", "TEMP"}) {
-            m_temp.emplace_back(variable, qgetenv(variable));
-            qputenv(variable, QDir::toNativeSeparators(path("tmp")).toLocal8Bit());
-        }
-    }
-    void TearDown() override {
-        for (const auto& [variable, value] : m_temp)
-            qputenv(variable, value);
+        m_temp.emplace(path("tmp"));
     }
 
     QString path(const QString& name) const { return m_dir.filePath(name); }
@@ -74,7 +68,7 @@ protected:
 
     QTemporaryDir m_dir;
     std::vector<zipfile::Entry> m_program;
-    std::vector<std::pair<const char*, QByteArray>> m_temp;
+    std::optional<OwnTemporaryFolder> m_temp;
 };
 
 // The zip holds the season and the fixture under the names the update reads, then every
