@@ -278,12 +278,13 @@ void writeFileAtomically(const QString& path, QByteArrayView data) {
     replaceWith(temporary, path);
 }
 
-void copyFile(const QString& source, const QString& target) {
+void copyFile(const QString& source, const QString& target, Durability durability) {
 #ifdef Q_OS_WIN
-    copyInto(source, target, target, true);
+    const bool flush = true;
 #else
-    copyInto(source, target, target, false);
+    const bool flush = durability == Durability::Now;
 #endif
+    copyInto(source, target, target, flush);
 }
 
 void copyFileReplacing(const QString& source, const QString& target) {
@@ -293,7 +294,7 @@ void copyFileReplacing(const QString& source, const QString& target) {
     replaceWith(temporary, target);
 }
 
-void linkOrCopy(const QString& source, const QString& target) {
+void linkOrCopy(const QString& source, const QString& target, Durability durability) {
     bool unsupported = false;
     QString error;
     if (native::hardLink(source, target, unsupported, error))
@@ -301,7 +302,7 @@ void linkOrCopy(const QString& source, const QString& target) {
     if (!unsupported)
         throw PatchError(QStringLiteral("Cannot link the file"),
                          source + QStringLiteral(" → ") + target, error);
-    copyFile(source, target);
+    copyFile(source, target, durability);
 }
 
 void renameFile(const QString& from, const QString& to) {

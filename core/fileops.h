@@ -52,11 +52,14 @@ enum class Durability {
 void writeNewFile(const QString& path, QByteArrayView data,
                   Durability durability = Durability::ByNextSync);
 // Copies source into a new file target, as writeNewFile writes one.
-void copyFile(const QString& source, const QString& target);
+void copyFile(const QString& source, const QString& target,
+              Durability durability = Durability::ByNextSync);
 // Gives the file source a second name target (a hard link), or where the file system has no
 // links, copies it there; target must not exist. A file linked so is one file under two
-// names: a change to it in place shows under both.
-void linkOrCopy(const QString& source, const QString& target);
+// names: a change to it in place shows under both. A link is as durable as its source; a
+// copy as durability says.
+void linkOrCopy(const QString& source, const QString& target,
+                Durability durability = Durability::ByNextSync);
 
 // Replaces (or creates) path with data: the bytes go into a file beside it, which is put on
 // the disk and renamed over it. A failure leaves the old file as it was.

@@ -63,6 +63,7 @@ bool NewFile::write(QByteArrayView data, QString& error) {
             return false;
         }
         data = data.sliced(written);
+        m_written += written;
     }
     return true;
 }
@@ -180,6 +181,13 @@ bool NewFile::flush(QString& error) {
 }
 
 bool NewFile::close(QString& error) {
+#ifdef Q_OS_LINUX
+    // A large file (a copy of the season database) starts on its way to the disk now, while
+    // the run goes on, so that the sync before the swap finds it written.
+    constexpr long long kLargeFile = 256 * 1024;
+    if (m_written >= kLargeFile)
+        ::sync_file_range(m_fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+#endif
     const int result = ::close(m_fd);
     m_fd = -1;
     if (result != 0)

@@ -29,6 +29,7 @@ private:
     void* m_handle = reinterpret_cast<void*>(-1);
 #else
     int m_fd = -1;
+    long long m_written = 0;
 #endif
 };
 

@@ -79,13 +79,18 @@ void Swap::resume(Record record) {
 }
 
 void Swap::write(State state) {
+    // Before the first move, everything staged and replaced must be on the disk: the record
+    // then says Swapping, and a power cut must not leave a moved file empty. The moves after
+    // it make their own steps durable (installEntry, undoEntry), so that the record's later
+    // states need only themselves written.
+    const bool startsMoving = state == State::Swapping && m_record.state == State::Building;
     m_record.state = state;
     const QStringList lines = QStringList{QLatin1String(wordOf(kOperations, m_record.operation)),
                                           QLatin1String(wordOf(kStates, state)),
                                           QStringLiteral("done %1").arg(m_record.done)} +
                               describe(m_record.entries);
-    // What the record says must be on the disk before anything it speaks of moves.
-    fileops::syncVolume(m_work);
+    if (startsMoving)
+        fileops::syncVolume(m_work);
     fileops::writeFileAtomically(m_work + QLatin1Char('/') + kRecordFile,
                                  (lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
 }
@@ -168,7 +173,8 @@ void Swap::install(const std::vector<Entry>& entries) {
 QString Swap::linkedCopy(const QString& source, const QString& name) const {
     const QString copy = m_work + QStringLiteral("/swapping-") + name;
     fileops::removeTree(copy);
-    fileops::linkOrCopy(source, copy);
+    // On the disk before the rename that puts it in place.
+    fileops::linkOrCopy(source, copy, fileops::Durability::Now);
     return copy;
 }
 
@@ -188,6 +194,7 @@ void Swap::installEntry(const Entry& entry) {
     if (entry.staged)
         fileops::renameFile(stagedPath, target);
     fileops::syncFolder(parentOf(target));
+    fileops::syncFolder(parentOf(replacedPath));
 }
 
 void Swap::undo() {
@@ -228,6 +235,7 @@ void Swap::undoEntry(const Entry& entry) {
     if (fileops::entryExists(replacedPath) && !fileops::entryExists(target))
         fileops::renameFile(replacedPath, target);
     fileops::syncFolder(parentOf(target));
+    fileops::syncFolder(parentOf(stagedPath));
 }
 
 void Swap::discard() {

@@ -208,6 +208,8 @@ void UpdateRun::writeUpdate(SeasonDatabase& db, const ConvertedSeason& season) {
     std::vector<Swap::Entry> entries;
     try {
         swap.begin(Swap::Operation::Update);
+        // First, so that its copy is on its way to the disk while the slot is built.
+        keepSeasonDatabase(db, swap.replaced());
         const QString slotPath = gamepaths::slotPath(m_slotName);
         const bool hadSlot = fileops::entryExists(slotFolder());
         buildSlot(swap.staged().slotFolder(m_slotName), db, season,
@@ -218,7 +220,6 @@ void UpdateRun::writeUpdate(SeasonDatabase& db, const ConvertedSeason& season) {
         entries.push_back({Swap::Kind::File, gamepaths::kGameFixture, true});
         if (fixture.keepsGameFixture)
             entries.push_back({Swap::Kind::File, gamepaths::kKeptFixturePath, true});
-        keepSeasonDatabase(db, swap.replaced());
         // What a restore puts back: each entry as it was, or removed where the game had none.
         std::vector<Swap::Entry> restorePlan{
             {Swap::Kind::Folder, slotPath, hadSlot},
