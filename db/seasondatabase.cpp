@@ -184,28 +184,18 @@ qint64 SeasonDatabase::scalar(const QString& sql) {
 
 WriteBatch::WriteBatch(SeasonDatabase& db)
     : m_db(db) {
-    sqlite::guarded(kSaveRatings, db.path(), [&] { m_transaction.emplace(db.sqlite()); });
+    sqlite::guarded(kSaveRatings, db.path(), [&] {
+        // Room for every page the pass changes (up to 64 MB, taken only as used), so that
+        // SQLite writes each page once at the commit instead of spilling pages it changes
+        // again later.
+        db.sqlite().exec("PRAGMA cache_size = -65536");
+        m_transaction.emplace(db.sqlite());
+    });
 }
 
 void WriteBatch::commit() {
     sqlite::guarded(kSaveRatings, m_db.path(), [&] { m_transaction->commit(); });
     m_db.saveJetChanges();
-}
-
-QString WriteBatch::keepWrittenSoFar() noexcept {
-    try {
-        commit();
-        return QString();
-    } catch (const PatchError& e) {
-        // A Jet write-back that fails leaves the file exactly as it was.
-        return QStringLiteral("The overall ratings written before the stop were not saved "
-                              "either: %1")
-            .arg(e.cause().isEmpty() ? e.operation() : e.cause());
-    } catch (const std::exception& e) {
-        return QStringLiteral("The overall ratings written before the stop were not saved "
-                              "either: %1")
-            .arg(exceptionText(e));
-    }
 }
 
 } // namespace tolvane
