@@ -76,8 +76,8 @@ private:
 };
 
 // Groups the writes of one pass into a transaction. For a Jet file, ending it also writes
-// the changed overall ratings into the file, all or none. A batch ended by neither call
-// below rolls back.
+// the changed overall ratings into the file, all or none. A batch that is not committed
+// rolls back.
 class WriteBatch {
 public:
     explicit WriteBatch(SeasonDatabase& db);
@@ -86,10 +86,6 @@ public:
 
     // Ends a pass that is done; failures throw.
     void commit();
-    // Ends a pass that stops on an error: what it wrote before the error stays, as after
-    // every stopped run. Never throws; returns why even that failed, for the message the
-    // user sees, or an empty text.
-    QString keepWrittenSoFar() noexcept;
 
 private:
     SeasonDatabase& m_db;

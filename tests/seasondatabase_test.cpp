@@ -39,23 +39,15 @@ TEST_F(BatchFixture, EndsOnlyByAnExplicitCall) {
     {
         SeasonDatabase db(path);
         EXPECT_EQ(overallOf(db), 8);
-        // A pass that stops keeps what it wrote when told so, and says nothing went wrong.
-        WriteBatch batch(db);
-        db.exec(QStringLiteral("UPDATE Ratings SET overall = 9"));
-        EXPECT_EQ(batch.keepWrittenSoFar(), QString());
-    }
-    {
-        SeasonDatabase db(path);
-        EXPECT_EQ(overallOf(db), 9);
         // Left without a call, as by a slip, nothing is kept unasked.
         WriteBatch batch(db);
         db.exec(QStringLiteral("UPDATE Ratings SET overall = 10"));
     }
     SeasonDatabase db(path);
-    EXPECT_EQ(overallOf(db), 9);
+    EXPECT_EQ(overallOf(db), 8);
 }
 
-TEST_F(BatchFixture, KeepingWhatWasWrittenSaysWhyItFailed) {
+TEST_F(BatchFixture, ACommitThatIsRefusedThrowsAndKeepsNothing) {
     // A deferred foreign key lets every statement pass and refuses only the commit.
     SeasonDatabase db(path);
     db.exec(QStringLiteral("CREATE TABLE allowed (v INTEGER PRIMARY KEY)"));
@@ -67,11 +59,13 @@ TEST_F(BatchFixture, KeepingWhatWasWrittenSaysWhyItFailed) {
         WriteBatch batch(db);
         db.exec(QStringLiteral("INSERT INTO picks VALUES (99)"));
         db.exec(QStringLiteral("UPDATE Ratings SET overall = 8"));
-        const QString failure = batch.keepWrittenSoFar();
-        EXPECT_TRUE(failure.startsWith(
-            QStringLiteral("The overall ratings written before the stop were not saved either: ")))
-            << failure.toStdString();
-        EXPECT_TRUE(failure.contains(QStringLiteral("FOREIGN KEY"))) << failure.toStdString();
+        try {
+            batch.commit();
+            ADD_FAILURE() << "the commit was not refused";
+        } catch (const PatchError& e) {
+            EXPECT_TRUE(e.cause().contains(QStringLiteral("FOREIGN KEY")))
+                << e.message().toStdString();
+        }
     }
     EXPECT_EQ(overallOf(db), 7);
 
