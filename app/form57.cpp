@@ -300,8 +300,9 @@ void Form57::finishRun() {
 
 void Form57::askedToEndSession([[maybe_unused]] QSessionManager& manager) {
 #if QT_CONFIG(sessionmanager)
-    // The system asks before it logs off or shuts down: a run stopped half-way would leave
-    // a slot with some teams converted and others not, so it asks the system to wait.
+    // The system asks before it logs off or shuts down: a run stopped half-way leaves work
+    // for the next start to settle and the player without the roster he asked for, so it
+    // asks the system to wait.
     if (m_worker)
         manager.cancel();
 #endif
@@ -337,7 +338,7 @@ bool Form57::eventFilter(QObject* target, QEvent* event) {
 }
 
 void Form57::closeEvent(QCloseEvent* event) {
-    // A run stopped half-way would leave a slot with some teams converted and others not.
+    // A run stopped half-way leaves work for the next start to settle.
     if (m_worker) {
         event->ignore();
         return;

@@ -50,15 +50,6 @@ sqlite3 "$authors/spoiled.mdb" "UPDATE Ratings SET Name = 'Zoë Müller', Speed 
 mapfile -t commands < <(tr -d '\r' <"$text" | sed -n 's/^    > //p')
 [[ ${commands[0]} == "tolvane-season export "* && ${commands[-1]} == "tolvane-season pack "* ]] ||
     fail "AUTHORS.txt's command lines do not run from export to pack: ${commands[*]}"
-# report comes with another change; until these tools have it, its line is passed over.
-if ! "$wine_run" "$authors/tolvane-season.exe" --help | grep -q '^  report '; then
-    for i in "${!commands[@]}"; do
-        [[ ${commands[i]} == "tolvane-season report "* ]] && unset 'commands[i]'
-    done
-    commands=("${commands[@]}")
-    echo "note: these tools have no tolvane-season report yet; its line was passed over"
-fi
-
 # The prompt in a terminal, reading the lines typed ahead of it (see tests/app/wine_console.sh).
 mkfifo "$work/keys"
 (cd "$authors" && exec script -qec "stty cols 1000; '$wine_run' cmd" /dev/null <"$work/keys" >"$work/screen") &

@@ -35,7 +35,8 @@ const char* const kDescription =
 database SEASON (SQLite or Access) as seasonStats.mdb, the fixture FIXTURE as
 schedule2009.dat, and every file of the patch program for players. On Windows
 the program's files are taken from the folder of tolvane-season.exe, where the
-authors' zip put them: tolvane-patch.exe, tolvane-patch.com and README.txt.
+authors' zip put them: tolvane-patch.exe, tolvane-patch.com, "Restore previous
+roster.cmd" and README.txt.
 Elsewhere, and on Windows too if you like, name the players' Windows zip of the
 patch with --program; each of its files comes along.
 
