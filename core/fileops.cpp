@@ -249,7 +249,8 @@ void replaceWith(const QString& temporary, const QString& target) {
 
 } // namespace
 
-void writeNewFile(const QString& path, QByteArrayView data, Durability durability) {
+void writeNewFile(const QString& path, QByteArrayView data,
+                  [[maybe_unused]] Durability durability) {
 #ifdef Q_OS_WIN
     const bool flush = true;
 #else
@@ -278,7 +279,8 @@ void writeFileAtomically(const QString& path, QByteArrayView data) {
     replaceWith(temporary, path);
 }
 
-void copyFile(const QString& source, const QString& target, Durability durability) {
+void copyFile(const QString& source, const QString& target,
+              [[maybe_unused]] Durability durability) {
 #ifdef Q_OS_WIN
     const bool flush = true;
 #else

@@ -63,7 +63,6 @@ bool NewFile::write(QByteArrayView data, QString& error) {
             return false;
         }
         data = data.sliced(written);
-        m_written += written;
     }
     return true;
 }
@@ -168,6 +167,7 @@ bool NewFile::write(QByteArrayView data, QString& error) {
             return false;
         }
         data = data.sliced(written);
+        m_written += written;
     }
     return true;
 }
