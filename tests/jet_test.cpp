@@ -15,6 +15,7 @@
 #include "support/jetwriter.h"
 #include "support/sqlrows.h"
 #include "support/testgame.h"
+#include "support/updatescenario.h"
 
 #ifdef TOLVANE_HAVE_FAULTFS
 #include "support/faultfs/faultfs.h"
@@ -69,15 +70,6 @@ std::vector<QStringList> tableText(const QString& path, const QString& name) {
         records.push_back(record);
     }
     return records;
-}
-
-std::vector<qint64> overallColumn(const QString& path) {
-    SeasonDatabase db(path);
-    Recordset rows(db, QStringLiteral("SELECT overall FROM Ratings ORDER BY rowid"));
-    std::vector<qint64> values;
-    for (; !rows.eof(); rows.moveNext())
-        values.push_back(rows.value(0).toLongLong());
-    return values;
 }
 
 FolderTree slotWithoutDatabase(const TestGame& game) {
@@ -139,7 +131,7 @@ TEST_P(JetRunTest, MatchesTheSqliteTwinAndWritesOnlyOverall) {
     EXPECT_EQ(jetSlot.size(), twinSlot.size());
     EXPECT_EQ(readAll(jetGame.slot() + QStringLiteral("/seasonStats.mdb")), season);
 
-    const std::vector<qint64> recomputed = overallColumn(twinGame.dbPath());
+    const std::vector<qint64> recomputed = overallRatings(twinGame.dbPath());
     const std::vector<QStringList> after = tableText(jetGame.dbPath(), QStringLiteral("Ratings"));
     ASSERT_EQ(after.size(), before.size());
     ASSERT_EQ(after.size(), recomputed.size() + 1);
@@ -919,7 +911,7 @@ TEST(JetReader, ReadsTheRowsThePagesHoldWhateverTheDefinitionCounts) {
     ASSERT_EQ(stale.runUpdate(), "Import Complete!");
     ASSERT_EQ(counted.runUpdate(), "Import Complete!");
     EXPECT_EQ(slotWithoutDatabase(stale), slotWithoutDatabase(counted));
-    EXPECT_EQ(overallColumn(stale.dbPath()), overallColumn(counted.dbPath()));
+    EXPECT_EQ(overallRatings(stale.dbPath()), overallRatings(counted.dbPath()));
 }
 
 // Access stores each value of a calculated column (ACE) as it computed it, behind a header
