@@ -8,13 +8,8 @@
 set -uo pipefail
 
 exe=$1
-wine_run=$(cd "$(dirname "$0")/../../scripts" && pwd)/wine-run.sh
-for tool in wine script; do
-    if ! command -v "$tool" >/dev/null; then
-        echo "SKIP: $tool is not installed"
-        exit 77
-    fi
-done
+source "$(dirname "$0")/../support/winetest.sh"
+winetest_needs wine script
 [[ -f ${exe%.exe}.com ]] || { echo "FAIL: no ${exe%.exe}.com beside the exe" >&2; exit 1; }
 
 work=$(mktemp -d)
@@ -24,7 +19,6 @@ fail() {
     [[ -s $work/shown ]] && sed 's/^/  screen: /' "$work/shown" >&2
     exit 1
 }
-windows_path() { echo "Z:${1//\//\\}"; }
 
 # A game folder without the patch's files: four problems, exit status 1. Its name has
 # letters that the ANSI code page holds, in which the text report is written, and letters it

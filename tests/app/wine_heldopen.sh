@@ -11,17 +11,9 @@ exe=$1
 holdopen=$2
 make_folder=$3
 update_child=$4
-wine_run=$(cd "$(dirname "$0")/../../scripts" && pwd)/wine-run.sh
-if ! command -v wine >/dev/null; then
-    echo "SKIP: wine is not installed"
-    exit 77
-fi
-for file in "$make_folder" "$update_child"; do
-    if [[ ! -x $file ]]; then
-        echo "SKIP: no Linux build of the test programs ($file)"
-        exit 77
-    fi
-done
+source "$(dirname "$0")/../support/winetest.sh"
+winetest_needs wine
+winetest_needs_built "$make_folder" "$update_child"
 
 work=$(mktemp -d)
 hold=
@@ -38,7 +30,6 @@ fail() {
     done
     exit 1
 }
-windows_path() { echo "Z:${1//\//\\}"; }
 
 # A game folder after an update, made by the Linux build: the slot has its team lists.
 game="$work/game Ærø"

@@ -10,25 +10,10 @@ set -uo pipefail
 exe=$1
 restore_cmd=$2
 make_folder=$3
-wine_run=$(cd "$(dirname "$0")/../../scripts" && pwd)/wine-run.sh
-
-for tool in Xvfb xdotool wine; do
-    if ! command -v "$tool" >/dev/null; then
-        echo "SKIP: $tool is not installed"
-        exit 77
-    fi
-done
-if [[ ! -x $make_folder ]]; then
-    echo "SKIP: no Linux build of make-demo-folder ($make_folder)"
-    exit 77
-fi
-
-# The window needs the display's Wine prefix, which one test at a time uses (see
-# wine_smoke.sh).
-export WINEPREFIX=${XDG_CACHE_HOME:-$HOME/.cache}/tolvane-patch/wine-display
-mkdir -p "$WINEPREFIX"
-exec 8>"$WINEPREFIX.running"
-flock 8
+source "$(dirname "$0")/../support/winetest.sh"
+winetest_needs Xvfb xdotool wine
+winetest_needs_built "$make_folder"
+winetest_display_prefix
 
 source "$(dirname "$0")/../../scripts/xsession.sh"
 trap 'xsession_cleanup; wineserver -k 2>/dev/null; rm -rf "$work"' EXIT

@@ -13,28 +13,10 @@ exe=$1
 linux_program=$2
 make_folder=$3
 jet_database=$4
-wine_run=$(cd "$(dirname "$0")/../../scripts" && pwd)/wine-run.sh
-
-for tool in Xvfb xdotool wine; do
-    if ! command -v "$tool" >/dev/null; then
-        echo "SKIP: $tool is not installed"
-        exit 77
-    fi
-done
-for file in "$linux_program" "$make_folder"; do
-    if [[ ! -x $file ]]; then
-        echo "SKIP: no Linux build of the program to compare with ($file)"
-        exit 77
-    fi
-done
-
-# A Wine prefix of its own: Wine's desktop takes the display of the first program of a
-# session, and the tests that run beside this one have none. One smoke test at a time uses
-# it, and its session ends with the test.
-export WINEPREFIX=${XDG_CACHE_HOME:-$HOME/.cache}/tolvane-patch/wine-display
-mkdir -p "$WINEPREFIX"
-exec 8>"$WINEPREFIX.running"
-flock 8
+source "$(dirname "$0")/../support/winetest.sh"
+winetest_needs Xvfb xdotool wine
+winetest_needs_built "$linux_program" "$make_folder"
+winetest_display_prefix
 
 source "$(dirname "$0")/../../scripts/xsession.sh"
 trap 'xsession_cleanup; wineserver -k 2>/dev/null; rm -rf "$work"' EXIT

@@ -11,13 +11,8 @@ set -uo pipefail
 
 zip=$1
 make_folder=$2
-wine_run=$(cd "$(dirname "$0")/../../scripts" && pwd)/wine-run.sh
-for tool in wine script unzip sqlite3; do
-    if ! command -v "$tool" >/dev/null; then
-        echo "SKIP: $tool is not installed"
-        exit 77
-    fi
-done
+source "$(dirname "$0")/../support/winetest.sh"
+winetest_needs wine script unzip sqlite3
 
 work=$(mktemp -d)
 # wine-run.sh's prefix, whose drive C: holds the game; one run at a time uses it.

@@ -13,25 +13,12 @@ players_zip=$1
 season_exe=$2
 exe=$3
 make_folder=$4
-wine_run=$(cd "$(dirname "$0")/../../scripts" && pwd)/wine-run.sh
-
-for tool in Xvfb xdotool wine unzip; do
-    if ! command -v "$tool" >/dev/null; then
-        echo "SKIP: $tool is not installed"
-        exit 77
-    fi
-done
-
-# The smoke test's Wine prefix, one window test at a time (Wine's desktop takes the display
-# of the first program of a session).
-export WINEPREFIX=${XDG_CACHE_HOME:-$HOME/.cache}/tolvane-patch/wine-display
-mkdir -p "$WINEPREFIX"
-exec 8>"$WINEPREFIX.running"
-flock 8
+source "$(dirname "$0")/../support/winetest.sh"
+winetest_needs Xvfb xdotool wine unzip
+winetest_display_prefix
 
 source "$(dirname "$0")/../../scripts/xsession.sh"
 trap 'xsession_cleanup; wineserver -k 2>/dev/null; rm -rf "$work"' EXIT
-windows_path() { echo "Z:${1//\//\\}"; }
 
 xsession_start_display
 "$wine_run" cmd /c exit >/dev/null 2>&1 || fail "Wine does not start"
