@@ -444,6 +444,11 @@ protected:
         return steps;
     }
 
+    // For each step n of steps: a fresh copy of from, named by label and n, handed to at(n,
+    // game) and removed afterwards. Returns how many steps passed with no new failure.
+    int atEveryStep(const std::vector<std::string>& steps, const std::string& traced,
+                    const QString& from, const QString& label,
+                    const std::function<void(std::size_t, const QString&)>& at) const;
     void failEverywhere(bool restoring);
     void killEverywhere(bool restoring);
     void killNextStartEverywhere(const QString& interrupted, Tally& settled, int& points,
@@ -463,6 +468,22 @@ const char* nameOf(SeasonKind kind) {
     return kind == SeasonKind::Sqlite ? "SQLite" : "Access";
 }
 
+int Interruption::atEveryStep(const std::vector<std::string>& steps, const std::string& traced,
+                              const QString& from, const QString& label,
+                              const std::function<void(std::size_t, const QString&)>& at) const {
+    int passed = 0;
+    for (std::size_t n = 1; n <= steps.size(); ++n) {
+        SCOPED_TRACE(traced + steps[n - 1]);
+        const int failuresBefore = failuresSoFar();
+        const QString game = fresh(from, QStringLiteral("%1 %2").arg(label).arg(n));
+        at(n, game);
+        QDir(game).removeRecursively();
+        if (failuresSoFar() == failuresBefore)
+            ++passed;
+    }
+    return passed;
+}
+
 void Interruption::failEverywhere(bool restoring) {
     const QString from = restoring ? m_afterUpdate : m_beforeUpdate;
     const Ends& ends = restoring ? m_restore : m_update;
@@ -470,43 +491,38 @@ void Interruption::failEverywhere(bool restoring) {
     ASSERT_GT(steps.size(), 10U);
     Tally shown;
     Tally settled;
-    int survived = 0;
-    for (std::size_t n = 1; n <= steps.size(); ++n) {
-        SCOPED_TRACE(steps[n - 1]);
-        const int failuresBefore = failuresSoFar();
-        const QString game = fresh(from, QStringLiteral("failed at %1").arg(n));
-        QString message;
-        bool completed = false;
-        {
-            const faultfs::Scope scope(native(game));
-            faultfs::failAt(static_cast<std::int64_t>(n), EIO);
-            if (restoring) {
-                const Restored result = restore(game);
-                completed = result.status == restorecommand::kRestored;
-                message = result.text;
-            } else {
-                const std::vector<FakeUi::Message> messages = update(game);
-                message = messages.back().text;
-                completed = message == QStringLiteral("Import Complete!");
+    const int survived = atEveryStep(
+        steps, "", from, QStringLiteral("failed at"), [&](std::size_t n, const QString& game) {
+            QString message;
+            bool completed = false;
+            {
+                const faultfs::Scope scope(native(game));
+                faultfs::failAt(static_cast<std::int64_t>(n), EIO);
+                if (restoring) {
+                    const Restored result = restore(game);
+                    completed = result.status == restorecommand::kRestored;
+                    message = result.text;
+                } else {
+                    const std::vector<FakeUi::Message> messages = update(game);
+                    message = messages.back().text;
+                    completed = message == QStringLiteral("Import Complete!");
+                }
             }
-        }
-        shown[kindOf(message, game)]++;
-        // The program has taken back what it did, or finished it: the folder is wholly
-        // one end, and the one its message says.
-        Findings found = inspect(game, ends, true);
-        const std::optional<bool> end = atWhichEnd(game, ends, found);
-        if (end.has_value() && *end != completed)
-            found.add(
-                QStringLiteral("the folder is %1, and the message says: %2")
-                    .arg(*end ? QStringLiteral("changed") : QStringLiteral("unchanged"), message));
-        if (ends.byRatings && found.ratingsAtEnd.has_value() && *found.ratingsAtEnd != completed)
-            found.add(QStringLiteral("the overall ratings do not match the message"));
-        expectSound(found, "after the failure, with the message: " + message.toStdString());
-        expectGoesOn(game, ends, restoring, settled);
-        QDir(game).removeRecursively();
-        if (failuresSoFar() == failuresBefore)
-            ++survived;
-    }
+            shown[kindOf(message, game)]++;
+            // The program has taken back what it did, or finished it: the folder is wholly
+            // one end, and the one its message says.
+            Findings found = inspect(game, ends, true);
+            const std::optional<bool> end = atWhichEnd(game, ends, found);
+            if (end.has_value() && *end != completed)
+                found.add(QStringLiteral("the folder is %1, and the message says: %2")
+                              .arg(*end ? QStringLiteral("changed") : QStringLiteral("unchanged"),
+                                   message));
+            if (ends.byRatings && found.ratingsAtEnd.has_value() &&
+                *found.ratingsAtEnd != completed)
+                found.add(QStringLiteral("the overall ratings do not match the message"));
+            expectSound(found, "after the failure, with the message: " + message.toStdString());
+            expectGoesOn(game, ends, restoring, settled);
+        });
     std::cout << (restoring ? "restore" : "update") << ", " << nameOf(GetParam())
               << " season: failed at each of " << steps.size() << " file operations, " << survived
               << " survived\n";
@@ -520,35 +536,29 @@ void Interruption::killEverywhere(bool restoring) {
     const std::vector<std::string> steps = rehearseInChild(from, restoring);
     ASSERT_GT(steps.size(), 10U);
     Tally settled;
-    int survived = 0;
     int withoutSlot = 0;
     int withCompanions = 0;
-    for (std::size_t n = 1; n <= steps.size(); ++n) {
-        SCOPED_TRACE(steps[n - 1]);
-        const int failuresBefore = failuresSoFar();
-        const QString game = fresh(from, QStringLiteral("killed at %1").arg(n));
-        const ChildRun run = runChild(restoring ? "restore" : "update", game,
-                                      {"TOLVANE_FAULT_KILL_AT=" + std::to_string(n)});
-        EXPECT_TRUE(killed(run)) << run.status << "\n" << run.output.toStdString();
-        // What a player finds who starts the game before the patch again.
-        Findings found = inspect(game, ends, true);
-        if (!found.slotAtEnd.has_value()) {
-            if (betweenSlotRenames(steps[n - 1], game, subtree(ends.start, kSlot),
-                                   subtree(ends.end, kSlot))) {
-                ++withoutSlot;
-                const QString missing = QStringLiteral("missing: ") + kSlot;
-                found.faults.removeIf([&](const QString& f) { return f.startsWith(missing); });
-            } else {
-                found.add(QStringLiteral("the slot is neither as before nor as after"));
+    const int survived = atEveryStep(
+        steps, "", from, QStringLiteral("killed at"), [&](std::size_t n, const QString& game) {
+            const ChildRun run = runChild(restoring ? "restore" : "update", game,
+                                          {"TOLVANE_FAULT_KILL_AT=" + std::to_string(n)});
+            EXPECT_TRUE(killed(run)) << run.status << "\n" << run.output.toStdString();
+            // What a player finds who starts the game before the patch again.
+            Findings found = inspect(game, ends, true);
+            if (!found.slotAtEnd.has_value()) {
+                if (betweenSlotRenames(steps[n - 1], game, subtree(ends.start, kSlot),
+                                       subtree(ends.end, kSlot))) {
+                    ++withoutSlot;
+                    const QString missing = QStringLiteral("missing: ") + kSlot;
+                    found.faults.removeIf([&](const QString& f) { return f.startsWith(missing); });
+                } else {
+                    found.add(QStringLiteral("the slot is neither as before nor as after"));
+                }
             }
-        }
-        withCompanions += found.companions ? 1 : 0;
-        expectSound(found, "after the kill");
-        expectGoesOn(game, ends, restoring, settled);
-        QDir(game).removeRecursively();
-        if (failuresSoFar() == failuresBefore)
-            ++survived;
-    }
+            withCompanions += found.companions ? 1 : 0;
+            expectSound(found, "after the kill");
+            expectGoesOn(game, ends, restoring, settled);
+        });
     std::cout << (restoring ? "restore" : "update") << ", " << nameOf(GetParam())
               << " season: killed at each of " << steps.size() << " file operations, " << survived
               << " survived; " << withoutSlot
@@ -570,19 +580,15 @@ void Interruption::killNextStartEverywhere(const QString& interrupted, Tally& se
     const std::vector<std::string> steps = linesOf(log);
     QFile::remove(log);
     EXPECT_FALSE(steps.empty());
-    for (std::size_t n = 1; n <= steps.size(); ++n) {
-        SCOPED_TRACE("the next start killed at " + steps[n - 1]);
-        const int failuresBefore = failuresSoFar();
-        const QString game = fresh(interrupted, QStringLiteral("next start killed at %1").arg(n));
-        const ChildRun run =
-            runChild("settle", game, {"TOLVANE_FAULT_KILL_AT=" + std::to_string(n)});
-        EXPECT_TRUE(killed(run)) << run.status << "\n" << run.output.toStdString();
-        expectGoesOn(game, m_update, false, settled);
-        QDir(game).removeRecursively();
-        ++points;
-        if (failuresSoFar() == failuresBefore)
-            ++survived;
-    }
+    survived += atEveryStep(
+        steps, "the next start killed at ", interrupted, QStringLiteral("next start killed at"),
+        [&](std::size_t n, const QString& game) {
+            const ChildRun run =
+                runChild("settle", game, {"TOLVANE_FAULT_KILL_AT=" + std::to_string(n)});
+            EXPECT_TRUE(killed(run)) << run.status << "\n" << run.output.toStdString();
+            expectGoesOn(game, m_update, false, settled);
+        });
+    points += static_cast<int>(steps.size());
 }
 
 } // namespace
