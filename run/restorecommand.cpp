@@ -1,12 +1,16 @@
 #include "run/restorecommand.h"
 
+#include "core/fileops.h"
 #include "core/gamefolder.h"
 #include "core/patcherror.h"
 #include "run/checkcommand.h"
 #include "run/patchbackup.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QIODevice>
+
+#include <optional>
 
 namespace tolvane::restorecommand {
 
@@ -14,6 +18,32 @@ namespace {
 
 void say(QIODevice& device, const QString& text) {
     commandline::say(device, checkcommand::kProgram, text);
+}
+
+// A folder the restore writes in that refuses for want of rights, with what to do: on
+// Windows, a game under Program Files, which only a program started as administrator may
+// change. The update asks to start again so; the restore, run from a prompt or a command
+// file, says how.
+std::optional<QString> protectedFolder(const GameFolder& game) {
+    for (const QString& folder : {game.path(), game.listsFolder(), game.schedulesFolder()}) {
+        if (!QFileInfo(folder).isDir())
+            continue;
+        const std::optional<fileops::WriteRefusal> refusal = fileops::probeWritable(folder);
+        if (!refusal || !refusal->accessDenied)
+            continue;
+#ifdef Q_OS_WIN
+        const QString what = QStringLiteral(
+            "Windows protects the game's folder: only a program started as administrator may "
+            "change files in it. Right-click \"Restore previous roster.cmd\" and choose \"Run "
+            "as administrator\".");
+#else
+        const QString what =
+            QStringLiteral("Restore as a user who may change the files of the game's folder.");
+#endif
+        return QStringLiteral("%1: cannot restore: %2\nNothing was changed. %3")
+            .arg(QDir::toNativeSeparators(folder), refusal->reason, what);
+    }
+    return std::nullopt;
 }
 
 } // namespace
@@ -28,6 +58,12 @@ int run(const GameFolder& game, QIODevice& out, QIODevice& err) {
     }
     try {
         PatchBackup backup(game);
+        if (QFileInfo::exists(QFileInfo(backup.keptFolder()).path())) {
+            if (const std::optional<QString> refused = protectedFolder(game)) {
+                say(err, *refused);
+                return kFailed;
+            }
+        }
         if (const QString settled = backup.settle(); !settled.isEmpty())
             say(out, settled);
         const std::optional<std::vector<Swap::Entry>> restored = backup.restore();

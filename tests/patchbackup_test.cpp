@@ -4,12 +4,14 @@
 #include "run/restorecommand.h"
 
 #include "support/foldertree.h"
+#include "support/ordinaryuser.h"
 #include "support/testgame.h"
 #include "tools/demo/demofolder.h"
 #include <SQLiteCpp/Database.h>
 
 #include <QBuffer>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <gtest/gtest.h>
@@ -109,6 +111,29 @@ TEST(Restore, NothingToRestoreLeavesNoTrace) {
     const FolderTree withSlot = snapshotTree(game.path());
     game.runUpdate();
     EXPECT_EQ(snapshotTree(game.path()), withSlot);
+}
+
+// A game's folder that refuses writes for want of rights (on Windows, a game under Program
+// Files and a restore not started as administrator): the restore names it and says what to
+// do before it changes anything; allowed, it restores.
+TEST(Restore, ProtectedGameFolderIsNamedBeforeAnythingChanges) {
+    TestGame game;
+    game.writeDemo(2, 3);
+    update(game);
+    const FolderTree afterUpdate = snapshotTree(game.path());
+    runAsOrdinaryUser(game.path(), [&] {
+        ASSERT_TRUE(QFile::setPermissions(game.path(), QFile::ReadOwner | QFile::ExeOwner));
+        const Restored refused = restore(game);
+        QFile::setPermissions(game.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        EXPECT_EQ(refused.status, restorecommand::kFailed);
+        EXPECT_TRUE(refused.err.contains(QDir::toNativeSeparators(game.path()) +
+                                         QStringLiteral(": cannot restore: ")))
+            << refused.err.toStdString();
+        EXPECT_TRUE(refused.err.contains(QStringLiteral("\nNothing was changed. ")))
+            << refused.err.toStdString();
+        EXPECT_EQ(snapshotTree(game.path()), afterUpdate);
+    });
+    EXPECT_EQ(restore(game).status, restorecommand::kRestored);
 }
 
 // A work folder left by an update cut short is settled by the next start: here one that
