@@ -13,6 +13,11 @@ namespace fileops {
 struct WriteRefusal;
 }
 
+// Why a folder refuses a write for want of rights on Windows: the game is under Program Files.
+inline constexpr char kGameFolderProtected[] =
+    "Windows protects the game's folder: only a program started as administrator may change "
+    "files in it.";
+
 // Something a check found. Each part is empty where it does not apply: a folder has no
 // team, a team no player, and a player's problem may concern no one column.
 struct InputFinding {

@@ -4,6 +4,7 @@
 #include "core/gamefolder.h"
 #include "core/patcherror.h"
 #include "run/checkcommand.h"
+#include "run/findings.h"
 #include "run/patchbackup.h"
 
 #include <QDir>
@@ -32,10 +33,9 @@ std::optional<QString> protectedFolder(const GameFolder& game) {
         if (!refusal || !refusal->accessDenied)
             continue;
 #ifdef Q_OS_WIN
-        const QString what = QStringLiteral(
-            "Windows protects the game's folder: only a program started as administrator may "
-            "change files in it. Right-click \"Restore previous roster.cmd\" and choose \"Run "
-            "as administrator\".");
+        const QString what = QLatin1String(kGameFolderProtected) +
+                             QStringLiteral(" Right-click \"Restore previous roster.cmd\" and "
+                                            "choose \"Run as administrator\".");
 #else
         const QString what =
             QStringLiteral("Restore as a user who may change the files of the game's folder.");

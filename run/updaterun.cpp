@@ -106,10 +106,8 @@ void reportCheckProblems(const Findings& findings, RunUi& ui) {
     // folder (under Program Files): an administrator may write there.
     if (findings.accessDenied() && ui.canRestartAsAdministrator()) {
         const RunUi::Answer answer = ui.message(
-            findings.report() +
-                QStringLiteral("\n\nWindows protects the game's folder: only a program started "
-                               "as administrator may change files in it. Start the patch again "
-                               "as administrator?"),
+            findings.report() + QStringLiteral("\n\n") + QLatin1String(kGameFolderProtected) +
+                QStringLiteral(" Start the patch again as administrator?"),
             {MessageIcon::Warning, MessageButtons::YesNo}, QStringLiteral("Update Error"));
         if (answer == RunUi::Yes)
             ui.restartAsAdministrator();

@@ -445,9 +445,10 @@ protected:
     }
 
     // For each step n of steps: a fresh copy of from, named by label and n, handed to at(n,
-    // game) and removed afterwards. Returns how many steps passed with no new failure.
-    int atEveryStep(const std::vector<std::string>& steps, const std::string& traced,
-                    const QString& from, const QString& label,
+    // game) and removed afterwards; failures are traced by label and the step. Returns how
+    // many steps passed with no new failure.
+    int atEveryStep(const std::vector<std::string>& steps, const QString& from,
+                    const QString& label,
                     const std::function<void(std::size_t, const QString&)>& at) const;
     void failEverywhere(bool restoring);
     void killEverywhere(bool restoring);
@@ -468,12 +469,12 @@ const char* nameOf(SeasonKind kind) {
     return kind == SeasonKind::Sqlite ? "SQLite" : "Access";
 }
 
-int Interruption::atEveryStep(const std::vector<std::string>& steps, const std::string& traced,
-                              const QString& from, const QString& label,
+int Interruption::atEveryStep(const std::vector<std::string>& steps, const QString& from,
+                              const QString& label,
                               const std::function<void(std::size_t, const QString&)>& at) const {
     int passed = 0;
     for (std::size_t n = 1; n <= steps.size(); ++n) {
-        SCOPED_TRACE(traced + steps[n - 1]);
+        SCOPED_TRACE(label.toStdString() + ": " + steps[n - 1]);
         const int failuresBefore = failuresSoFar();
         const QString game = fresh(from, QStringLiteral("%1 %2").arg(label).arg(n));
         at(n, game);
@@ -492,7 +493,7 @@ void Interruption::failEverywhere(bool restoring) {
     Tally shown;
     Tally settled;
     const int survived = atEveryStep(
-        steps, "", from, QStringLiteral("failed at"), [&](std::size_t n, const QString& game) {
+        steps, from, QStringLiteral("failed at"), [&](std::size_t n, const QString& game) {
             QString message;
             bool completed = false;
             {
@@ -539,7 +540,7 @@ void Interruption::killEverywhere(bool restoring) {
     int withoutSlot = 0;
     int withCompanions = 0;
     const int survived = atEveryStep(
-        steps, "", from, QStringLiteral("killed at"), [&](std::size_t n, const QString& game) {
+        steps, from, QStringLiteral("killed at"), [&](std::size_t n, const QString& game) {
             const ChildRun run = runChild(restoring ? "restore" : "update", game,
                                           {"TOLVANE_FAULT_KILL_AT=" + std::to_string(n)});
             EXPECT_TRUE(killed(run)) << run.status << "\n" << run.output.toStdString();
@@ -580,14 +581,14 @@ void Interruption::killNextStartEverywhere(const QString& interrupted, Tally& se
     const std::vector<std::string> steps = linesOf(log);
     QFile::remove(log);
     EXPECT_FALSE(steps.empty());
-    survived += atEveryStep(
-        steps, "the next start killed at ", interrupted, QStringLiteral("next start killed at"),
-        [&](std::size_t n, const QString& game) {
-            const ChildRun run =
-                runChild("settle", game, {"TOLVANE_FAULT_KILL_AT=" + std::to_string(n)});
-            EXPECT_TRUE(killed(run)) << run.status << "\n" << run.output.toStdString();
-            expectGoesOn(game, m_update, false, settled);
-        });
+    survived += atEveryStep(steps, interrupted, QStringLiteral("next start killed at"),
+                            [&](std::size_t n, const QString& game) {
+                                const ChildRun run = runChild(
+                                    "settle", game, {"TOLVANE_FAULT_KILL_AT=" + std::to_string(n)});
+                                EXPECT_TRUE(killed(run)) << run.status << "\n"
+                                                         << run.output.toStdString();
+                                expectGoesOn(game, m_update, false, settled);
+                            });
     points += static_cast<int>(steps.size());
 }
 
